@@ -1,0 +1,32 @@
+# The two set-up commands: `make run` and `make test`. Both install what is missing first.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= 2
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja: | deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUILLET_WERROR=ON
+
+configure: $(BUILD_DIR)/build.ninja
+
+build: deps configure
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+run: build
+	./$(BUILD_DIR)/bin/quillet
+
+# Widget tests run on the offscreen platform, so no display is needed.
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j$(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bin/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD_DIR)

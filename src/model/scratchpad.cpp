@@ -1,0 +1,149 @@
+#include "scratchpad.h"
+
+#include "clock.h"
+#include "text_metrics.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr qint64 kTitleLength = 40;
+
+bool isLineBreak(char16_t c)
+{
+    return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
+}
+
+bool isBlankForTitle(char16_t c)
+{
+    return c == u'\t' || isLineBreak(c) || QChar::category(c) == QChar::Separator_Space;
+}
+
+} // namespace
+
+Scratchpad::Scratchpad(QUuid id, QString title, QString content, std::optional<QUrl> filePath,
+                       bool isDirty, QObject *parent)
+    : QObject(parent)
+    , m_id(id.isNull() ? QUuid::createUuid() : id)
+    , m_title(std::move(title))
+    , m_content(std::move(content))
+    , m_filePath(std::move(filePath))
+    , m_isDirty(isDirty)
+    , m_createdAt(Clock::now())
+    , m_modifiedAt(Clock::now())
+{
+    updateCounts();
+}
+
+std::shared_ptr<Scratchpad> Scratchpad::from(const Snapshot &snapshot)
+{
+    return std::make_shared<Scratchpad>(snapshot.id, snapshot.title, snapshot.content,
+                                        snapshot.filePath, true);
+}
+
+template <typename T, typename Signal>
+void Scratchpad::assign(T &field, const T &value, Signal changed)
+{
+    if (field == value)
+        return;
+    field = value;
+    emit(this->*changed)();
+}
+
+void Scratchpad::setTitle(const QString &title)
+{
+    assign(m_title, title, &Scratchpad::titleChanged);
+}
+
+void Scratchpad::setContent(const QString &content)
+{
+    if (m_content == content)
+        return;
+    m_content = content;
+    m_totalsStale = true;
+    emit contentChanged();
+}
+
+void Scratchpad::setFilePath(const std::optional<QUrl> &filePath)
+{
+    assign(m_filePath, filePath, &Scratchpad::filePathChanged);
+}
+
+void Scratchpad::setIsDirty(bool isDirty)
+{
+    assign(m_isDirty, isDirty, &Scratchpad::isDirtyChanged);
+}
+
+void Scratchpad::setModifiedAt(const QDateTime &modifiedAt)
+{
+    assign(m_modifiedAt, modifiedAt, &Scratchpad::modifiedAtChanged);
+}
+
+void Scratchpad::setCursorPosition(qint64 cursorPosition)
+{
+    assign(m_cursorPosition, cursorPosition, &Scratchpad::cursorPositionChanged);
+}
+
+void Scratchpad::updateCounts()
+{
+    if (m_totalsStale) {
+        const text::CharacterAndWordCount totals = text::countCharactersAndWords(m_content);
+        m_totalsStale = false;
+        assign(m_characterCount, totals.characters, &Scratchpad::characterCountChanged);
+        assign(m_wordCount, totals.words, &Scratchpad::wordCountChanged);
+    }
+    // The editor reports the cursor in UTF-16 code units; line and column are those of that
+    // offset, whatever the characters before it are made of.
+    const text::LineAndColumn position = text::lineAndColumnAt(m_content, m_cursorPosition);
+    assign(m_currentLine, position.line, &Scratchpad::currentLineChanged);
+    assign(m_currentColumn, position.column, &Scratchpad::currentColumnChanged);
+}
+
+void Scratchpad::deriveTitle()
+{
+    setTitle(titleFor(m_content, m_filePath));
+}
+
+QString Scratchpad::titleFor(QStringView content, const std::optional<QUrl> &filePath)
+{
+    qsizetype begin = 0;
+    qsizetype end = content.size();
+    while (begin < end && isBlankForTitle(content[begin].unicode()))
+        ++begin;
+    while (end > begin && isBlankForTitle(content[end - 1].unicode()))
+        --end;
+
+    qsizetype lineEnd = begin;
+    while (lineEnd < end && !isLineBreak(content[lineEnd].unicode()))
+        ++lineEnd;
+    while (begin < lineEnd && (content[begin] == u'#' || content[begin] == u' '))
+        ++begin;
+    while (lineEnd > begin && (content[lineEnd - 1] == u'#' || content[lineEnd - 1] == u' '))
+        --lineEnd;
+
+    if (begin < lineEnd) {
+        const QStringView line = content.sliced(begin, lineEnd - begin);
+        return line.first(text::offsetAfterCharacters(line, kTitleLength)).toString();
+    }
+    if (filePath) {
+        const QString name = fileTitle(*filePath);
+        if (!name.isEmpty())
+            return name;
+    }
+    return kUntitled;
+}
+
+QString Scratchpad::fileTitle(const QUrl &filePath)
+{
+    const QString name = filePath.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    // A leading dot marks a hidden file, not an extension.
+    return dot > 0 ? name.first(dot) : name;
+}
+
+Scratchpad::Snapshot Scratchpad::snapshot() const
+{
+    return {m_id, m_title, m_content, m_filePath, m_createdAt};
+}
+
+} // namespace quillet

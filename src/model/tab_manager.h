@@ -1,0 +1,106 @@
+#pragma once
+
+#include "file_panels.h"
+#include "scratchpad.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <set>
+
+namespace quillet {
+
+enum class PreviewMode { edit, split, preview };
+
+// Where the open tabs are kept between runs. Tests point it at a temporary folder.
+struct TabPersistence {
+    // Empty: the platform's per-user data folder followed by "Quillet/autosave".
+    QString autosaveDirectory;
+    std::chrono::milliseconds autoSaveInterval{5000};
+    // Without it, nothing is restored and nothing is written.
+    bool enabled = true;
+
+    // Nothing restored, nothing written: for a tab manager that lives only in memory.
+    static TabPersistence disabled()
+    {
+        TabPersistence persistence;
+        persistence.enabled = false;
+        return persistence;
+    }
+};
+
+// Owns everything that is open: the ordered scratchpads, the selection and the preview mode.
+// Every change to a scratchpad's text or cursor goes through its operations. `tabs` notifies on
+// every change; every other field only when its value changes.
+class TabManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<std::shared_ptr<Scratchpad>> tabs READ tabs WRITE setTabs NOTIFY tabsChanged)
+    Q_PROPERTY(std::optional<QUuid> selectedTabId READ selectedTabId WRITE setSelectedTabId
+                   NOTIFY selectedTabIdChanged)
+    Q_PROPERTY(PreviewMode previewMode READ previewMode WRITE setPreviewMode
+                   NOTIFY previewModeChanged)
+
+public:
+    using Persistence = TabPersistence;
+
+    explicit TabManager(Persistence persistence = {}, std::unique_ptr<FilePanels> filePanels = {},
+                        QObject *parent = nullptr);
+    ~TabManager() override;
+
+    QList<std::shared_ptr<Scratchpad>> tabs() const { return m_tabs; }
+    std::optional<QUuid> selectedTabId() const { return m_selectedTabId; }
+    PreviewMode previewMode() const { return m_previewMode; }
+
+    // Direct edits of the list and selection; the tab bar's "Close Others" uses them.
+    void setTabs(const QList<std::shared_ptr<Scratchpad>> &tabs);
+    void setSelectedTabId(const std::optional<QUuid> &id);
+    void setPreviewMode(PreviewMode mode);
+
+    // The first tab whose id is the selection, if any.
+    std::shared_ptr<Scratchpad> currentTab() const;
+    // Its position in `tabs`, or -1.
+    qint64 currentTabIndex() const;
+
+    void newTab(const QString &content = {}, const std::optional<QUrl> &filePath = {});
+    // Unchecked: an id no tab has leaves no current tab.
+    void selectTab(const QUuid &id);
+    void closeTab(const QUuid &id);
+    void closeCurrentTab();
+    void previousTab();
+    void nextTab();
+    // Moves the tabs at `from` (positions before the move) in their order to before the tab at
+    // `to` (the end when `to` equals the count). Out-of-range positions are ignored.
+    void moveTab(const std::set<qsizetype> &from, qsizetype to);
+    void cyclePreviewMode();
+    void updateContent(Scratchpad &scratchpad, const QString &newContent);
+    // A negative offset counts as 0.
+    void updateCursorPosition(Scratchpad &scratchpad, qint64 position);
+
+    FilePanels *filePanels() const { return m_filePanels.get(); }
+
+signals:
+    void tabsChanged();
+    void selectedTabIdChanged();
+    void previewModeChanged();
+    // The derived current tab became a different scratchpad (or none).
+    void currentTabChanged();
+
+private:
+    void restoreTabs();
+    void startAutoSave();
+    void notifyIfCurrentTabChanged();
+
+    Persistence m_persistence;
+    std::unique_ptr<FilePanels> m_filePanels;
+    QList<std::shared_ptr<Scratchpad>> m_tabs;
+    std::optional<QUuid> m_selectedTabId;
+    PreviewMode m_previewMode = PreviewMode::edit;
+    std::weak_ptr<Scratchpad> m_lastCurrentTab;
+};
+
+} // namespace quillet

@@ -1,0 +1,389 @@
+#include "text_metrics.h"
+
+#include <QChar>
+#include <QTextBoundaryFinder>
+#include <QVarLengthArray>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quillet::text {
+
+namespace {
+
+constexpr char16_t kCarriageReturn = u'\r';
+constexpr char16_t kLineFeed = u'\n';
+
+bool isAsciiSeparator(char16_t c)
+{
+    return c == u' ' || (c >= 0x09 && c <= 0x0D);
+}
+
+// A code point is "simple" when a grapheme boundary certainly lies between it and a simple
+// neighbour (only the CR LF pair is an exception, handled by the caller). Everything that can
+// extend, join or pair with a neighbour is not simple: marks, format characters, Hangul jamo and
+// syllables, regional indicators, emoji modifiers, prepended letters and the two spacing marks
+// that are letters. Between two simple code points the boundary is taken without consulting any
+// table; spans containing anything else are handed to QTextBoundaryFinder whole.
+bool isSimple(char32_t cp)
+{
+    if (cp < 0x0300)
+        return true;
+    // Lone surrogates (broken text) are left to the boundary finder, as is Hangul.
+    if (cp >= 0xD800 && cp <= 0xDFFF)
+        return false;
+    if ((cp >= 0x1100 && cp <= 0x11FF) || (cp >= 0xA960 && cp <= 0xA97F) ||
+        (cp >= 0xAC00 && cp <= 0xD7FF))
+        return false;
+    if ((cp >= 0x1F1E6 && cp <= 0x1F1FF) || (cp >= 0x1F3FB && cp <= 0x1F3FF))
+        return false;
+    switch (cp) {
+    case 0x0E33: case 0x0EB3:           // spacing marks that are letters
+    case 0xFF9E: case 0xFF9F:           // halfwidth sound marks, which extend
+    case 0x0D4E: case 0x111C2: case 0x111C3: case 0x1193F: case 0x11941:
+    case 0x11A3A: case 0x11D46: case 0x11F02: // prepended letters
+        return false;
+    default:
+        break;
+    }
+    if (cp >= 0x11A84 && cp <= 0x11A89)
+        return false;
+    switch (QChar::category(cp)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Other_NotAssigned:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool isRegionalIndicator(char32_t cp)
+{
+    return cp >= 0x1F1E6 && cp <= 0x1F1FF;
+}
+
+bool isMarkOrModifier(char32_t cp)
+{
+    if (cp >= 0x1F3FB && cp <= 0x1F3FF)
+        return true;
+    switch (QChar::category(cp)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether a character boundary certainly lies before `cp`, given the code point before it.
+// Besides two simple code points, a mark or emoji modifier ends its character before an emoji
+// or a flag: none of the rules that join characters applies there. Deciding those here keeps
+// emoji after Indic text out of the boundary finder, whose Indic tailoring in Qt 6.4 splits
+// them.
+bool boundaryCertainlyBefore(char32_t previous, bool previousSimple, char32_t cp, bool simple)
+{
+    if (simple) {
+        if (previousSimple)
+            return true;
+        const bool brahmicOrBmp = cp < 0x10000 || (cp >= 0x11000 && cp < 0x12000);
+        return !brahmicOrBmp && isMarkOrModifier(previous);
+    }
+    return isRegionalIndicator(cp) && (previousSimple || isMarkOrModifier(previous));
+}
+
+char32_t codePointAt(const char16_t *s, qsizetype size, qsizetype pos, int &length)
+{
+    const char16_t c = s[pos];
+    if (QChar::isHighSurrogate(c) && pos + 1 < size && QChar::isLowSurrogate(s[pos + 1])) {
+        length = 2;
+        return QChar::surrogateToUcs4(c, s[pos + 1]);
+    }
+    length = 1;
+    return c;
+}
+
+struct Tally {
+    qint64 characters = 0;
+    qint64 words = 0;
+    bool previousWasSeparator = true;
+
+    void addCharacter(bool separator)
+    {
+        ++characters;
+        if (!separator && previousWasSeparator)
+            ++words;
+        previousWasSeparator = separator;
+    }
+};
+
+// Visits the characters of a span that begins and ends on certain boundaries. `visit` receives
+// each character's end offset (relative to the span) and whether it is a separator, and returns
+// false to stop.
+template <typename Visit>
+bool visitSpan(const char16_t *s, qsizetype size, Visit &&visit)
+{
+    int length = 0;
+    if (size == 1 || (size == 2 && QChar::isHighSurrogate(s[0]) && QChar::isLowSurrogate(s[1])))
+        return visit(size, isSeparator(codePointAt(s, size, 0, length)));
+    if (size == 2 && s[0] == kCarriageReturn && s[1] == kLineFeed)
+        return visit(size, true);
+
+    // Qt 6.4's finder misplaces boundaries at the start of its text and after a line feed when
+    // a supplementary character followed by Indic marks comes first, so it is given a letter of
+    // context. The letter joins only with leading extending characters, which start a
+    // character of their own in the real text.
+    QVarLengthArray<char16_t, 256> context;
+    context.reserve(size + 1);
+    context.append(u'z');
+    context.append(s, size);
+    std::array<unsigned char, 1024> attributes;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme,
+                               QStringView(context.data(), context.size()), attributes.data(),
+                               qsizetype(attributes.size()));
+    if (const qsizetype first = finder.toNextBoundary(); first > 1) {
+        if (!visit(first - 1, isSeparator(codePointAt(s, size, 0, length))))
+            return false;
+    }
+    qsizetype start = finder.position() - 1;
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        // Its Indic tailoring can also split a surrogate pair next to Devanagari; a boundary
+        // there is never real.
+        if (end < context.size() && QChar::isLowSurrogate(context[end]) &&
+            QChar::isHighSurrogate(context[end - 1]))
+            continue;
+        if (!visit(end - 1, isSeparator(codePointAt(s, size, start, length))))
+            return false;
+        start = end - 1;
+    }
+    return true;
+}
+
+// Splits text into spans between certain boundaries and visits their characters in order.
+// `fastAscii(pos)` may consume a run of ASCII text starting at pos when the pending span is the
+// single ASCII character before pos; it returns how many characters it consumed (0 for none).
+template <typename Visit, typename FastAscii>
+void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
+{
+    const char16_t *s = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype spanStart = 0;
+    qsizetype pos = 0;
+    bool previousSimple = false;
+    char32_t previous = 0;
+    auto flush = [&](qsizetype end) {
+        const qsizetype base = spanStart;
+        return visitSpan(s + base, end - base,
+                         [&](qsizetype relativeEnd, bool separator) {
+                             return visit(base + relativeEnd, separator);
+                         });
+    };
+    while (pos < size) {
+        if (spanStart == pos - 1 && previous < 0x80) {
+            if (const qsizetype consumed = fastAscii(spanStart, pos)) {
+                // The unit after the consumed ones is ASCII and becomes the pending span.
+                spanStart = pos + consumed;
+                pos = spanStart + 1;
+                previous = s[spanStart];
+                previousSimple = true;
+                continue;
+            }
+        }
+        int length = 0;
+        const char32_t cp = codePointAt(s, size, pos, length);
+        const bool simple = isSimple(cp);
+        // Line breaks always stand alone but for CR LF; keeping them out of the boundary
+        // finder's spans also avoids its splitting of CR LF next to Indic conjuncts.
+        const bool lineBreakEdge = previous == kCarriageReturn || previous == kLineFeed ||
+                                   cp == kCarriageReturn || cp == kLineFeed;
+        const bool certain =
+            (lineBreakEdge || boundaryCertainlyBefore(previous, previousSimple, cp, simple)) &&
+            !(previous == kCarriageReturn && cp == kLineFeed);
+        if (certain && pos > spanStart) {
+            if (!flush(pos))
+                return;
+            spanStart = pos;
+        }
+        previousSimple = simple;
+        previous = cp;
+        pos += length;
+    }
+    if (spanStart < size)
+        flush(size);
+}
+
+constexpr qsizetype kBlock = 64;
+
+struct AsciiMasks {
+    std::uint64_t separator = 0;
+    std::uint64_t lineFeed = 0;
+    std::uint64_t carriageReturn = 0;
+};
+
+// Fills the masks for 64 code units and returns false when any of them is not ASCII.
+bool asciiMasks(const char16_t *s, AsciiMasks &masks)
+{
+#if defined(__SSE2__)
+    const __m128i *p = reinterpret_cast<const __m128i *>(s);
+    __m128i any = _mm_setzero_si128();
+    __m128i units[8];
+    for (int i = 0; i < 8; ++i) {
+        units[i] = _mm_loadu_si128(p + i);
+        any = _mm_or_si128(any, units[i]);
+    }
+    const __m128i high = _mm_and_si128(any, _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(high, _mm_setzero_si128())) != 0xFFFF)
+        return false;
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i below = _mm_set1_epi8(0x09 - 1);
+    const __m128i above = _mm_set1_epi8(0x0D + 1);
+    const __m128i lf = _mm_set1_epi8(0x0A);
+    const __m128i cr = _mm_set1_epi8(0x0D);
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_packus_epi16(units[2 * i], units[2 * i + 1]);
+        const __m128i controlRange =
+            _mm_and_si128(_mm_cmpgt_epi8(bytes, below), _mm_cmplt_epi8(bytes, above));
+        const __m128i separator = _mm_or_si128(_mm_cmpeq_epi8(bytes, space), controlRange);
+        const int shift = 16 * i;
+        masks.separator |= std::uint64_t(std::uint16_t(_mm_movemask_epi8(separator))) << shift;
+        masks.lineFeed |=
+            std::uint64_t(std::uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << shift;
+        masks.carriageReturn |=
+            std::uint64_t(std::uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))) << shift;
+    }
+    return true;
+#else
+    char16_t any = 0;
+    for (qsizetype i = 0; i < kBlock; ++i)
+        any |= s[i];
+    if (any >= 0x80)
+        return false;
+    for (qsizetype i = 0; i < kBlock; ++i) {
+        const std::uint64_t bit = std::uint64_t(1) << i;
+        if (isAsciiSeparator(s[i]))
+            masks.separator |= bit;
+        if (s[i] == kLineFeed)
+            masks.lineFeed |= bit;
+        if (s[i] == kCarriageReturn)
+            masks.carriageReturn |= bit;
+    }
+    return true;
+#endif
+}
+
+} // namespace
+
+bool isSeparator(char32_t codePoint)
+{
+    return QChar::isSpace(codePoint);
+}
+
+CharacterAndWordCount countCharactersAndWords(QStringView text)
+{
+    Tally tally;
+    const char16_t *s = text.utf16();
+    const qsizetype size = text.size();
+
+    // Consumes the pending ASCII character at `pending` and then all but the last one or two code
+    // units of the next block, which stays pending so its boundary with what follows is decided
+    // as usual. A CR LF pair is never split.
+    auto fastAscii = [&](qsizetype pending, qsizetype pos) -> qsizetype {
+        if (size - pos < kBlock)
+            return 0;
+        AsciiMasks masks;
+        if (!asciiMasks(s + pos, masks))
+            return 0;
+        const char16_t pendingUnit = s[pending];
+        const bool pendingSeparator = isAsciiSeparator(pendingUnit);
+        tally.addCharacter(pendingSeparator);
+
+        qsizetype consumed = kBlock - 1;
+        if (s[pos + kBlock - 2] == kCarriageReturn && s[pos + kBlock - 1] == kLineFeed)
+            consumed = kBlock - 2;
+        const std::uint64_t range = (std::uint64_t(1) << consumed) - 1;
+        const std::uint64_t crBefore =
+            (masks.carriageReturn << 1) | (pendingUnit == kCarriageReturn ? 1u : 0u);
+        const std::uint64_t separatorBefore = (masks.separator << 1) | (pendingSeparator ? 1u : 0u);
+        const int joinedLineFeeds = std::popcount(masks.lineFeed & crBefore & range);
+        tally.characters += consumed - joinedLineFeeds;
+        tally.words += std::popcount(~masks.separator & separatorBefore & range);
+        tally.previousWasSeparator = (masks.separator >> (consumed - 1)) & 1u;
+        return consumed;
+    };
+    visitCharacters(
+        text,
+        [&](qsizetype, bool separator) {
+            tally.addCharacter(separator);
+            return true;
+        },
+        fastAscii);
+    return {tally.characters, tally.words};
+}
+
+qint64 countCharacters(QStringView text)
+{
+    return countCharactersAndWords(text).characters;
+}
+
+qsizetype offsetAfterCharacters(QStringView text, qint64 count)
+{
+    if (count <= 0)
+        return 0;
+    qsizetype offset = text.size();
+    qint64 seen = 0;
+    visitCharacters(
+        text,
+        [&](qsizetype end, bool) {
+            if (++seen < count)
+                return true;
+            offset = end;
+            return false;
+        },
+        [](qsizetype, qsizetype) -> qsizetype { return 0; });
+    return offset;
+}
+
+LineFeedScan scanLineFeeds(QStringView text)
+{
+    LineFeedScan scan;
+    const char16_t *s = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype pos = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi16(kLineFeed);
+    for (; pos + 8 <= size; pos += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + pos));
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(units, lf)));
+        if (mask != 0) {
+            scan.count += std::popcount(mask) / 2;
+            scan.lastPosition = pos + (31 - std::countl_zero(mask)) / 2;
+        }
+    }
+#endif
+    for (; pos < size; ++pos) {
+        if (s[pos] == kLineFeed) {
+            ++scan.count;
+            scan.lastPosition = pos;
+        }
+    }
+    return scan;
+}
+
+LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset)
+{
+    const qsizetype end = qsizetype(qBound<qint64>(0, utf16Offset, text.size()));
+    const QStringView prefix = text.first(end);
+    const LineFeedScan lineFeeds = scanLineFeeds(prefix);
+    const QStringView lastLine = prefix.sliced(lineFeeds.lastPosition + 1);
+    return {qint64(lineFeeds.count) + 1, countCharacters(lastLine) + 1};
+}
+
+} // namespace quillet::text

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QStringView>
+
+// Counting over user-perceived characters (extended grapheme clusters), the unit of every figure
+// the status bar shows. Text that is plain ASCII takes a vectorised path that needs no grapheme
+// tables; everything else is delegated to Qt's boundary finder only where a boundary is in doubt.
+namespace quillet::text {
+
+struct CharacterAndWordCount {
+    qint64 characters = 0;
+    qint64 words = 0;
+};
+
+// A word is a maximal run of characters none of which is white space or a line break.
+CharacterAndWordCount countCharactersAndWords(QStringView text);
+
+qint64 countCharacters(QStringView text);
+
+// UTF-16 offset just past the first `count` characters (the whole text when it has fewer).
+qsizetype offsetAfterCharacters(QStringView text, qint64 count);
+
+struct LineFeedScan {
+    qsizetype count = 0;
+    qsizetype lastPosition = -1; // -1 when there is none
+};
+
+LineFeedScan scanLineFeeds(QStringView text);
+
+struct LineAndColumn {
+    qint64 line = 1;
+    qint64 column = 1;
+};
+
+// Line and column, from 1, of a cursor given as a UTF-16 offset into text. Lines end at line
+// feeds; the column counts characters since the last one. Offsets past the end count the whole
+// text; negative offsets count as 0.
+LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset);
+
+// White_Space or a line-break character.
+bool isSeparator(char32_t codePoint);
+
+} // namespace quillet::text

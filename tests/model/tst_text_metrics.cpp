@@ -1,0 +1,230 @@
+#include "model/text_metrics.h"
+
+#include <QRandomGenerator>
+#include <QTextBoundaryFinder>
+#include <QtTest>
+
+using namespace quillet::text;
+
+namespace {
+
+// A piece of text whose characters are known: the separator flag of each one. Pieces are
+// joined only where a character boundary lies, so the expected figures of a random text are
+// the concatenation of its pieces' characters; no grapheme finder is involved.
+struct Piece {
+    QString text;
+    QList<bool> separators; // one per character
+    QList<int> lengths;     // UTF-16 length of each character
+};
+
+Piece run(char16_t unit, int count)
+{
+    return {QString(count, unit), QList<bool>(count, QChar::isSpace(unit)), QList<int>(count, 1)};
+}
+
+const QList<Piece> &pieces()
+{
+    static const QList<Piece> list = {
+        run(u'a', 1),
+        run(u' ', 1),
+        run(u'\n', 1),
+        {QStringLiteral("\r\n"), {true}, {2}},
+        run(u'\r', 1),
+        run(u'\t', 1),
+        {QStringLiteral("word "), {false, false, false, false, true}, {1, 1, 1, 1, 1}},
+        run(0x00A0, 1),
+        run(0x2028, 1),
+        run(0x3000, 1),
+        {QString::fromUtf8("e\xCC\x81"), {false}, {2}},
+        {QString::fromUtf8("👍🏽"), {false}, {4}},
+        {QString::fromUtf8("👩‍💻"), {false}, {5}},
+        {QString::fromUtf8("🇩🇪"), {false}, {4}},
+        {QString::fromUtf8("한국어"), {false, false, false}, {1, 1, 1}},
+        {QString::fromUtf8("नमस्ते"), {false, false, false}, {1, 1, 4}},
+        {QString::fromUtf8("你好"), {false, false}, {1, 1}},
+        run(u'x', 63),
+        run(u'y', 64),
+        run(u' ', 65),
+        run(u'z', 130),
+    };
+    return list;
+}
+
+struct RandomText {
+    QString text;
+    QList<bool> separators; // one per character
+    QList<qsizetype> ends;  // UTF-16 end offset of each character
+};
+
+RandomText randomText(QRandomGenerator &random, int pieceCount)
+{
+    RandomText result;
+    while (pieceCount > 0) {
+        const Piece &piece = pieces().at(random.bounded(pieces().size()));
+        if (result.text.endsWith(u'\r') && piece.text.startsWith(u'\n'))
+            continue; // CR and LF would join
+        qsizetype end = result.text.size();
+        for (int length : piece.lengths)
+            result.ends.append(end += length);
+        result.text += piece.text;
+        result.separators += piece.separators;
+        --pieceCount;
+    }
+    return result;
+}
+
+CharacterAndWordCount expectedCount(const RandomText &text)
+{
+    CharacterAndWordCount count;
+    bool previousSeparator = true;
+    for (bool separator : text.separators) {
+        ++count.characters;
+        if (!separator && previousSeparator)
+            ++count.words;
+        previousSeparator = separator;
+    }
+    return count;
+}
+
+} // namespace
+
+class TextMetricsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void countsCharactersAndWords_data();
+    void countsCharactersAndWords();
+    void agreesWithReferenceOnRandomText();
+    void offsetAfterCharacters_data();
+    void offsetAfterCharacters();
+    void lineAndColumn_data();
+    void lineAndColumn();
+    void lineFeedScanMatchesSimpleScan();
+};
+
+void TextMetricsTest::countsCharactersAndWords_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("characters");
+    QTest::addColumn<qint64>("words");
+
+    QTest::newRow("empty") << QString() << 0LL << 0LL;
+    QTest::newRow("two lines") << QStringLiteral("hello world\nfoo") << 15LL << 3LL;
+    QTest::newRow("only blanks") << QStringLiteral("  \t\n\n \t ") << 8LL << 0LL;
+    QTest::newRow("separators at both ends") << QStringLiteral("  a  b  ") << 8LL << 2LL;
+    QTest::newRow("CR LF is one character") << QStringLiteral("a\r\nb") << 3LL << 2LL;
+    QTest::newRow("lone CR and LF CR") << QStringLiteral("a\rb\n\rc") << 6LL << 3LL;
+    QTest::newRow("combining accent") << QString::fromUtf8("caf\x65\xCC\x81 ok") << 7LL << 2LL;
+    QTest::newRow("emoji with skin tone") << QString::fromUtf8("👍🏽👍🏽") << 2LL << 1LL;
+    QTest::newRow("ZWJ family") << QString::fromUtf8("👨‍👩‍👧‍👦 x") << 3LL << 2LL;
+    QTest::newRow("flags") << QString::fromUtf8("🇩🇪🇫🇷") << 2LL << 1LL;
+    QTest::newRow("no-break space separates") << QString::fromUtf8("a\u00A0b") << 3LL << 2LL;
+    QTest::newRow("ideographic space separates") << QString::fromUtf8("你\u3000好") << 3LL << 2LL;
+    QTest::newRow("line separator separates") << QString::fromUtf8("a\u2028b") << 3LL << 2LL;
+    QTest::newRow("tabs") << QStringLiteral("a\tb\t\tc") << 6LL << 3LL;
+    QTest::newRow("Hangul syllables") << QString::fromUtf8("한국어 글") << 5LL << 2LL;
+    QTest::newRow("Devanagari clusters") << QString::fromUtf8("नमस्ते") << 3LL << 1LL;
+    QTest::newRow("long ASCII with CR LF on a block edge")
+        << QString(62, u'a') + QStringLiteral("\r\n") + QString(70, u'b') << 133LL << 2LL;
+    QTest::newRow("long ASCII then accent")
+        << QString(200, u'a') + QString::fromUtf8("\xCC\x81") << 200LL << 1LL;
+}
+
+void TextMetricsTest::countsCharactersAndWords()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, characters);
+    QFETCH(qint64, words);
+    const CharacterAndWordCount count = countCharactersAndWords(text);
+    QCOMPARE(count.characters, characters);
+    QCOMPARE(count.words, words);
+    QCOMPARE(countCharacters(text), characters);
+}
+
+void TextMetricsTest::agreesWithReferenceOnRandomText()
+{
+    QRandomGenerator random(20261206);
+    for (int round = 0; round < 400; ++round) {
+        const RandomText text = randomText(random, random.bounded(1, 60));
+        const CharacterAndWordCount expected = expectedCount(text);
+        const CharacterAndWordCount actual = countCharactersAndWords(text.text);
+        if (actual.characters != expected.characters || actual.words != expected.words)
+            qWarning() << "text:" << text.text;
+        QCOMPARE(actual.characters, expected.characters);
+        QCOMPARE(actual.words, expected.words);
+        for (qsizetype i = 0; i < text.ends.size(); ++i)
+            QCOMPARE(quillet::text::offsetAfterCharacters(text.text, i + 1), text.ends.at(i));
+    }
+}
+
+void TextMetricsTest::offsetAfterCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<qsizetype>("offset");
+
+    QTest::newRow("none") << QStringLiteral("abc") << 0LL << qsizetype(0);
+    QTest::newRow("negative") << QStringLiteral("abc") << -3LL << qsizetype(0);
+    QTest::newRow("within ASCII") << QStringLiteral("abc") << 2LL << qsizetype(2);
+    QTest::newRow("beyond the end") << QStringLiteral("abc") << 9LL << qsizetype(3);
+    QTest::newRow("emoji counts once") << QString::fromUtf8("👍🏽ab") << 2LL << qsizetype(5);
+    QTest::newRow("CR LF counts once") << QStringLiteral("\r\nx") << 1LL << qsizetype(2);
+}
+
+void TextMetricsTest::offsetAfterCharacters()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, count);
+    QFETCH(qsizetype, offset);
+    QCOMPARE(quillet::text::offsetAfterCharacters(text, count), offset);
+}
+
+void TextMetricsTest::lineAndColumn_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("utf16Offset");
+    QTest::addColumn<qint64>("line");
+    QTest::addColumn<qint64>("column");
+
+    const QString twoLines = QStringLiteral("hello world\nfoo");
+    QTest::newRow("start") << twoLines << 0LL << 1LL << 1LL;
+    QTest::newRow("just after the line feed") << twoLines << 12LL << 2LL << 1LL;
+    QTest::newRow("inside the first line") << twoLines << 5LL << 1LL << 6LL;
+    QTest::newRow("beyond the end") << QStringLiteral("ab\ncde") << 100LL << 2LL << 4LL;
+    QTest::newRow("negative") << QStringLiteral("ab\ncde") << -4LL << 1LL << 1LL;
+    QTest::newRow("tab is one column") << QStringLiteral("\t\tx") << 3LL << 1LL << 4LL;
+    // The editor's offsets are UTF-16 code units; the column counts characters.
+    QTest::newRow("after an emoji") << QString::fromUtf8("👍🏽x") << 5LL << 1LL << 3LL;
+    QTest::newRow("after a ZWJ emoji on line 2")
+        << QString::fromUtf8("a\n👩‍💻b") << 8LL << 2LL << 3LL;
+    QTest::newRow("after combining accents")
+        << QString::fromUtf8("e\xCC\x81\x65\xCC\x81|") << 5LL << 1LL << 4LL;
+    QTest::newRow("after CR LF") << QStringLiteral("ab\r\ncd") << 5LL << 2LL << 2LL;
+    QTest::newRow("emoji on line 1 does not shift line 2")
+        << QString::fromUtf8("🇩🇪🇩🇪\nxy") << 11LL << 2LL << 3LL;
+}
+
+void TextMetricsTest::lineAndColumn()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, utf16Offset);
+    QFETCH(qint64, line);
+    QFETCH(qint64, column);
+    const LineAndColumn position = lineAndColumnAt(text, utf16Offset);
+    QCOMPARE(position.line, line);
+    QCOMPARE(position.column, column);
+}
+
+void TextMetricsTest::lineFeedScanMatchesSimpleScan()
+{
+    QRandomGenerator random(7);
+    for (int round = 0; round < 200; ++round) {
+        const QString text = randomText(random, random.bounded(0, 40)).text;
+        const LineFeedScan scan = scanLineFeeds(text);
+        QCOMPARE(scan.count, text.count(u'\n'));
+        QCOMPARE(scan.lastPosition, text.lastIndexOf(u'\n'));
+    }
+}
+
+QTEST_GUILESS_MAIN(TextMetricsTest)
+#include "tst_text_metrics.moc"
