@@ -30,7 +30,7 @@ bool isAsciiSeparator(char16_t c)
 // syllables, regional indicators, emoji modifiers, prepended letters and the two spacing marks
 // that are letters. Between two simple code points the boundary is taken without consulting any
 // table; spans containing anything else are handed to QTextBoundaryFinder whole.
-bool isSimple(char32_t cp)
+bool computeIsSimple(char32_t cp)
 {
     if (cp < 0x0300)
         return true;
@@ -63,6 +63,23 @@ bool isSimple(char32_t cp)
     default:
         return true;
     }
+}
+
+enum : std::uint8_t { kSimpleBit = 1, kSeparatorBit = 2 };
+
+// The two properties every code point of the Basic Multilingual Plane is asked for, looked up
+// in one table instead of Qt's property tables on each character.
+const std::array<std::uint8_t, 0x10000> kBasicPlaneClasses = [] {
+    std::array<std::uint8_t, 0x10000> classes{};
+    for (char32_t cp = 0; cp < 0x10000; ++cp)
+        classes[cp] = std::uint8_t((computeIsSimple(cp) ? kSimpleBit : 0) |
+                                   (QChar::isSpace(cp) ? kSeparatorBit : 0));
+    return classes;
+}();
+
+bool isSimple(char32_t cp)
+{
+    return cp < 0x10000 ? (kBasicPlaneClasses[cp] & kSimpleBit) != 0 : computeIsSimple(cp);
 }
 
 bool isRegionalIndicator(char32_t cp)
@@ -179,6 +196,7 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
     qsizetype pos = 0;
     bool previousSimple = false;
     char32_t previous = 0;
+    int previousLength = 0;
     auto flush = [&](qsizetype end) {
         const qsizetype base = spanStart;
         return visitSpan(s + base, end - base,
@@ -194,6 +212,31 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
                 pos = spanStart + 1;
                 previous = s[spanStart];
                 previousSimple = true;
+                previousLength = 1;
+                continue;
+            }
+        }
+        // Runs of simple characters of the Basic Multilingual Plane (most scripts' letters and
+        // punctuation) are one character per code unit.
+        if (previousSimple && spanStart == pos - previousLength) {
+            qsizetype run = pos;
+            bool separator = isSeparator(previous);
+            while (run < size) {
+                const char16_t unit = s[run];
+                const std::uint8_t classes = kBasicPlaneClasses[unit];
+                if (!(classes & kSimpleBit) || QChar::isSurrogate(unit) ||
+                    unit == kCarriageReturn || unit == kLineFeed)
+                    break;
+                if (!visit(run, separator))
+                    return;
+                separator = (classes & kSeparatorBit) != 0;
+                ++run;
+            }
+            if (run > pos) {
+                spanStart = run - 1;
+                previous = s[run - 1];
+                previousLength = 1;
+                pos = run;
                 continue;
             }
         }
@@ -208,12 +251,18 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
             (lineBreakEdge || boundaryCertainlyBefore(previous, previousSimple, cp, simple)) &&
             !(previous == kCarriageReturn && cp == kLineFeed);
         if (certain && pos > spanStart) {
-            if (!flush(pos))
+            // A span of one code point is one character: no finder needed.
+            if (pos - spanStart == previousLength) {
+                if (!visit(pos, isSeparator(previous)))
+                    return;
+            } else if (!flush(pos)) {
                 return;
+            }
             spanStart = pos;
         }
         previousSimple = simple;
         previous = cp;
+        previousLength = length;
         pos += length;
     }
     if (spanStart < size)
@@ -283,7 +332,8 @@ bool asciiMasks(const char16_t *s, AsciiMasks &masks)
 
 bool isSeparator(char32_t codePoint)
 {
-    return QChar::isSpace(codePoint);
+    // Every White_Space and line-break character lies in the Basic Multilingual Plane.
+    return codePoint < 0x10000 && (kBasicPlaneClasses[codePoint] & kSeparatorBit) != 0;
 }
 
 CharacterAndWordCount countCharactersAndWords(QStringView text)
@@ -295,12 +345,18 @@ CharacterAndWordCount countCharactersAndWords(QStringView text)
     // Consumes the pending ASCII character at `pending` and then all but the last one or two code
     // units of the next block, which stays pending so its boundary with what follows is decided
     // as usual. A CR LF pair is never split.
+    // Where the last failed attempt met a non-ASCII unit: no block starting before it is tried.
+    qsizetype nextAttempt = 0;
     auto fastAscii = [&](qsizetype pending, qsizetype pos) -> qsizetype {
-        if (size - pos < kBlock)
+        if (pos < nextAttempt || size - pos < kBlock)
             return 0;
         AsciiMasks masks;
-        if (!asciiMasks(s + pos, masks))
+        if (!asciiMasks(s + pos, masks)) {
+            nextAttempt = pos + 1;
+            while (s[nextAttempt - 1] < 0x80)
+                ++nextAttempt;
             return 0;
+        }
         const char16_t pendingUnit = s[pending];
         const bool pendingSeparator = isAsciiSeparator(pendingUnit);
         tally.addCharacter(pendingSeparator);
