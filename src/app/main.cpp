@@ -1,3 +1,5 @@
+#include "file_dialog_panels.h"
+#include "model/quit_signals.h"
 #include "model/tab_manager.h"
 
 #include <QApplication>
@@ -28,7 +30,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
 
-    TabManager tabManager;
+    quillet::QuitSignals quitSignals;
+    TabManager tabManager({}, std::make_unique<quillet::FileDialogPanels>());
     QMainWindow window;
     auto *list = new QListWidget(&window);
     window.setCentralWidget(list);

@@ -1,6 +1,18 @@
 #include "tab_manager.h"
 
 #include "clock.h"
+#include "console.h"
+#include "durable_file.h"
+#include "tab_state_file.h"
+#include "text_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -16,7 +28,14 @@ TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> file
     startAutoSave();
 }
 
-TabManager::~TabManager() = default;
+TabManager::~TabManager()
+{
+    if (!m_autoSaveTask)
+        return;
+    // The last interval's edits would otherwise be lost at every quit.
+    m_autoSaveTask->stop();
+    writeState(snapshots());
+}
 
 void TabManager::setTabs(const QList<std::shared_ptr<Scratchpad>> &tabs)
 {
@@ -179,16 +198,171 @@ void TabManager::updateCursorPosition(Scratchpad &scratchpad, qint64 position)
     scratchpad.updateCounts();
 }
 
+QString TabManager::autosaveDirectory() const
+{
+    QString directory = m_persistence.autosaveDirectory;
+    if (directory.isEmpty()) {
+        const QStringList locations =
+            QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+        const QString base = locations.isEmpty() ? QDir::homePath() : locations.first();
+        directory = base + QStringLiteral("/Quillet/autosave");
+    }
+    QDir().mkpath(directory); // a failure shows in the read or write that follows
+    return directory;
+}
+
+QString TabManager::stateFilePath() const
+{
+    return autosaveDirectory() + QLatin1Char('/') + QString::fromUtf16(TabStateFile::kFileName);
+}
+
 void TabManager::restoreTabs()
 {
     if (!m_persistence.enabled)
         return;
+    const QString path = stateFilePath();
+    if (!QFileInfo::exists(path))
+        return;
+
+    QString error;
+    std::optional<QList<Scratchpad::Snapshot>> restored;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        else
+            restored = TabStateFile::decode(bytes, &error);
+    }
+    if (!restored) {
+        const std::optional<QString> keptAt = setAsideUnreadableStateFile(path);
+        m_stateWritable = keptAt.has_value();
+        const QString fate = keptAt ? QStringLiteral("; the file was kept as %1").arg(*keptAt)
+                                    : QStringLiteral("; the file could not be moved aside, so "
+                                                     "tabs will not be saved until it is");
+        printFailureLine(QStringLiteral("Tab restoration failed: "), error + fate);
+        return;
+    }
+
+    for (const Scratchpad::Snapshot &snapshot : *restored) {
+        std::shared_ptr<Scratchpad> tab = Scratchpad::from(snapshot);
+        tab->deriveTitle();
+        tab->updateCounts();
+        m_tabs.append(tab);
+    }
+    emit tabsChanged();
+    setSelectedTabId(m_tabs.isEmpty() ? std::nullopt : std::optional(m_tabs.first()->id()));
+}
+
+std::optional<QString> TabManager::setAsideUnreadableStateFile(const QString &path)
+{
+    const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const QString base = path + QStringLiteral(".unreadable-") + stamp;
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        const QString candidate =
+            attempt == 1 ? base : base + QStringLiteral("-%1").arg(attempt);
+        const QByteArray from = QFile::encodeName(path);
+        const QByteArray to = QFile::encodeName(candidate);
+        // link() never replaces an existing file, so an earlier one is safe.
+        if (::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return candidate;
+        }
+        if (errno == EEXIST)
+            continue;
+        if (!QFileInfo::exists(candidate) && QFile::rename(path, candidate))
+            return candidate;
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 void TabManager::startAutoSave()
 {
     if (!m_persistence.enabled)
         return;
+    m_autoSaveTask = std::make_unique<AutoSaver>(
+        this, m_persistence.autoSaveInterval, [this] { return snapshots(); },
+        [this](const QList<Scratchpad::Snapshot> &snapshots) { writeState(snapshots); });
+}
+
+QList<Scratchpad::Snapshot> TabManager::snapshots() const
+{
+    QList<Scratchpad::Snapshot> list;
+    list.reserve(m_tabs.size());
+    for (const auto &tab : m_tabs)
+        list.append(tab->snapshot());
+    return list;
+}
+
+void TabManager::writeState(const QList<Scratchpad::Snapshot> &snapshots) const
+{
+    if (!m_stateWritable)
+        return;
+    const QByteArray bytes = TabStateFile::encode(snapshots);
+    if (const std::optional<QString> error = writeFileDurably(stateFilePath(), bytes))
+        printFailureLine(QStringLiteral("Auto-save failed: "), *error);
+}
+
+void TabManager::openFile()
+{
+    if (!m_filePanels)
+        return;
+    const std::optional<QList<QUrl>> chosen = m_filePanels->chooseFilesToOpen();
+    if (!chosen)
+        return;
+    for (const QUrl &url : *chosen) {
+        QString error;
+        const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error);
+        if (!text) {
+            printFailureLine(QStringLiteral("Failed to open file: "), error);
+            continue;
+        }
+        newTab(*text, url);
+        if (const auto current = currentTab())
+            current->setIsDirty(false);
+    }
+}
+
+void TabManager::saveCurrent()
+{
+    const std::shared_ptr<Scratchpad> current = currentTab();
+    if (!current)
+        return;
+    if (const std::optional<QUrl> filePath = current->filePath())
+        saveTab(*current, *filePath);
+    else
+        saveCurrentAs();
+}
+
+void TabManager::saveCurrentAs()
+{
+    const std::shared_ptr<Scratchpad> current = currentTab();
+    if (!current || !m_filePanels)
+        return;
+    const std::optional<QUrl> url =
+        m_filePanels->chooseSaveLocation(current->title() + QStringLiteral(".md"));
+    if (url && !url->isEmpty())
+        saveTab(*current, *url);
+}
+
+void TabManager::saveTab(Scratchpad &scratchpad, const QUrl &url)
+{
+    if (!url.isLocalFile()) {
+        printFailureLine(QStringLiteral("Failed to save file: "),
+                         QStringLiteral("%1: not a local file").arg(url.toString()));
+        return;
+    }
+    if (const std::optional<QString> error =
+            writeUtf8TextFile(url.toLocalFile(), scratchpad.content())) {
+        printFailureLine(QStringLiteral("Failed to save file: "), *error);
+        return;
+    }
+    scratchpad.setFilePath(url);
+    scratchpad.setIsDirty(false);
+    scratchpad.setTitle(Scratchpad::fileTitle(url));
 }
 
 } // namespace quillet

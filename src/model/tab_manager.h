@@ -1,5 +1,6 @@
 #pragma once
 
+#include "auto_saver.h"
 #include "file_panels.h"
 #include "scratchpad.h"
 
@@ -81,7 +82,18 @@ public:
     // A negative offset counts as 0.
     void updateCursorPosition(Scratchpad &scratchpad, qint64 position);
 
+    // Lets the user choose files and opens each into a new tab; unreadable ones are reported.
+    void openFile();
+    // Saves the current tab to its file, or asks where when it has none.
+    void saveCurrent();
+    // Asks where to save the current tab, proposing its title + ".md".
+    void saveCurrentAs();
+
     FilePanels *filePanels() const { return m_filePanels.get(); }
+
+    // The folder of the saved-tabs file, created with its parents on every call.
+    QString autosaveDirectory() const;
+    QString stateFilePath() const;
 
 signals:
     void tabsChanged();
@@ -92,7 +104,13 @@ signals:
 
 private:
     void restoreTabs();
+    // Moves an unreadable state file aside so no write replaces it; returns the new path.
+    std::optional<QString> setAsideUnreadableStateFile(const QString &path);
     void startAutoSave();
+    QList<Scratchpad::Snapshot> snapshots() const;
+    // Encodes and writes; safe on any thread. Failures print the auto-save line.
+    void writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
+    void saveTab(Scratchpad &scratchpad, const QUrl &url);
     void notifyIfCurrentTabChanged();
 
     Persistence m_persistence;
@@ -101,6 +119,9 @@ private:
     std::optional<QUuid> m_selectedTabId;
     PreviewMode m_previewMode = PreviewMode::edit;
     std::weak_ptr<Scratchpad> m_lastCurrentTab;
+    // False when an unreadable state file could not be moved aside: it is never overwritten.
+    bool m_stateWritable = true;
+    std::unique_ptr<AutoSaver> m_autoSaveTask;
 };
 
 } // namespace quillet

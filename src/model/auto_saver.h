@@ -1,0 +1,42 @@
+#pragma once
+
+#include "scratchpad.h"
+
+#include <QList>
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace quillet {
+
+// The background loop that keeps the saved-tabs file fresh. Every interval it asks the owner's
+// thread for snapshots (a cheap copy of shared strings, so nothing is torn and the owner never
+// waits on disk), then encodes and writes them on its own thread. It refers to its owner
+// weakly: a request that arrives after the owner is gone is dropped.
+class AutoSaver {
+public:
+    using TakeSnapshots = std::function<QList<Scratchpad::Snapshot>()>;
+    using Write = std::function<void(const QList<Scratchpad::Snapshot> &)>;
+
+    // `takeSnapshots` runs on the owner's thread, `write` on the worker.
+    AutoSaver(QObject *owner, std::chrono::milliseconds interval, TakeSnapshots takeSnapshots,
+              Write write);
+    // Stops the loop; a write in progress is finished first.
+    ~AutoSaver();
+    AutoSaver(const AutoSaver &) = delete;
+    AutoSaver &operator=(const AutoSaver &) = delete;
+
+    void stop();
+
+private:
+    struct State;
+    void run();
+
+    std::shared_ptr<State> m_state;
+    std::thread m_worker;
+};
+
+} // namespace quillet

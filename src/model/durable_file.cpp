@@ -1,0 +1,138 @@
+#include "durable_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillet {
+
+namespace {
+
+QString describe(const QString &what, const QString &path, int error)
+{
+    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// The permissions a newly created file gets: what open() would give with this process's umask.
+mode_t newFileMode()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(0666 & ~mask);
+            }
+        }
+    }
+    return 0644;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// The file a write to `path` must replace: the end of a chain of symbolic links, so the links
+// stay in place.
+QString resolvedTarget(const QString &path)
+{
+    QString target = QFileInfo(path).absoluteFilePath();
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            return target;
+        target = info.symLinkTarget();
+    }
+    return target;
+}
+
+} // namespace
+
+std::optional<QString> writeFileDurably(const QString &path, const QByteArray &bytes,
+                                        const DurableWriteSystem &system)
+{
+    const auto sync = system.sync ? system.sync : [](int fd) { return ::fsync(fd); };
+    const auto rename = system.rename ? system.rename
+                                      : [](const char *from, const char *to) {
+                                            return ::rename(from, to);
+                                        };
+
+    const QString target = resolvedTarget(path);
+    const QFileInfo targetInfo(target);
+    const QString folder = targetInfo.absolutePath();
+    const QByteArray nativeTarget = QFile::encodeName(target);
+    QByteArray temporary =
+        QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName() +
+                          QStringLiteral(".XXXXXX"));
+
+    struct stat existing {};
+    const bool replacing = ::stat(nativeTarget.constData(), &existing) == 0;
+    if (replacing && S_ISDIR(existing.st_mode))
+        return describe(QStringLiteral("Cannot replace"), target, EISDIR);
+
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return describe(QStringLiteral("Cannot create a file in"), folder, errno);
+    auto fail = [&](const QString &what, int error) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return describe(what, target, error);
+    };
+
+    if (replacing) {
+        ::fchmod(fd, existing.st_mode & 07777);
+        // Succeeds only for a privileged writer; otherwise the file becomes the writer's.
+        [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
+    } else {
+        ::fchmod(fd, newFileMode());
+    }
+    if (!writeAll(fd, bytes))
+        return fail(QStringLiteral("Cannot write"), errno);
+    if (sync(fd) != 0)
+        return fail(QStringLiteral("Cannot sync"), errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return describe(QStringLiteral("Cannot write"), target, error);
+    }
+    if (rename(temporary.constData(), nativeTarget.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return describe(QStringLiteral("Cannot replace"), target, error);
+    }
+
+    // Without this the rename itself may not survive a power cut.
+    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return describe(QStringLiteral("Cannot sync the folder of"), target, errno);
+    const bool folderSynced = sync(folderFd) == 0;
+    const int folderError = errno;
+    ::close(folderFd);
+    if (!folderSynced)
+        return describe(QStringLiteral("Cannot sync the folder of"), target, folderError);
+    return std::nullopt;
+}
+
+} // namespace quillet

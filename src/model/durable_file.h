@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace quillet {
+
+// The system calls a durable write makes that tests need to see fail.
+struct DurableWriteSystem {
+    std::function<int(int fd)> sync;                                  // fsync
+    std::function<int(const char *from, const char *to)> rename;      // rename
+};
+
+// Replaces the file at `path` with exactly `bytes` so that a reader sees either the old or the
+// new complete file, and the new content survives a power cut once this returns success:
+// a temporary file in the same folder is written and synced (a failed sync fails the write and
+// leaves the old file alone), renamed over the target, and the folder is synced. An existing
+// file keeps its permissions; a symbolic link keeps pointing at the file it names, which is
+// the one replaced. Returns none on success, else a description of what failed.
+std::optional<QString> writeFileDurably(const QString &path, const QByteArray &bytes,
+                                        const DurableWriteSystem &system = {});
+
+} // namespace quillet

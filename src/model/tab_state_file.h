@@ -1,0 +1,27 @@
+#pragma once
+
+#include "scratchpad.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace quillet {
+
+// The saved-tabs file: a compact UTF-8 JSON array with one object per tab, keys "id" (upper
+// case 36-character UUID), "title", "content", "filePath" (absolute URL, left out when there is
+// none) and "createdAt" (ISO 8601 UTC, whole seconds). Reading is all or nothing.
+namespace TabStateFile {
+
+inline constexpr char16_t kFileName[] = u"tabs.json";
+
+QByteArray encode(const QList<Scratchpad::Snapshot> &snapshots);
+
+// The snapshots in file order, or none with `error` describing the first fault.
+std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QString *error);
+
+} // namespace TabStateFile
+
+} // namespace quillet

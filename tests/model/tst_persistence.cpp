@@ -1,0 +1,337 @@
+#include "model/clock.h"
+#include "model/tab_manager.h"
+#include "model/tab_state_file.h"
+#include "support/stdout_capture.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using quillet::PreviewMode;
+using quillet::Scratchpad;
+using quillet::TabManager;
+using quillet::testing::StdoutCapture;
+namespace TabStateFile = quillet::TabStateFile;
+
+namespace {
+
+constexpr char kRestorePrefix[] = "Tab restoration failed: ";
+
+const QByteArray kUuidA = "0F8FAD5B-D9CB-469F-A165-70867728950E";
+const QByteArray kUuidB = "7C9E6679-7425-40DE-944B-E07FC1F90AE7";
+const QByteArray kUuidC = "3F333DF6-90A4-4FDA-8DD3-9485D27CEE36";
+
+QByteArray entry(const QByteArray &id, const QByteArray &title, const QByteArray &content,
+                 const QByteArray &extra = {})
+{
+    return "{\"id\":\"" + id + "\",\"title\":\"" + title + "\",\"content\":\"" + content +
+           "\",\"createdAt\":\"2026-03-01T09:30:00Z\"" + extra + "}";
+}
+
+TabManager::Persistence persistenceIn(const QTemporaryDir &folder,
+                                      std::chrono::milliseconds interval = std::chrono::hours(1))
+{
+    TabManager::Persistence persistence;
+    persistence.autosaveDirectory = folder.filePath(QStringLiteral("Quillet/autosave"));
+    persistence.autoSaveInterval = interval;
+    return persistence;
+}
+
+QString statePath(const QTemporaryDir &folder)
+{
+    return folder.filePath(QStringLiteral("Quillet/autosave/tabs.json"));
+}
+
+void writeState(const QTemporaryDir &folder, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(statePath(folder)).absolutePath());
+    QFile file(statePath(folder));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList contents(const TabManager &manager)
+{
+    QStringList list;
+    for (const auto &tab : manager.tabs())
+        list.append(tab->content());
+    return list;
+}
+
+} // namespace
+
+class PersistenceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void restoresValidFiles_data();
+    void restoresValidFiles();
+    void rejectsUnreadableFiles_data();
+    void rejectsUnreadableFiles();
+    void setAsideNeverOverwritesAnEarlierOne();
+    void noFileRestoresNothingAndAutosaveWritesEmptyArray();
+    void autosaveFollowsClosedTabs();
+    void quitWritesTheLastEdits();
+    void encodesTheFormat();
+    void roundTripsEveryKindOfText_data();
+    void roundTripsEveryKindOfText();
+    void failedWriteLeavesPreviousFile();
+};
+
+void PersistenceTest::restoresValidFiles_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QStringList>("filePaths");
+
+    QTest::newRow("empty array") << QByteArray("[]") << QStringList() << QStringList();
+    QTest::newRow("three tabs in file order")
+        << "[" + entry(kUuidA, "a", "first") + "," + entry(kUuidB, "b", "second") + "," +
+               entry(kUuidC, "c", "third") + "]"
+        << QStringList{"first", "second", "third"} << QStringList{"", "", ""};
+    QTest::newRow("stored title is derived again")
+        << "[" + entry(kUuidA, "Old", "# New") + "]" << QStringList{"New"} << QStringList{""};
+    QTest::newRow("lower-case id, unknown keys, null file")
+        << "[" + entry(kUuidA.toLower(), "x", "text", ",\"filePath\":null,\"colour\":[1,2]") +
+               "]"
+        << QStringList{"text"} << QStringList{""};
+    QTest::newRow("percent-escaped file with spaces and non-ASCII")
+        << "[" + entry(kUuidA, "x", "", ",\"filePath\":\"file:///home/ann/My%20Notes/caf%C3%A9.md\"") +
+               "]"
+        << QStringList{"café"} << QStringList{"/home/ann/My Notes/café.md"};
+    QTest::newRow("offset date is accepted")
+        << QByteArray("[{\"id\":\"" + kUuidA + "\",\"title\":\"\",\"content\":\"t\","
+                      "\"createdAt\":\"2026-03-01T10:30:00+01:00\"}]")
+        << QStringList{"t"} << QStringList{""};
+}
+
+void PersistenceTest::restoresValidFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, titles);
+    QFETCH(QStringList, filePaths);
+    QTemporaryDir folder;
+    writeState(folder, file);
+    StdoutCapture output;
+    TabManager manager(persistenceIn(folder));
+
+    QCOMPARE(output.text(), QByteArray());
+    QCOMPARE(manager.tabs().size(), titles.size());
+    for (qsizetype i = 0; i < titles.size(); ++i) {
+        const auto &tab = manager.tabs().at(i);
+        QCOMPARE(tab->title(), titles.at(i));
+        QVERIFY(tab->isDirty());
+        QCOMPARE(tab->filePath() ? tab->filePath()->toLocalFile() : QString(), filePaths.at(i));
+    }
+    if (titles.isEmpty())
+        QVERIFY(!manager.selectedTabId());
+    else
+        QCOMPARE(manager.currentTabIndex(), 0);
+    QCOMPARE(manager.previewMode(), PreviewMode::edit);
+    if (!titles.isEmpty())
+        QCOMPARE(manager.tabs().first()->id().toString(QUuid::WithoutBraces).toUpper().toLatin1(),
+                 kUuidA);
+}
+
+void PersistenceTest::rejectsUnreadableFiles_data()
+{
+    QTest::addColumn<QByteArray>("file");
+
+    QTest::newRow("zero bytes") << QByteArray();
+    QTest::newRow("not JSON") << QByteArray("hello, world");
+    QTest::newRow("an object, not an array") << QByteArray("{}");
+    QTest::newRow("fractional seconds")
+        << "[" + entry(kUuidA, "a", "x").replace("09:30:00Z", "09:30:00.5Z") + "]";
+    QTest::newRow("date without zone")
+        << "[" + entry(kUuidA, "a", "x").replace("09:30:00Z", "09:30:00") + "]";
+    QTest::newRow("missing createdAt")
+        << QByteArray("[{\"id\":\"" + kUuidA + "\",\"title\":\"a\",\"content\":\"x\"}]");
+    QTest::newRow("invalid id") << "[" + entry("not-a-uuid", "a", "x") + "]";
+    QTest::newRow("braced id") << "[" + entry("{" + kUuidA + "}", "a", "x") + "]";
+    QTest::newRow("content is a number")
+        << QByteArray("[{\"id\":\"" + kUuidA + "\",\"title\":\"a\",\"content\":5,"
+                      "\"createdAt\":\"2026-03-01T09:30:00Z\"}]");
+    QTest::newRow("filePath is not a URL")
+        << "[" + entry(kUuidA, "a", "x", ",\"filePath\":\"http://exa mple.com/%zz\"") + "]";
+    QTest::newRow("filePath is a number") << "[" + entry(kUuidA, "a", "x", ",\"filePath\":3") + "]";
+    QTest::newRow("second of two is bad")
+        << "[" + entry(kUuidA, "a", "good") + "," + entry("bad", "b", "x") + "]";
+}
+
+void PersistenceTest::rejectsUnreadableFiles()
+{
+    QFETCH(QByteArray, file);
+    QTemporaryDir folder;
+    writeState(folder, file);
+    const QDateTime now(QDate(2026, 12, 6), QTime(19, 5, 9), Qt::UTC);
+    quillet::ScopedClockOverride clock([&] { return now; });
+    const QString keptPath = statePath(folder) + QStringLiteral(".unreadable-20261206T190509Z");
+    {
+        StdoutCapture output;
+        TabManager manager(persistenceIn(folder));
+        QVERIFY(manager.tabs().isEmpty());
+        QVERIFY(!manager.selectedTabId());
+
+        const QByteArray printed = output.text();
+        QVERIFY2(printed.startsWith(kRestorePrefix), printed.constData());
+        QVERIFY(printed.endsWith(keptPath.toUtf8() + '\n'));
+        QCOMPARE(printed.count('\n'), 1);
+        QCOMPARE(readFile(keptPath), file);
+        QVERIFY(!QFileInfo::exists(statePath(folder)));
+        manager.newTab(QStringLiteral("after the failure"));
+    }
+    // The quit-time write makes a fresh, readable file beside the one kept aside.
+    QString error;
+    const auto written = TabStateFile::decode(readFile(statePath(folder)), &error);
+    QVERIFY2(written, qPrintable(error));
+    QCOMPARE(written->size(), 1);
+    QCOMPARE(written->first().content, QStringLiteral("after the failure"));
+    QCOMPARE(readFile(keptPath), file);
+}
+
+void PersistenceTest::setAsideNeverOverwritesAnEarlierOne()
+{
+    QTemporaryDir folder;
+    const QDateTime now(QDate(2026, 12, 6), QTime(8, 0), Qt::UTC);
+    quillet::ScopedClockOverride clock([&] { return now; });
+    for (const QByteArray &bytes : {QByteArray("first bad"), QByteArray("second bad")}) {
+        writeState(folder, bytes);
+        StdoutCapture output;
+        TabManager manager(persistenceIn(folder));
+        Q_UNUSED(manager);
+        QFile::remove(statePath(folder)); // as if the user fixed nothing and restarted
+    }
+    const QString base = statePath(folder) + QStringLiteral(".unreadable-20261206T080000Z");
+    QCOMPARE(readFile(base), QByteArray("first bad"));
+    QCOMPARE(readFile(base + QStringLiteral("-2")), QByteArray("second bad"));
+}
+
+void PersistenceTest::noFileRestoresNothingAndAutosaveWritesEmptyArray()
+{
+    QTemporaryDir folder;
+    StdoutCapture output;
+    TabManager manager(persistenceIn(folder, std::chrono::milliseconds(20)));
+    QVERIFY(manager.tabs().isEmpty());
+    QVERIFY(QFileInfo(folder.filePath(QStringLiteral("Quillet/autosave"))).isDir());
+    QTRY_COMPARE(readFile(statePath(folder)), QByteArray("[]"));
+    QCOMPARE(output.text(), QByteArray());
+}
+
+void PersistenceTest::autosaveFollowsClosedTabs()
+{
+    QTemporaryDir folder;
+    TabManager manager(persistenceIn(folder, std::chrono::milliseconds(20)));
+    manager.newTab(QStringLiteral("one"));
+    manager.newTab(QStringLiteral("two"));
+    QTRY_VERIFY(readFile(statePath(folder)).contains("\"two\""));
+    manager.closeTab(manager.tabs().first()->id());
+    manager.closeCurrentTab();
+    QTRY_COMPARE(readFile(statePath(folder)), QByteArray("[]"));
+}
+
+void PersistenceTest::quitWritesTheLastEdits()
+{
+    QTemporaryDir folder;
+    {
+        TabManager manager(persistenceIn(folder));
+        manager.newTab(QStringLiteral("typed just before quitting"));
+        manager.newTab();
+        manager.updateContent(*manager.currentTab(), QStringLiteral("# Second\nbody"));
+    }
+    TabManager restarted(persistenceIn(folder));
+    QCOMPARE(contents(restarted),
+             QStringList({"typed just before quitting", "# Second\nbody"}));
+    QCOMPARE(restarted.tabs().at(1)->title(), QStringLiteral("Second"));
+}
+
+void PersistenceTest::encodesTheFormat()
+{
+    const Scratchpad::Snapshot snapshot{
+        QUuid::fromString(QLatin1String(kUuidA.toLower())), QStringLiteral("T"),
+        QStringLiteral("a\"b\n"), QUrl::fromLocalFile(QStringLiteral("/home/ann/My Notes/é.md")),
+        QDateTime(QDate(2026, 3, 1), QTime(9, 30, 0, 750), Qt::UTC)};
+    const QByteArray bytes = TabStateFile::encode({snapshot, Scratchpad::Snapshot{
+        QUuid::fromString(QLatin1String(kUuidB)), {}, {}, std::nullopt,
+        QDateTime(QDate(2026, 3, 1), QTime(9, 30), Qt::UTC)}});
+    QVERIFY(!bytes.contains('\n'));
+    QVERIFY(!bytes.contains(": "));
+    const QJsonArray array = QJsonDocument::fromJson(bytes).array();
+    QCOMPARE(array.size(), 2);
+    const QJsonObject first = array.at(0).toObject();
+    QCOMPARE(first.value("id").toString().toLatin1(), kUuidA);
+    QCOMPARE(first.value("createdAt").toString(), QStringLiteral("2026-03-01T09:30:00Z"));
+    QCOMPARE(first.value("filePath").toString(),
+             QStringLiteral("file:///home/ann/My%20Notes/%C3%A9.md"));
+    QCOMPARE(first.value("content").toString(), QStringLiteral("a\"b\n"));
+    QVERIFY(!array.at(1).toObject().contains("filePath"));
+}
+
+void PersistenceTest::roundTripsEveryKindOfText_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("filePath");
+
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("quotes, backslashes, controls")
+        << QString::fromUtf8("\"\\/\b\f\t\r\n\x01\x1F end") << QStringLiteral("/tmp/a b/c.md");
+    QTest::newRow("emoji, accents, RTL, NUL")
+        << QString::fromUtf8("👩‍💻 e\xCC\x81 שלום ") + QChar(0) + QStringLiteral("!")
+        << QStringLiteral("/tmp/ünï cödé/#hash?.txt");
+    QTest::newRow("line and paragraph separators")
+        << QString::fromUtf8("a\u2028b\u2029c") << QStringLiteral("/tmp/100%.md");
+}
+
+void PersistenceTest::roundTripsEveryKindOfText()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, filePath);
+    const std::optional<QUrl> file =
+        filePath.isEmpty() ? std::nullopt : std::optional(QUrl::fromLocalFile(filePath));
+    QTemporaryDir folder;
+    {
+        TabManager manager(persistenceIn(folder));
+        manager.newTab(content, file);
+    }
+    TabManager restarted(persistenceIn(folder));
+    QCOMPARE(restarted.tabs().size(), 1);
+    QCOMPARE(restarted.tabs().first()->content(), content);
+    QCOMPARE(restarted.tabs().first()->filePath(), file);
+    if (file)
+        QCOMPARE(restarted.tabs().first()->filePath()->toLocalFile(), filePath);
+}
+
+void PersistenceTest::failedWriteLeavesPreviousFile()
+{
+    QTemporaryDir folder;
+    {
+        TabManager manager(persistenceIn(folder));
+        manager.newTab(QStringLiteral("kept"));
+    }
+    const QByteArray before = readFile(statePath(folder));
+    // A folder where the temporary file would go makes every write fail, even for root.
+    const QString autosave = folder.filePath(QStringLiteral("Quillet/autosave"));
+    QVERIFY(QFile::rename(autosave, autosave + QStringLiteral(".real")));
+    QVERIFY(QFile(autosave).open(QIODevice::WriteOnly)); // a regular file in its place
+    StdoutCapture output;
+    {
+        TabManager manager(persistenceIn(folder));
+        manager.newTab(QStringLiteral("cannot be written"));
+    }
+    const QByteArray printed = output.text();
+    QVERIFY2(printed.startsWith("Auto-save failed: "), printed.constData());
+    QCOMPARE(printed.count('\n'), 1);
+    QVERIFY(printed.endsWith('\n'));
+    QCOMPARE(readFile(autosave + QStringLiteral(".real/tabs.json")), before);
+}
+
+QTEST_GUILESS_MAIN(PersistenceTest)
+#include "tst_persistence.moc"
