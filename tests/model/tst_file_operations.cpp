@@ -1,0 +1,323 @@
+#include "model/durable_file.h"
+#include "model/tab_manager.h"
+#include "model/text_file.h"
+#include "support/fake_file_panels.h"
+#include "support/stdout_capture.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+using quillet::TabManager;
+using quillet::testing::FakeFilePanels;
+using quillet::testing::StdoutCapture;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void createFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// A tab manager with fake panels and no persistence; `panels` stays usable by the test.
+std::unique_ptr<TabManager> managerWithPanels(FakeFilePanels *&panels)
+{
+    auto owned = std::make_unique<FakeFilePanels>();
+    panels = owned.get();
+    return std::make_unique<TabManager>(TabManager::Persistence::disabled(), std::move(owned));
+}
+
+QStringList printedLines(StdoutCapture &output)
+{
+    QStringList lines = QString::fromUtf8(output.text()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+class FileOperationsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void readsStrictUtf8_data();
+    void readsStrictUtf8();
+    void opensChosenFilesInOrder();
+    void openCancelledChangesNothing();
+    void opensTheSameFileTwice();
+    void saveAsksOnlyWithoutFile();
+    void saveAsMovesTabToNewFile();
+    void failedSaveChangesNothing_data();
+    void failedSaveChangesNothing();
+    void writesExactBytes();
+    void keepsPermissionsAndSymlinks();
+    void durableWriteFailures_data();
+    void durableWriteFailures();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString path(const QString &name) const { return m_folder->filePath(name); }
+};
+
+void FileOperationsTest::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+}
+
+void FileOperationsTest::readsStrictUtf8_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("plain") << QByteArray("hello\r\nworld") << true << QStringLiteral("hello\r\nworld");
+    QTest::newRow("empty") << QByteArray() << true << QString();
+    QTest::newRow("byte-order mark dropped") << QByteArray("\xEF\xBB\xBFhi") << true
+                                             << QStringLiteral("hi");
+    QTest::newRow("multibyte") << QByteArray("caf\xC3\xA9 \xF0\x9F\x91\x8D") << true
+                               << QString::fromUtf8("café 👍");
+    QTest::newRow("Latin-1 byte") << QByteArray("caf\xE9 au lait") << false << QString();
+    QTest::newRow("truncated sequence at the end") << QByteArray("caf\xC3") << false << QString();
+    QTest::newRow("overlong encoding") << QByteArray("\xC0\xAF") << false << QString();
+    QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << false << QString();
+}
+
+void FileOperationsTest::readsStrictUtf8()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readable);
+    createFile(path("f.txt"), bytes);
+    QString error;
+    const std::optional<QString> text = quillet::readUtf8TextFile(path("f.txt"), &error);
+    QCOMPARE(text.has_value(), readable);
+    if (readable)
+        QTEST(*text, "text");
+    else
+        QVERIFY(error.contains(path("f.txt")));
+}
+
+void FileOperationsTest::opensChosenFilesInOrder()
+{
+    createFile(path("meeting.md"), "# Meeting notes\nagenda");
+    createFile(path("shopping.txt"), "");
+    createFile(path("latin1.txt"), "caf\xE9");
+    QDir().mkpath(path("folder.md"));
+    FakeFilePanels *panels = nullptr;
+    auto manager = managerWithPanels(panels);
+    panels->filesToOpen = QList<QUrl>{
+        QUrl::fromLocalFile(path("meeting.md")), QUrl::fromLocalFile(path("latin1.txt")),
+        QUrl::fromLocalFile(path("missing.md")), QUrl::fromLocalFile(path("folder.md")),
+        QUrl::fromLocalFile(path("shopping.txt"))};
+
+    StdoutCapture output;
+    manager->openFile();
+    const QStringList lines = printedLines(output);
+
+    QCOMPARE(manager->tabs().size(), 2);
+    QCOMPARE(manager->tabs().at(0)->title(), QStringLiteral("Meeting notes"));
+    QCOMPARE(manager->tabs().at(1)->title(), QStringLiteral("shopping"));
+    for (const auto &tab : manager->tabs())
+        QVERIFY(!tab->isDirty());
+    QCOMPARE(manager->currentTabIndex(), 1);
+    QCOMPARE(manager->tabs().at(0)->filePath(), QUrl::fromLocalFile(path("meeting.md")));
+
+    QCOMPARE(lines.size(), 3);
+    for (const QString &line : lines)
+        QVERIFY2(line.startsWith(QStringLiteral("Failed to open file: ")), qPrintable(line));
+    QVERIFY(lines.at(0).contains(QStringLiteral("latin1.txt")));
+    QVERIFY(lines.at(1).contains(QStringLiteral("missing.md")));
+    QVERIFY(lines.at(2).contains(QStringLiteral("folder.md")));
+}
+
+void FileOperationsTest::openCancelledChangesNothing()
+{
+    FakeFilePanels *panels = nullptr;
+    auto manager = managerWithPanels(panels);
+    manager->openFile();
+    QCOMPARE(panels->openRequests, 1);
+    QVERIFY(manager->tabs().isEmpty());
+}
+
+void FileOperationsTest::opensTheSameFileTwice()
+{
+    createFile(path("a.md"), "same");
+    FakeFilePanels *panels = nullptr;
+    auto manager = managerWithPanels(panels);
+    panels->filesToOpen = QList<QUrl>{QUrl::fromLocalFile(path("a.md"))};
+    manager->openFile();
+    manager->openFile();
+    QCOMPARE(manager->tabs().size(), 2);
+    QVERIFY(manager->tabs().at(0)->id() != manager->tabs().at(1)->id());
+    manager->updateContent(*manager->tabs().at(0), QStringLiteral("changed"));
+    QCOMPARE(manager->tabs().at(1)->content(), QStringLiteral("same"));
+}
+
+void FileOperationsTest::saveAsksOnlyWithoutFile()
+{
+    FakeFilePanels *panels = nullptr;
+    auto manager = managerWithPanels(panels);
+    manager->saveCurrent(); // no current tab: nothing, no panel
+    QVERIFY(panels->proposedNames.isEmpty());
+
+    manager->newTab();
+    manager->saveCurrent(); // cancelled
+    QCOMPARE(panels->proposedNames, QStringList{"Untitled.md"});
+    QVERIFY(!manager->currentTab()->filePath());
+
+    panels->saveLocation = QUrl::fromLocalFile(path("report.md"));
+    manager->updateContent(*manager->currentTab(), QStringLiteral("Quarterly figures"));
+    manager->saveCurrent();
+    const auto tab = manager->currentTab();
+    QCOMPARE(readFile(path("report.md")), QByteArray("Quarterly figures"));
+    QCOMPARE(tab->title(), QStringLiteral("report"));
+    QVERIFY(!tab->isDirty());
+    QCOMPARE(tab->filePath(), QUrl::fromLocalFile(path("report.md")));
+
+    // With a file, saving writes at once without asking.
+    manager->updateContent(*tab, QStringLiteral("Quarterly figures, revised"));
+    QCOMPARE(tab->title(), QStringLiteral("Quarterly figures, revised"));
+    QVERIFY(tab->isDirty());
+    manager->saveCurrent();
+    QCOMPARE(panels->proposedNames.size(), 2);
+    QCOMPARE(readFile(path("report.md")), QByteArray("Quarterly figures, revised"));
+    QVERIFY(!tab->isDirty());
+}
+
+void FileOperationsTest::saveAsMovesTabToNewFile()
+{
+    createFile(path("old.md"), "# Plan");
+    FakeFilePanels *panels = nullptr;
+    auto manager = managerWithPanels(panels);
+    panels->filesToOpen = QList<QUrl>{QUrl::fromLocalFile(path("old.md"))};
+    manager->openFile();
+    panels->saveLocation = QUrl::fromLocalFile(path("new.md"));
+    manager->saveCurrentAs();
+    QCOMPARE(panels->proposedNames, QStringList{"Plan.md"});
+    QCOMPARE(manager->currentTab()->filePath(), QUrl::fromLocalFile(path("new.md")));
+    QCOMPARE(manager->currentTab()->title(), QStringLiteral("new"));
+    QCOMPARE(readFile(path("new.md")), QByteArray("# Plan"));
+}
+
+void FileOperationsTest::failedSaveChangesNothing_data()
+{
+    QTest::addColumn<QString>("target");
+    // Tests may run as root, who can write into read-only folders; these fail for everyone.
+    QTest::newRow("missing parent folder") << QStringLiteral("no/such/folder/x.md");
+    QTest::newRow("parent is a regular file") << QStringLiteral("plain.txt/x.md");
+    QTest::newRow("target is a folder") << QStringLiteral("a-folder");
+}
+
+void FileOperationsTest::failedSaveChangesNothing()
+{
+    QFETCH(QString, target);
+    createFile(path("plain.txt"), "x");
+    QDir().mkpath(path("a-folder"));
+    FakeFilePanels *panels = nullptr;
+    auto manager = managerWithPanels(panels);
+    manager->newTab(QStringLiteral("# Draft"));
+    manager->updateContent(*manager->currentTab(), QStringLiteral("# Draft\ntext"));
+    panels->saveLocation = QUrl::fromLocalFile(path(target));
+
+    StdoutCapture output;
+    manager->saveCurrent();
+    const QStringList lines = printedLines(output);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("Failed to save file: ")),
+             qPrintable(lines.first()));
+    QVERIFY(output.text().endsWith('\n'));
+    const auto tab = manager->currentTab();
+    QVERIFY(tab->isDirty());
+    QVERIFY(!tab->filePath());
+    QCOMPARE(tab->title(), QStringLiteral("Draft"));
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+void FileOperationsTest::writesExactBytes()
+{
+    const QString text = QString::fromUtf8("no BOM, no final line end: é👍\r\n\tend");
+    QCOMPARE(quillet::writeUtf8TextFile(path("x.txt"), text), std::nullopt);
+    QCOMPARE(readFile(path("x.txt")), text.toUtf8());
+    QCOMPARE(quillet::writeUtf8TextFile(path("x.txt"), QString()), std::nullopt);
+    QCOMPARE(readFile(path("x.txt")), QByteArray());
+    // No temporary file is left behind.
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"x.txt"});
+}
+
+void FileOperationsTest::keepsPermissionsAndSymlinks()
+{
+    createFile(path("real.md"), "old");
+    QVERIFY(QFile::setPermissions(path("real.md"), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ReadGroup | QFile::ExeOwner));
+    QVERIFY(QFile::link(path("real.md"), path("link.md")));
+    QCOMPARE(quillet::writeUtf8TextFile(path("link.md"), QStringLiteral("new")), std::nullopt);
+
+    QVERIFY(QFileInfo(path("link.md")).isSymLink());
+    QCOMPARE(readFile(path("real.md")), QByteArray("new"));
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(path("real.md")).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0740));
+}
+
+void FileOperationsTest::durableWriteFailures_data()
+{
+    QTest::addColumn<bool>("failSync");
+    QTest::addColumn<bool>("failRename");
+    QTest::addColumn<bool>("failFolderSync");
+    QTest::addColumn<QByteArray>("contentAfter");
+
+    QTest::newRow("file sync fails") << true << false << false << QByteArray("old");
+    QTest::newRow("rename fails") << false << true << false << QByteArray("old");
+    // After the rename only durability is in doubt; it is still reported.
+    QTest::newRow("folder sync fails") << false << false << true << QByteArray("new");
+}
+
+void FileOperationsTest::durableWriteFailures()
+{
+    QFETCH(bool, failSync);
+    QFETCH(bool, failRename);
+    QFETCH(bool, failFolderSync);
+    createFile(path("t.json"), "old");
+    int syncCalls = 0;
+    quillet::DurableWriteSystem system;
+    system.sync = [&](int fd) {
+        const bool folder = ++syncCalls == 2;
+        if ((!folder && failSync) || (folder && failFolderSync)) {
+            errno = EIO;
+            return -1;
+        }
+        return ::fsync(fd);
+    };
+    system.rename = [&](const char *from, const char *to) {
+        if (failRename) {
+            errno = EXDEV;
+            return -1;
+        }
+        return ::rename(from, to);
+    };
+    const std::optional<QString> error =
+        quillet::writeFileDurably(path("t.json"), "new", system);
+    QVERIFY(error.has_value());
+    QVERIFY2(error->contains(path("t.json")), qPrintable(*error));
+    QTEST(readFile(path("t.json")), "contentAfter");
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"t.json"});
+}
+
+QTEST_GUILESS_MAIN(FileOperationsTest)
+#include "tst_file_operations.moc"
