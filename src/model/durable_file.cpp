@@ -15,6 +15,12 @@ namespace quillet {
 
 namespace {
 
+// The sibling a write of `fileName` goes through first; mkostemp fills in the X's.
+QString temporaryNameTemplate(const QString &fileName)
+{
+    return QLatin1Char('.') + fileName + QStringLiteral(".XXXXXX");
+}
+
 QString describe(const QString &what, const QString &path, int error)
 {
     return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
@@ -84,8 +90,7 @@ std::optional<QString> writeFileDurably(const QString &path, const QByteArray &b
     const QString folder = targetInfo.absolutePath();
     const QByteArray nativeTarget = QFile::encodeName(target);
     QByteArray temporary =
-        QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName() +
-                          QStringLiteral(".XXXXXX"));
+        QFile::encodeName(folder + QLatin1Char('/') + temporaryNameTemplate(targetInfo.fileName()));
 
     struct stat existing {};
     const bool replacing = ::stat(nativeTarget.constData(), &existing) == 0;
@@ -133,6 +138,18 @@ std::optional<QString> writeFileDurably(const QString &path, const QByteArray &b
     if (!folderSynced)
         return describe(QStringLiteral("Cannot sync the folder of"), target, folderError);
     return std::nullopt;
+}
+
+void removeInterruptedWrites(const QString &path)
+{
+    const QFileInfo target(resolvedTarget(path));
+    QString pattern = temporaryNameTemplate(target.fileName());
+    pattern.replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"));
+    QDir folder = target.absoluteDir();
+    const QStringList leftovers =
+        folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &leftover : leftovers)
+        folder.remove(leftover);
 }
 
 } // namespace quillet

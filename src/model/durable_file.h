@@ -23,4 +23,8 @@ struct DurableWriteSystem {
 std::optional<QString> writeFileDurably(const QString &path, const QByteArray &bytes,
                                         const DurableWriteSystem &system = {});
 
+// Deletes the temporary files that writes of `path` left behind when the process was killed
+// in the middle of one. Only for files no other process writes.
+void removeInterruptedWrites(const QString &path);
+
 } // namespace quillet

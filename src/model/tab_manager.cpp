@@ -221,6 +221,8 @@ void TabManager::restoreTabs()
     if (!m_persistence.enabled)
         return;
     const QString path = stateFilePath();
+    // A run that was killed while autosaving leaves its half-written copy behind.
+    removeInterruptedWrites(path);
     if (!QFileInfo::exists(path))
         return;
 

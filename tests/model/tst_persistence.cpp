@@ -79,6 +79,8 @@ private slots:
     void rejectsUnreadableFiles();
     void setAsideNeverOverwritesAnEarlierOne();
     void noFileRestoresNothingAndAutosaveWritesEmptyArray();
+    void restorationClearsInterruptedWritesOnly_data();
+    void restorationClearsInterruptedWritesOnly();
     void autosaveFollowsClosedTabs();
     void quitWritesTheLastEdits();
     void encodesTheFormat();
@@ -224,6 +226,37 @@ void PersistenceTest::noFileRestoresNothingAndAutosaveWritesEmptyArray()
     QVERIFY(QFileInfo(folder.filePath(QStringLiteral("Quillet/autosave"))).isDir());
     QTRY_COMPARE(readFile(statePath(folder)), QByteArray("[]"));
     QCOMPARE(output.text(), QByteArray());
+}
+
+void PersistenceTest::restorationClearsInterruptedWritesOnly_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("interrupted write") << QStringLiteral(".tabs.json.a1B2c3") << true;
+    QTest::newRow("set-aside file") << QStringLiteral("tabs.json.unreadable-20261206T080000Z") << false;
+    QTest::newRow("longer suffix") << QStringLiteral(".tabs.json.a1B2c3d") << false;
+    QTest::newRow("shorter suffix") << QStringLiteral(".tabs.json.a1B2c") << false;
+    QTest::newRow("another file's write") << QStringLiteral(".notes.md.a1B2c3") << false;
+    QTest::newRow("without the dot") << QStringLiteral("tabs.json.a1B2c3") << false;
+}
+
+void PersistenceTest::restorationClearsInterruptedWritesOnly()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, removed);
+
+    QTemporaryDir folder;
+    writeState(folder, "[" + entry(kUuidA, "t", "kept") + "]");
+    const QString other = QFileInfo(statePath(folder)).absoluteDir().filePath(fileName);
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("partial");
+    file.close();
+
+    TabManager manager(persistenceIn(folder));
+    QCOMPARE(contents(manager), QStringList{QStringLiteral("kept")});
+    QCOMPARE(QFile::exists(other), !removed);
 }
 
 void PersistenceTest::autosaveFollowsClosedTabs()

@@ -1,0 +1,90 @@
+// A stand-in for the application process, so tests can stop it the ways a real session ends.
+//
+//   persistence_helper quit <folder> <text>
+//       Restores from <folder>, opens a tab holding <text>, prints "ready" and runs until a quit
+//       signal arrives. Autosave is far off, so only the quit-time write can save <text>.
+//   persistence_helper churn <folder>
+//       Rewrites the tabs as fast as the event loop turns while autosaving without pause, and
+//       prints "ready" once a state file with tabs exists (the caller removes it before each run).
+//       Generation g holds (g % 7) + 1 tabs, each starting with "g:<g> " so a reader can tell a
+//       mixed snapshot from a whole one.
+
+#include "model/quit_signals.h"
+#include "model/tab_manager.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+
+using quillet::TabManager;
+
+namespace {
+
+int runUntilQuit(const QString &folder, const QString &text)
+{
+    TabManager::Persistence persistence;
+    persistence.autosaveDirectory = folder;
+    persistence.autoSaveInterval = std::chrono::hours(1);
+    quillet::QuitSignals quitSignals;
+    TabManager tabManager(persistence);
+    tabManager.newTab(text);
+    std::puts("ready");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+QString generationText(qint64 generation, int tab)
+{
+    // Large enough that a write takes a while and a kill often lands inside one.
+    return QStringLiteral("g:%1 tab %2 ").arg(generation).arg(tab) +
+           QString(20000, QChar(u'a' + tab % 26));
+}
+
+int churn(const QString &folder)
+{
+    TabManager::Persistence persistence;
+    persistence.autosaveDirectory = folder;
+    persistence.autoSaveInterval = std::chrono::milliseconds(0);
+    TabManager tabManager(persistence);
+    const QString statePath = tabManager.stateFilePath();
+
+    qint64 generation = 0;
+    bool announced = false;
+    QTimer rewrite;
+    QObject::connect(&rewrite, &QTimer::timeout, [&] {
+        ++generation;
+        const int wanted = int(generation % 7) + 1;
+        while (tabManager.tabs().size() > wanted)
+            tabManager.closeTab(tabManager.tabs().constLast()->id());
+        while (tabManager.tabs().size() < wanted)
+            tabManager.newTab();
+        const auto tabs = tabManager.tabs();
+        for (int tab = 0; tab < tabs.size(); ++tab)
+            tabManager.updateContent(*tabs[tab], generationText(generation, tab));
+        // Past "[]", the file written before the first generation.
+        if (!announced && QFileInfo(statePath).size() > 2) {
+            announced = true;
+            std::puts("ready");
+            std::fflush(stdout);
+        }
+    });
+    rewrite.start(0);
+    return QCoreApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() == 4 && arguments[1] == u"quit")
+        return runUntilQuit(arguments[2], arguments[3]);
+    if (arguments.size() == 3 && arguments[1] == u"churn")
+        return churn(arguments[2]);
+    std::fputs("usage: persistence_helper quit <folder> <text> | churn <folder>\n", stderr);
+    return 2;
+}

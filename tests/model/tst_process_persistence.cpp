@@ -1,0 +1,187 @@
+// How the saved tabs fare when the process ends: by a quit signal, or killed without warning
+// in the middle of autosaving.
+
+#include "model/tab_state_file.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <optional>
+#include <unistd.h>
+
+using quillet::Scratchpad;
+namespace TabStateFile = quillet::TabStateFile;
+
+namespace {
+
+QString helperPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/persistence_helper");
+}
+
+QString statePath(const QTemporaryDir &folder)
+{
+    return folder.filePath(QStringLiteral("tabs.json"));
+}
+
+std::optional<QList<Scratchpad::Snapshot>> readState(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    return TabStateFile::decode(file.readAll(), error);
+}
+
+bool waitForReady(QProcess &process)
+{
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (process.canReadLine())
+            return process.readLine() == "ready\n";
+        if (!process.waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    }
+    return false;
+}
+
+// The text of each tab of generation `generation`, as the helper writes it.
+QString generationText(qint64 generation, int tab)
+{
+    return QStringLiteral("g:%1 tab %2 ").arg(generation).arg(tab) +
+           QString(20000, QChar(u'a' + tab % 26));
+}
+
+// Empty when `snapshots` is one whole generation of the helper's churn, else what is wrong.
+QString describeMixture(const QList<Scratchpad::Snapshot> &snapshots)
+{
+    if (snapshots.isEmpty())
+        return QStringLiteral("no tabs");
+    static const QRegularExpression generationPrefix(QStringLiteral("^g:(\\d+) "));
+    const QRegularExpressionMatch match = generationPrefix.match(snapshots.first().content);
+    if (!match.hasMatch())
+        return QStringLiteral("first tab holds no generation");
+    const qint64 generation = match.captured(1).toLongLong();
+    if (snapshots.size() != generation % 7 + 1)
+        return QStringLiteral("%1 tabs for generation %2").arg(snapshots.size()).arg(generation);
+    for (int tab = 0; tab < snapshots.size(); ++tab) {
+        if (snapshots[tab].content != generationText(generation, tab))
+            return QStringLiteral("tab %1 is not of generation %2").arg(tab).arg(generation);
+    }
+    return {};
+}
+
+} // namespace
+
+class ProcessPersistenceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void quitSignalsSaveTheLastEdits_data();
+    void quitSignalsSaveTheLastEdits();
+    void killedMidAutosaveLeavesOneWholeSnapshot();
+};
+
+void ProcessPersistenceTest::quitSignalsSaveTheLastEdits_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("SIGTERM") << int(SIGTERM) << true;
+    QTest::newRow("SIGINT") << int(SIGINT) << true;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << true;
+    // Nothing can run on SIGKILL: the previous file must simply be left as it was.
+    QTest::newRow("SIGKILL") << int(SIGKILL) << false;
+}
+
+void ProcessPersistenceTest::quitSignalsSaveTheLastEdits()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, saved);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString firstText = QStringLiteral("first run\nnaïve café 日本語 👩‍👩‍👧");
+    const QString secondText = QStringLiteral("second run, typed just before the end");
+
+    // Two runs in a row: the second must start with the first one's tab and add its own.
+    const QStringList texts{firstText, secondText};
+    for (int run = 0; run < 2; ++run) {
+        QProcess process;
+        process.start(helperPath(), {QStringLiteral("quit"), folder.path(), texts[run]});
+        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+        QVERIFY(waitForReady(process));
+        const int sent = run == 0 ? SIGTERM : signalNumber;
+        QCOMPARE(::kill(pid_t(process.processId()), sent), 0);
+        QVERIFY(process.waitForFinished(10000));
+        if (sent != SIGKILL) {
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 0);
+        }
+    }
+
+    QString error;
+    const auto restored = readState(statePath(folder), &error);
+    QVERIFY2(restored, qPrintable(error));
+    QStringList contents;
+    for (const auto &snapshot : *restored)
+        contents << snapshot.content;
+    const QStringList expected = saved ? texts : QStringList{firstText};
+    QCOMPARE(contents, expected);
+}
+
+void ProcessPersistenceTest::killedMidAutosaveLeavesOneWholeSnapshot()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString state = statePath(folder);
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    qInfo("random seed %u", seed);
+
+    // A few hundred kills, but never more than a few seconds of them.
+    constexpr int kWantedKills = 250;
+    QDeadlineTimer budget(6000);
+    int kills = 0;
+    int interruptedWrites = 0;
+    QStringList leftovers;
+    while (kills < kWantedKills && !budget.hasExpired()) {
+        QFile::remove(state);
+        QProcess process;
+        process.start(helperPath(), {QStringLiteral("churn"), folder.path()});
+        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+        QVERIFY2(waitForReady(process), "the helper never wrote its first state file");
+        // Restoring cleared what the previous kill left half-written.
+        for (const QString &leftover : std::as_const(leftovers))
+            QVERIFY2(!QFile::exists(folder.filePath(leftover)), qPrintable(leftover));
+        ::usleep(random.bounded(0u, 15000u));
+        QCOMPARE(::kill(pid_t(process.processId()), SIGKILL), 0);
+        QVERIFY(process.waitForFinished(10000));
+        ++kills;
+
+        QString error;
+        const auto snapshots = readState(state, &error);
+        QVERIFY2(snapshots, qPrintable(QStringLiteral("kill %1: %2").arg(kills).arg(error)));
+        const QString mixture = describeMixture(*snapshots);
+        QVERIFY2(mixture.isEmpty(), qPrintable(QStringLiteral("kill %1: %2").arg(kills).arg(mixture)));
+
+        // A temporary file left behind means the kill landed inside a write.
+        leftovers = QDir(folder.path()).entryList({QStringLiteral(".tabs.json.*")},
+                                                  QDir::Hidden | QDir::Files);
+        interruptedWrites += leftovers.isEmpty() ? 0 : 1;
+    }
+    qInfo("%d kills, %d inside a write", kills, interruptedWrites);
+    QVERIFY2(kills >= 20, "too few kills to mean anything");
+}
+
+QTEST_GUILESS_MAIN(ProcessPersistenceTest)
+#include "tst_process_persistence.moc"
