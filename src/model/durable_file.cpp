@@ -43,7 +43,7 @@ mode_t newFileMode()
     return 0644;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
+bool writeAll(int fd, QByteArrayView bytes)
 {
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
@@ -77,6 +77,13 @@ QString resolvedTarget(const QString &path)
 } // namespace
 
 std::optional<QString> writeFileDurably(const QString &path, const QByteArray &bytes,
+                                        const DurableWriteSystem &system)
+{
+    return writeFileDurably(
+        path, [&bytes](const WriteChunk &writeChunk) { return writeChunk(bytes); }, system);
+}
+
+std::optional<QString> writeFileDurably(const QString &path, const ContentProducer &produce,
                                         const DurableWriteSystem &system)
 {
     const auto sync = system.sync ? system.sync : [](int fd) { return ::fsync(fd); };
@@ -113,8 +120,14 @@ std::optional<QString> writeFileDurably(const QString &path, const QByteArray &b
     } else {
         ::fchmod(fd, newFileMode());
     }
-    if (!writeAll(fd, bytes))
-        return fail(QStringLiteral("Cannot write"), errno);
+    int writeError = 0;
+    const bool produced = produce([&](QByteArrayView chunk) {
+        if (writeError == 0 && !writeAll(fd, chunk))
+            writeError = errno;
+        return writeError == 0;
+    });
+    if (writeError != 0 || !produced)
+        return fail(QStringLiteral("Cannot write"), writeError != 0 ? writeError : EIO);
     if (sync(fd) != 0)
         return fail(QStringLiteral("Cannot sync"), errno);
     if (::close(fd) != 0) {

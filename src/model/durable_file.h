@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -14,6 +15,11 @@ struct DurableWriteSystem {
     std::function<int(const char *from, const char *to)> rename;      // rename
 };
 
+// Takes the next piece of a file's content; false when it could not be written.
+using WriteChunk = std::function<bool(QByteArrayView chunk)>;
+// Hands the whole content to `writeChunk` piece by piece; false when a piece was refused.
+using ContentProducer = std::function<bool(const WriteChunk &writeChunk)>;
+
 // Replaces the file at `path` with exactly `bytes` so that a reader sees either the old or the
 // new complete file, and the new content survives a power cut once this returns success:
 // a temporary file in the same folder is written and synced (a failed sync fails the write and
@@ -21,6 +27,9 @@ struct DurableWriteSystem {
 // file keeps its permissions; a symbolic link keeps pointing at the file it names, which is
 // the one replaced. Returns none on success, else a description of what failed.
 std::optional<QString> writeFileDurably(const QString &path, const QByteArray &bytes,
+                                        const DurableWriteSystem &system = {});
+// The same, for content made while it is written, so it never has to be held whole.
+std::optional<QString> writeFileDurably(const QString &path, const ContentProducer &produce,
                                         const DurableWriteSystem &system = {});
 
 // Deletes the temporary files that writes of `path` left behind when the process was killed

@@ -303,8 +303,11 @@ void TabManager::writeState(const QList<Scratchpad::Snapshot> &snapshots) const
 {
     if (!m_stateWritable)
         return;
-    const QByteArray bytes = TabStateFile::encode(snapshots);
-    if (const std::optional<QString> error = writeFileDurably(stateFilePath(), bytes))
+    // Streamed: a second copy of every tab's text would double the memory an autosave needs.
+    const auto produce = [&snapshots](const WriteChunk &writeChunk) {
+        return TabStateFile::encode(snapshots, writeChunk);
+    };
+    if (const std::optional<QString> error = writeFileDurably(stateFilePath(), produce))
         printFailureLine(QStringLiteral("Auto-save failed: "), *error);
 }
 

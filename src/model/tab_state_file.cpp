@@ -1,20 +1,21 @@
 #include "tab_state_file.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
+#include <QDateTime>
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quillet::TabStateFile {
 
 namespace {
-
-const QString kId = QStringLiteral("id");
-const QString kTitle = QStringLiteral("title");
-const QString kContent = QStringLiteral("content");
-const QString kFilePath = QStringLiteral("filePath");
-const QString kCreatedAt = QStringLiteral("createdAt");
 
 bool isUuidText(const QString &text)
 {
@@ -41,23 +42,508 @@ QString describeEntry(qsizetype index, const QString &problem)
     return QStringLiteral("tab %1: %2").arg(index).arg(problem);
 }
 
+#if defined(__SSE2__)
+// Whether all eight units are printable ASCII other than '"' and '\\'. Units from 0x8000 up
+// are negative as signed numbers and fail the first test.
+bool isPlainAscii(__m128i units)
+{
+    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_set1_epi16(0x1F)),
+                                            _mm_cmplt_epi16(units, _mm_set1_epi16(0x80)));
+    const __m128i special = _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('"')),
+                                         _mm_cmpeq_epi16(units, _mm_set1_epi16('\\')));
+    return _mm_movemask_epi8(_mm_andnot_si128(special, printable)) == 0xFFFF;
+}
+#endif
+
+// Writes `text` as the inside of a JSON string at `out`, which has room for six bytes per
+// UTF-16 unit, and returns the end. Quotes, backslashes and control characters are escaped; an
+// unpaired surrogate, which UTF-8 cannot carry, is written as its \u escape so it survives.
+char *writeJsonStringBody(char *out, QStringView text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const char16_t *unit = text.utf16();
+    const char16_t *const end = unit + text.size();
+    while (unit < end) {
+#if defined(__SSE2__)
+        // Sixteen units at a time while they are all printable ASCII that needs no escape.
+        while (end - unit >= 16) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(unit));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(unit + 8));
+            if (!isPlainAscii(low) || !isPlainAscii(high))
+                break;
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
+            unit += 16;
+            out += 16;
+        }
+        if (unit == end)
+            break;
+#endif
+        const char16_t c = *unit++;
+        if (c < 0x80) {
+            if (c >= 0x20 && c != u'"' && c != u'\\') {
+                *out++ = char(c);
+                continue;
+            }
+            *out++ = '\\';
+            switch (c) {
+            case u'"': *out++ = '"'; break;
+            case u'\\': *out++ = '\\'; break;
+            case u'\b': *out++ = 'b'; break;
+            case u'\f': *out++ = 'f'; break;
+            case u'\n': *out++ = 'n'; break;
+            case u'\r': *out++ = 'r'; break;
+            case u'\t': *out++ = 't'; break;
+            default:
+                *out++ = 'u';
+                *out++ = '0';
+                *out++ = '0';
+                *out++ = kHex[c >> 4];
+                *out++ = kHex[c & 0xF];
+            }
+        } else if (c < 0x800) {
+            *out++ = char(0xC0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && unit < end && QChar::isLowSurrogate(*unit)) {
+            const char32_t code = QChar::surrogateToUcs4(c, *unit++);
+            *out++ = char(0xF0 | (code >> 18));
+            *out++ = char(0x80 | ((code >> 12) & 0x3F));
+            *out++ = char(0x80 | ((code >> 6) & 0x3F));
+            *out++ = char(0x80 | (code & 0x3F));
+        } else if (QChar::isSurrogate(c)) {
+            *out++ = '\\';
+            *out++ = 'u';
+            *out++ = kHex[c >> 12];
+            *out++ = kHex[(c >> 8) & 0xF];
+            *out++ = kHex[(c >> 4) & 0xF];
+            *out++ = kHex[c & 0xF];
+        } else {
+            *out++ = char(0xE0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Encodes JSON text into a fixed buffer that is handed on whenever it fills, so a file of any
+// size is written without ever being held whole.
+class JsonWriter {
+public:
+    explicit JsonWriter(const WriteChunk &writeChunk) : m_writeChunk(writeChunk)
+    {
+        m_buffer.resize(kBufferSize);
+    }
+
+    void raw(std::string_view text)
+    {
+        reserve(qsizetype(text.size()));
+        m_used = qsizetype(std::copy(text.begin(), text.end(), m_buffer.data() + m_used) -
+                           m_buffer.constData());
+    }
+
+    void string(QStringView text)
+    {
+        raw("\"");
+        while (!text.isEmpty()) {
+            qsizetype slice = std::min(text.size(), kMaxSlice);
+            // A surrogate pair split between slices would be written as two unpaired ones.
+            if (slice < text.size() && text[slice - 1].isHighSurrogate())
+                --slice;
+            reserve(6 * slice);
+            m_used = writeJsonStringBody(m_buffer.data() + m_used, text.first(slice)) -
+                     m_buffer.constData();
+            text = text.sliced(slice);
+        }
+        raw("\"");
+    }
+
+    void member(std::string_view key, QStringView value)
+    {
+        raw("\"");
+        raw(key);
+        raw("\":");
+        string(value);
+    }
+
+    // Hands on what is left; false when any piece was refused.
+    bool finish()
+    {
+        flush();
+        return m_ok;
+    }
+
+private:
+    static constexpr qsizetype kBufferSize = 1 << 20;
+    static constexpr qsizetype kMaxSlice = kBufferSize / 6;
+
+    void reserve(qsizetype bytes)
+    {
+        if (kBufferSize - m_used < bytes)
+            flush();
+    }
+
+    void flush()
+    {
+        if (m_used > 0 && m_ok)
+            m_ok = m_writeChunk(QByteArrayView(m_buffer.constData(), m_used));
+        m_used = 0;
+    }
+
+    const WriteChunk &m_writeChunk;
+    QByteArray m_buffer;
+    qsizetype m_used = 0;
+    bool m_ok = true;
+};
+
+// One member of a tab object as read: its string, or whether it had another type.
+struct RawField {
+    std::optional<QString> text;
+    bool mistyped = false;
+};
+
+// One tab object as read, before its values are checked.
+struct RawEntry {
+    bool isObject = false;
+    RawField id, title, content, filePath, createdAt;
+};
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A strict reader of the JSON grammar (RFC 8259) for the one shape the file has: an array
+// whose objects' string members are kept, and every other value checked and skipped.
+// Hand-written because the general document model copies 50 MB of text twice.
+class Reader {
+public:
+    explicit Reader(const QByteArray &bytes)
+        : m_begin(bytes.constData()), m_cursor(m_begin), m_end(m_begin + bytes.size())
+    {
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            m_cursor += 3;
+    }
+
+    // The file's array, or none with `error` set.
+    std::optional<QList<RawEntry>> readFile()
+    {
+        QList<RawEntry> entries;
+        skipSpace();
+        if (peek() != '[') {
+            if (skipValue(0)) {
+                skipSpace();
+                if (m_cursor == m_end)
+                    m_error = QStringLiteral("the top-level value is not an array");
+                else
+                    fail(QStringLiteral("text after the value"));
+            }
+            return std::nullopt;
+        }
+        ++m_cursor;
+        skipSpace();
+        if (!consume(']')) {
+            do {
+                skipSpace();
+                RawEntry entry;
+                if (peek() == '{') {
+                    if (!readEntry(entry))
+                        return std::nullopt;
+                } else if (!skipValue(0)) {
+                    return std::nullopt;
+                }
+                entries.append(std::move(entry));
+                skipSpace();
+            } while (consume(','));
+            if (!expect(']'))
+                return std::nullopt;
+        }
+        skipSpace();
+        if (m_cursor != m_end) {
+            fail(QStringLiteral("text after the array"));
+            return std::nullopt;
+        }
+        return entries;
+    }
+
+    QString error() const { return m_error; }
+
+private:
+    static constexpr int kMaxDepth = 512;
+
+    char peek() const { return m_cursor < m_end ? *m_cursor : '\0'; }
+
+    bool consume(char c)
+    {
+        if (peek() != c || m_cursor == m_end)
+            return false;
+        ++m_cursor;
+        return true;
+    }
+
+    bool expect(char c)
+    {
+        if (consume(c))
+            return true;
+        return fail(m_cursor == m_end ? QStringLiteral("unexpected end of file")
+                                      : QStringLiteral("expected '%1'").arg(QLatin1Char(c)));
+    }
+
+    bool fail(const QString &what)
+    {
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("not valid JSON (%1 at byte %2)").arg(what).arg(m_cursor - m_begin);
+        return false;
+    }
+
+    void skipSpace()
+    {
+        while (m_cursor < m_end &&
+               (*m_cursor == ' ' || *m_cursor == '\t' || *m_cursor == '\n' || *m_cursor == '\r'))
+            ++m_cursor;
+    }
+
+    bool readEntry(RawEntry &entry)
+    {
+        entry.isObject = true;
+        ++m_cursor; // '{'
+        skipSpace();
+        if (consume('}'))
+            return true;
+        do {
+            skipSpace();
+            if (peek() != '"')
+                return fail(QStringLiteral("expected a key"));
+            QString key;
+            if (!readString(&key))
+                return false;
+            skipSpace();
+            if (!expect(':'))
+                return false;
+            skipSpace();
+            RawField *field = key == u"id"          ? &entry.id
+                                            : key == u"title"     ? &entry.title
+                                            : key == u"content"   ? &entry.content
+                                            : key == u"filePath"  ? &entry.filePath
+                                            : key == u"createdAt" ? &entry.createdAt
+                                                                  : nullptr;
+            if (field && peek() == '"') {
+                QString value;
+                if (!readString(&value))
+                    return false;
+                // A later duplicate key replaces an earlier one, whatever its type.
+                *field = RawField{std::move(value), false};
+            } else {
+                const bool isNull = peek() == 'n';
+                if (!skipValue(1))
+                    return false;
+                if (field)
+                    *field = RawField{std::nullopt, !(isNull && field == &entry.filePath)};
+            }
+            skipSpace();
+        } while (consume(','));
+        return expect('}');
+    }
+
+    bool skipValue(int depth)
+    {
+        if (depth > kMaxDepth)
+            return fail(QStringLiteral("nested too deeply"));
+        switch (peek()) {
+        case '"':
+            return readString(nullptr);
+        case '{': {
+            ++m_cursor;
+            skipSpace();
+            if (consume('}'))
+                return true;
+            do {
+                skipSpace();
+                if (peek() != '"')
+                    return fail(QStringLiteral("expected a key"));
+                if (!readString(nullptr))
+                    return false;
+                skipSpace();
+                if (!expect(':'))
+                    return false;
+                skipSpace();
+                if (!skipValue(depth + 1))
+                    return false;
+                skipSpace();
+            } while (consume(','));
+            return expect('}');
+        }
+        case '[': {
+            ++m_cursor;
+            skipSpace();
+            if (consume(']'))
+                return true;
+            do {
+                skipSpace();
+                if (!skipValue(depth + 1))
+                    return false;
+                skipSpace();
+            } while (consume(','));
+            return expect(']');
+        }
+        case 't':
+            return literal("true");
+        case 'f':
+            return literal("false");
+        case 'n':
+            return literal("null");
+        default:
+            return number();
+        }
+    }
+
+    bool literal(const char *word)
+    {
+        const auto length = qsizetype(std::strlen(word));
+        if (m_end - m_cursor < length || std::memcmp(m_cursor, word, size_t(length)) != 0)
+            return fail(QStringLiteral("invalid value"));
+        m_cursor += length;
+        return true;
+    }
+
+    bool number()
+    {
+        auto isDigit = [this] { return m_cursor < m_end && *m_cursor >= '0' && *m_cursor <= '9'; };
+        auto digits = [&] {
+            if (!isDigit())
+                return false;
+            while (isDigit())
+                ++m_cursor;
+            return true;
+        };
+        consume('-');
+        if (!consume('0') && !digits())
+            return fail(QStringLiteral("invalid value"));
+        if (consume('.') && !digits())
+            return fail(QStringLiteral("invalid number"));
+        if (consume('e') || consume('E')) {
+            if (!consume('+'))
+                consume('-');
+            if (!digits())
+                return fail(QStringLiteral("invalid number"));
+        }
+        return true;
+    }
+
+    // Reads the string at the cursor into `out`, or only checks it when `out` is null.
+    bool readString(QString *out)
+    {
+        ++m_cursor; // '"'
+        const char *const start = m_cursor;
+        const char *end = start;
+        while (true) {
+            while (end < m_end && *end != '"' && *end != '\\')
+                ++end;
+            if (end >= m_end)
+                return fail(QStringLiteral("unterminated string"));
+            if (*end == '"')
+                break;
+            end += 2; // the escape's letter; checked below
+        }
+
+        // Every byte yields at most one UTF-16 unit, so the raw length bounds the result.
+        QString scratch;
+        QString &text = out ? *out : scratch;
+        text.resize(end - start);
+        QChar *written = text.data();
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const char *piece = start;
+        while (piece < end) {
+            const char *escape = static_cast<const char *>(std::memchr(piece, '\\', size_t(end - piece)));
+            const char *pieceEnd = escape ? escape : end;
+            written = utf8.appendToBuffer(written, QByteArrayView(piece, pieceEnd - piece));
+            if (utf8.hasError()) {
+                m_cursor = piece;
+                return fail(QStringLiteral("invalid UTF-8"));
+            }
+            if (!escape)
+                break;
+            m_cursor = escape;
+            const char letter = escape[1];
+            piece = escape + 2;
+            switch (letter) {
+            case '"': *written++ = u'"'; break;
+            case '\\': *written++ = u'\\'; break;
+            case '/': *written++ = u'/'; break;
+            case 'b': *written++ = u'\b'; break;
+            case 'f': *written++ = u'\f'; break;
+            case 'n': *written++ = u'\n'; break;
+            case 'r': *written++ = u'\r'; break;
+            case 't': *written++ = u'\t'; break;
+            case 'u': {
+                if (end - piece < 4)
+                    return fail(QStringLiteral("invalid escape"));
+                char16_t unit = 0;
+                for (int digit = 0; digit < 4; ++digit) {
+                    const int value = hexValue(piece[digit]);
+                    if (value < 0)
+                        return fail(QStringLiteral("invalid escape"));
+                    unit = char16_t(unit << 4 | value);
+                }
+                *written++ = QChar(unit);
+                piece += 4;
+                break;
+            }
+            default:
+                return fail(QStringLiteral("invalid escape"));
+            }
+        }
+        text.truncate(written - text.constData());
+        m_cursor = end + 1;
+        return true;
+    }
+
+    const char *m_begin;
+    const char *m_cursor;
+    const char *m_end;
+    QString m_error;
+};
+
 } // namespace
+
+bool encode(const QList<Scratchpad::Snapshot> &snapshots, const WriteChunk &writeChunk)
+{
+    JsonWriter json(writeChunk);
+    json.raw("[");
+    bool first = true;
+    for (const Scratchpad::Snapshot &snapshot : snapshots) {
+        json.raw(first ? "{" : ",{");
+        first = false;
+        json.member("id", snapshot.id.toString(QUuid::WithoutBraces).toUpper());
+        json.raw(",");
+        json.member("title", snapshot.title);
+        json.raw(",");
+        json.member("content", snapshot.content);
+        if (snapshot.filePath) {
+            json.raw(",");
+            json.member("filePath", snapshot.filePath->toString(QUrl::FullyEncoded));
+        }
+        json.raw(",");
+        json.member("createdAt", snapshot.createdAt.toUTC().toString(Qt::ISODate));
+        json.raw("}");
+    }
+    json.raw("]");
+    return json.finish();
+}
 
 QByteArray encode(const QList<Scratchpad::Snapshot> &snapshots)
 {
-    QJsonArray array;
-    for (const Scratchpad::Snapshot &snapshot : snapshots) {
-        QJsonObject object{
-            {kId, snapshot.id.toString(QUuid::WithoutBraces).toUpper()},
-            {kTitle, snapshot.title},
-            {kContent, snapshot.content},
-            {kCreatedAt, snapshot.createdAt.toUTC().toString(Qt::ISODate)},
-        };
-        if (snapshot.filePath)
-            object.insert(kFilePath, snapshot.filePath->toString(QUrl::FullyEncoded));
-        array.append(object);
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+    QByteArray bytes;
+    encode(snapshots, [&bytes](QByteArrayView chunk) {
+        bytes.append(chunk);
+        return true;
+    });
+    return bytes;
 }
 
 std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QString *error)
@@ -67,52 +553,47 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
             *error = description;
         return std::nullopt;
     };
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return fail(QStringLiteral("not valid JSON (%1 at byte %2)")
-                        .arg(parseError.errorString())
-                        .arg(parseError.offset));
-    if (!document.isArray())
-        return fail(QStringLiteral("the top-level value is not an array"));
+    Reader reader(bytes);
+    std::optional<QList<RawEntry>> entries = reader.readFile();
+    if (!entries)
+        return fail(reader.error());
 
-    const QJsonArray array = document.array();
     QList<Scratchpad::Snapshot> snapshots;
-    snapshots.reserve(array.size());
-    for (qsizetype index = 0; index < array.size(); ++index) {
-        const QJsonValue entry = array.at(index);
-        if (!entry.isObject())
+    snapshots.reserve(entries->size());
+    for (qsizetype index = 0; index < entries->size(); ++index) {
+        RawEntry &entry = (*entries)[index];
+        if (!entry.isObject)
             return fail(describeEntry(index, QStringLiteral("not an object")));
-        const QJsonObject object = entry.toObject();
-        for (const QString &key : {kId, kTitle, kContent, kCreatedAt}) {
-            if (!object.value(key).isString())
-                return fail(describeEntry(
-                    index, QStringLiteral("\"%1\" is missing or not a string").arg(key)));
+        const std::pair<const char *, const RawField *> required[] = {
+            {"id", &entry.id}, {"title", &entry.title}, {"content", &entry.content},
+            {"createdAt", &entry.createdAt}};
+        for (const auto &[key, field] : required) {
+            if (!field->text)
+                return fail(describeEntry(index, QStringLiteral("\"%1\" is missing or not a string")
+                                                     .arg(QLatin1String(key))));
         }
         Scratchpad::Snapshot snapshot;
-        const QString idText = object.value(kId).toString();
-        snapshot.id = QUuid::fromString(idText);
-        if (!isUuidText(idText))
+        if (!isUuidText(*entry.id.text))
             return fail(describeEntry(index, QStringLiteral("\"id\" is not a UUID")));
-        snapshot.title = object.value(kTitle).toString();
-        snapshot.content = object.value(kContent).toString();
+        snapshot.id = QUuid::fromString(*entry.id.text);
+        snapshot.title = std::move(*entry.title.text);
+        snapshot.content = std::move(*entry.content.text);
 
-        const QJsonValue filePath = object.value(kFilePath);
-        if (filePath.isString()) {
-            const QUrl url(filePath.toString(), QUrl::StrictMode);
-            if (filePath.toString().isEmpty() || !url.isValid())
+        if (entry.filePath.mistyped)
+            return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a string")));
+        if (const std::optional<QString> &filePath = entry.filePath.text) {
+            const QUrl url(*filePath, QUrl::StrictMode);
+            if (filePath->isEmpty() || !url.isValid())
                 return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a URL")));
             snapshot.filePath = url;
-        } else if (!filePath.isUndefined() && !filePath.isNull()) {
-            return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a string")));
         }
 
-        const std::optional<QDateTime> createdAt = parseDate(object.value(kCreatedAt).toString());
+        const std::optional<QDateTime> createdAt = parseDate(*entry.createdAt.text);
         if (!createdAt)
             return fail(describeEntry(
                 index, QStringLiteral("\"createdAt\" is not an ISO 8601 date-time")));
         snapshot.createdAt = *createdAt;
-        snapshots.append(snapshot);
+        snapshots.append(std::move(snapshot));
     }
     return snapshots;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "durable_file.h"
 #include "scratchpad.h"
 
 #include <QByteArray>
@@ -18,6 +19,8 @@ namespace TabStateFile {
 inline constexpr char16_t kFileName[] = u"tabs.json";
 
 QByteArray encode(const QList<Scratchpad::Snapshot> &snapshots);
+// The same bytes, handed to `writeChunk` in pieces as they are made; false when one was refused.
+bool encode(const QList<Scratchpad::Snapshot> &snapshots, const WriteChunk &writeChunk);
 
 // The snapshots in file order, or none with `error` describing the first fault.
 std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QString *error);
