@@ -165,6 +165,14 @@ void PersistenceTest::rejectsUnreadableFiles_data()
     QTest::newRow("filePath is not a URL")
         << "[" + entry(kUuidA, "a", "x", ",\"filePath\":\"http://exa mple.com/%zz\"") + "]";
     QTest::newRow("filePath is a number") << "[" + entry(kUuidA, "a", "x", ",\"filePath\":3") + "]";
+    QTest::newRow("invalid UTF-8 in a string") << "[" + entry(kUuidA, "a", "caf\xE9") + "]";
+    QTest::newRow("unterminated string") << QByteArray("[{\"id\":\"abc");
+    QTest::newRow("trailing comma") << "[" + entry(kUuidA, "a", "x") + ",]";
+    QTest::newRow("text after the array") << "[" + entry(kUuidA, "a", "x") + "] x";
+    QTest::newRow("bad escape") << "[" + entry(kUuidA, "a", "\\q") + "]";
+    QTest::newRow("leading zero in an unknown key") << "[" + entry(kUuidA, "a", "x", ",\"n\":01") + "]";
+    QTest::newRow("nested too deeply")
+        << "[" + entry(kUuidA, "a", "x", ",\"n\":" + QByteArray(2000, '[') + QByteArray(2000, ']')) + "]";
     QTest::newRow("second of two is bad")
         << "[" + entry(kUuidA, "a", "good") + "," + entry("bad", "b", "x") + "]";
 }
@@ -319,6 +327,10 @@ void PersistenceTest::roundTripsEveryKindOfText_data()
     QTest::newRow("emoji, accents, RTL, NUL")
         << QString::fromUtf8("👩‍💻 e\xCC\x81 שלום ") + QChar(0) + QStringLiteral("!")
         << QStringLiteral("/tmp/ünï cödé/#hash?.txt");
+    QTest::newRow("unpaired surrogates")
+        << QString(QChar(0xD800)) + QStringLiteral("a") + QChar(0xDC00) << QString();
+    // Long enough to be encoded in several pieces, with a pair across every piece boundary.
+    QTest::newRow("long text of emoji") << QString::fromUtf8("x😀").repeated(300000) << QString();
     QTest::newRow("line and paragraph separators")
         << QString::fromUtf8("a\u2028b\u2029c") << QStringLiteral("/tmp/100%.md");
 }
