@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config make
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libcmark-gfm-dev libcmark-gfm-extensions-dev
+    libcmark-gfm-dev libcmark-gfm-extensions-dev cmark-gfm
     libbenchmark-dev
     xvfb xauth
 )

@@ -1,0 +1,345 @@
+#include "markdown/markdown_block_parser.h"
+
+#include "markdown/line_text.h"
+#include "markdown/markdown_renderer.h"
+
+#include <limits>
+#include <optional>
+
+namespace quillet::MarkdownBlockParser {
+
+namespace {
+
+using line_text::isCharacter;
+using line_text::trimmed;
+
+struct HeadingLine {
+    int level = 0;
+    QStringView text;
+};
+
+struct TaskLine {
+    qsizetype indent = 0;
+    bool checked = false;
+    QStringView text;
+};
+
+struct ItemLine {
+    qsizetype indent = 0;
+    QStringView text;
+};
+
+struct OrderedLine {
+    QStringView number;
+    QStringView text;
+};
+
+struct IndentedOrderedLine {
+    qsizetype indent = 0;
+    QStringView number;
+    QStringView text;
+};
+
+// Lines end at line feeds; a carriage return before a line feed is dropped with it.
+QList<QStringView> splitLines(QStringView text)
+{
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype end = text.indexOf(u'\n'); end >= 0; end = text.indexOf(u'\n', start)) {
+        const qsizetype lineEnd = end > start && text[end - 1] == u'\r' ? end - 1 : end;
+        lines.append(text.sliced(start, lineEnd - start));
+        start = end + 1;
+    }
+    lines.append(text.sliced(start));
+    return lines;
+}
+
+qsizetype indentOf(QStringView line, QStringView trimmedLine)
+{
+    return line.size() - trimmedLine.size();
+}
+
+bool opensFence(QStringView trimmedLine)
+{
+    return isCharacter(trimmedLine, 0, u'`') && isCharacter(trimmedLine, 1, u'`') &&
+           isCharacter(trimmedLine, 2, u'`');
+}
+
+bool isHorizontalRule(QStringView trimmedLine)
+{
+    if (trimmedLine.size() < 3)
+        return false;
+    const QChar mark = trimmedLine.front();
+    if (mark != u'-' && mark != u'*' && mark != u'_')
+        return false;
+    // Marks only: none can be extended by its neighbour, so each code unit is a character.
+    for (const QChar c : trimmedLine) {
+        if (c != mark)
+            return false;
+    }
+    return true;
+}
+
+std::optional<HeadingLine> parseHeading(QStringView line)
+{
+    qsizetype level = 0;
+    while (level < line.size() && line[level] == u'#')
+        ++level;
+    // A following space that is a character of its own also makes the last mark one.
+    if (level < 1 || level > 6 || !isCharacter(line, level, u' '))
+        return std::nullopt;
+    return HeadingLine{int(level), line.sliced(level + 1)};
+}
+
+QList<QStringView> splitTableRow(QStringView line)
+{
+    QStringView row = trimmed(line);
+    if (isCharacter(row, 0, u'|'))
+        row = row.sliced(1);
+    if (line_text::endsWithCharacter(row, u'|'))
+        row.chop(1);
+    QList<QStringView> cells;
+    qsizetype start = 0;
+    for (qsizetype bar = line_text::indexOfCharacter(row, u'|'); bar >= 0;
+         bar = line_text::indexOfCharacter(row, u'|', start)) {
+        cells.append(trimmed(row.sliced(start, bar - start)));
+        start = bar + 1;
+    }
+    cells.append(trimmed(row.sliced(start)));
+    return cells;
+}
+
+bool isTableSeparator(QStringView line)
+{
+    if (line_text::indexOfCharacter(trimmed(line), u'|') < 0)
+        return false;
+    for (const QStringView cell : splitTableRow(line)) {
+        if (cell.isEmpty())
+            return false;
+        for (const QChar c : cell) {
+            if (c != u'-' && c != u':' && c != u' ')
+                return false;
+        }
+    }
+    return true;
+}
+
+QList<StyledText> renderCells(QStringView line)
+{
+    QList<StyledText> cells;
+    for (const QStringView cell : splitTableRow(line))
+        cells.append(MarkdownRenderer::renderInline(cell));
+    return cells;
+}
+
+struct ParsedTable {
+    MarkdownBlock block;
+    qsizetype consumed = 0;
+};
+
+ParsedTable parseTable(const QList<QStringView> &lines, qsizetype start)
+{
+    MarkdownBlock::Table table;
+    table.header = renderCells(lines[start]);
+    qsizetype next = start + 2;
+    for (; next < lines.size(); ++next) {
+        const QStringView row = trimmed(lines[next]);
+        if (line_text::indexOfCharacter(row, u'|') < 0)
+            break;
+        table.rows.append(renderCells(row));
+    }
+    return {MarkdownBlock(std::move(table)), next - start};
+}
+
+std::optional<TaskLine> parseTaskItem(QStringView line)
+{
+    const QStringView t = trimmed(line);
+    if (!isCharacter(t, 0, u'-') || !isCharacter(t, 1, u' ') || !isCharacter(t, 2, u'['))
+        return std::nullopt;
+    const bool checked = isCharacter(t, 3, u'x') || isCharacter(t, 3, u'X');
+    if (!checked && !isCharacter(t, 3, u' '))
+        return std::nullopt;
+    if (!isCharacter(t, 4, u']') || !isCharacter(t, 5, u' '))
+        return std::nullopt;
+    return TaskLine{indentOf(line, t), checked, t.sliced(6)};
+}
+
+std::optional<ItemLine> parseUnorderedItem(QStringView line)
+{
+    const QStringView t = trimmed(line);
+    const bool marked =
+        isCharacter(t, 0, u'-') || isCharacter(t, 0, u'*') || isCharacter(t, 0, u'+');
+    if (!marked || !isCharacter(t, 1, u' '))
+        return std::nullopt;
+    return ItemLine{indentOf(line, t), t.sliced(2)};
+}
+
+// Splits once at a point, skipping points that would leave an empty part before them: ".5. a"
+// splits into "5" and " a". An item needs both parts, numerals before the point.
+std::optional<OrderedLine> parseOrderedItem(QStringView line)
+{
+    const QStringView t = trimmed(line);
+    qsizetype partStart = 0;
+    qsizetype point = line_text::indexOfCharacter(t, u'.');
+    while (point == partStart) {
+        partStart = point + 1;
+        point = line_text::indexOfCharacter(t, u'.', partStart);
+    }
+    if (point < 0)
+        return std::nullopt;
+    const QStringView number = t.sliced(partStart, point - partStart);
+    const QStringView rest = t.sliced(point + 1);
+    if (rest.isEmpty() || !line_text::isNumeral(number))
+        return std::nullopt;
+    return OrderedLine{number, trimmed(rest)};
+}
+
+std::optional<IndentedOrderedLine> parseOrderedItemWithIndent(QStringView line)
+{
+    const std::optional<OrderedLine> item = parseOrderedItem(line);
+    if (!item)
+        return std::nullopt;
+    return IndentedOrderedLine{indentOf(line, trimmed(line)), item->number, item->text};
+}
+
+// The number as a signed 64-bit decimal: ASCII digits only, nothing when it does not fit.
+std::optional<qint64> readStart(QStringView number)
+{
+    qint64 value = 0;
+    for (const QChar c : number) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const int digit = c.unicode() - u'0';
+        if (value > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+bool stopsParagraph(const QList<QStringView> &lines, qsizetype j)
+{
+    const QStringView t = trimmed(lines[j]);
+    return t.isEmpty() || isCharacter(t, 0, u'#') || isCharacter(t, 0, u'>') || opensFence(t) ||
+           isHorizontalRule(t) || parseUnorderedItem(lines[j]) || parseOrderedItem(lines[j]) ||
+           parseTaskItem(lines[j]) || (j + 1 < lines.size() && isTableSeparator(lines[j + 1]));
+}
+
+QString joinedWithSpaces(const QList<QStringView> &lines, qsizetype from, qsizetype to)
+{
+    QString joined;
+    for (qsizetype i = from; i < to; ++i) {
+        if (i > from)
+            joined += u' ';
+        joined += lines[i];
+    }
+    return joined;
+}
+
+} // namespace
+
+QList<MarkdownBlock> parse(QStringView text)
+{
+    const QList<QStringView> lines = splitLines(text);
+    const qsizetype n = lines.size();
+    QList<MarkdownBlock> blocks;
+    qsizetype i = 0;
+    while (i < n) {
+        const QStringView line = lines[i];
+        const QStringView t = trimmed(line);
+
+        if (opensFence(t)) {
+            MarkdownBlock::CodeBlock code;
+            if (const QStringView language = trimmed(t.sliced(3)); !language.isEmpty())
+                code.language = language.toString();
+            for (++i; i < n && !opensFence(trimmed(lines[i])); ++i) {
+                code.content += lines[i];
+                code.content += u'\n';
+            }
+            ++i; // past the closing fence, or past the end when there is none
+            blocks.append(MarkdownBlock(std::move(code)));
+            continue;
+        }
+        if (isHorizontalRule(t)) {
+            blocks.append(MarkdownBlock(MarkdownBlock::HorizontalRule{}));
+            ++i;
+            continue;
+        }
+        if (const std::optional<HeadingLine> heading = parseHeading(line)) {
+            blocks.append(MarkdownBlock(MarkdownBlock::Heading{
+                heading->level, MarkdownRenderer::renderHeading(heading->text, heading->level)}));
+            ++i;
+            continue;
+        }
+        if (i + 1 < n && isTableSeparator(lines[i + 1])) {
+            ParsedTable table = parseTable(lines, i);
+            blocks.append(std::move(table.block));
+            i += table.consumed;
+            continue;
+        }
+        if (isCharacter(line, 0, u'>')) {
+            QString joined;
+            for (const qsizetype first = i; i < n && isCharacter(lines[i], 0, u'>'); ++i) {
+                if (i > first)
+                    joined += u' ';
+                joined += trimmed(lines[i].sliced(1));
+            }
+            blocks.append(MarkdownBlock(MarkdownBlock::Blockquote{
+                MarkdownRenderer::renderInline(joined)}));
+            continue;
+        }
+        if (parseTaskItem(line)) {
+            MarkdownBlock::TaskList list;
+            for (; i < n; ++i) {
+                const std::optional<TaskLine> item = parseTaskItem(lines[i]);
+                if (!item)
+                    break;
+                list.items.append({item->indent, item->checked,
+                                   MarkdownRenderer::renderInline(item->text)});
+            }
+            blocks.append(MarkdownBlock(std::move(list)));
+            continue;
+        }
+        if (parseUnorderedItem(line)) {
+            MarkdownBlock::UnorderedList list;
+            for (; i < n; ++i) {
+                const std::optional<ItemLine> item = parseUnorderedItem(lines[i]);
+                if (!item)
+                    break;
+                list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
+            }
+            blocks.append(MarkdownBlock(std::move(list)));
+            continue;
+        }
+        if (const std::optional<OrderedLine> first = parseOrderedItem(line)) {
+            MarkdownBlock::OrderedList list;
+            list.start = readStart(first->number).value_or(1);
+            for (; i < n; ++i) {
+                const std::optional<IndentedOrderedLine> item =
+                    parseOrderedItemWithIndent(lines[i]);
+                if (!item)
+                    break;
+                list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
+            }
+            blocks.append(MarkdownBlock(std::move(list)));
+            continue;
+        }
+        if (t.isEmpty()) {
+            blocks.append(MarkdownBlock(MarkdownBlock::EmptyLine{}));
+            ++i;
+            continue;
+        }
+        // The first line is always taken. Only a line starting with '#' that is no heading, or
+        // an indented '>', would fail the stop tests itself; it opens a paragraph like any other
+        // text line instead of standing alone.
+        qsizetype end = i + 1;
+        while (end < n && !stopsParagraph(lines, end))
+            ++end;
+        blocks.append(MarkdownBlock(MarkdownBlock::Paragraph{
+            MarkdownRenderer::renderInline(joinedWithSpaces(lines, i, end))}));
+        i = end;
+    }
+    return blocks;
+}
+
+} // namespace quillet::MarkdownBlockParser
