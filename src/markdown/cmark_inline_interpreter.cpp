@@ -9,7 +9,11 @@
 #include <QList>
 
 #include <cstring>
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace quillet {
 
@@ -107,6 +111,94 @@ bool mayAppear(QStringView text, const QList<char32_t> &referenced, char32_t cod
     return text.contains(QChar(unit));
 }
 
+// cmark-gfm allocates every node, buffer and delimiter on its own and frees them one by one;
+// for the many small pieces of a document that cost more than the parse. Each thread keeps one
+// bump arena instead: allocations are carved from it, frees do nothing, and the whole arena is
+// recycled after every parse. Sources are limited in size, so one parse's garbage is bounded.
+class ParseArena {
+public:
+    static ParseArena &current()
+    {
+        thread_local ParseArena arena;
+        return arena;
+    }
+
+    void *allocate(size_t size)
+    {
+        const size_t needed = (sizeof(Header) + size + kAlignment - 1) & ~(kAlignment - 1);
+        if (needed > size_t(m_end - m_next))
+            addChunk(needed);
+        auto *header = reinterpret_cast<Header *>(m_next);
+        header->size = size;
+        m_next += needed;
+        return header + 1;
+    }
+
+    void *reallocate(void *pointer, size_t size)
+    {
+        if (!pointer)
+            return allocate(size);
+        const size_t oldSize = (static_cast<Header *>(pointer) - 1)->size;
+        if (size <= oldSize)
+            return pointer;
+        void *grown = allocate(size);
+        std::memcpy(grown, pointer, oldSize);
+        return grown;
+    }
+
+    // Forgets every allocation; keeps the first chunk for the next parse.
+    void recycle()
+    {
+        if (m_chunks.size() > 1)
+            m_chunks.resize(1);
+        if (!m_chunks.empty()) {
+            m_next = m_chunks.front().data.get();
+            m_end = m_next + m_chunks.front().size;
+        }
+    }
+
+    static cmark_mem *allocator()
+    {
+        static cmark_mem mem = {
+            [](size_t count, size_t size) -> void * {
+                if (size != 0 && count > SIZE_MAX / size)
+                    return nullptr;
+                void *block = current().allocate(count * size);
+                std::memset(block, 0, count * size);
+                return block;
+            },
+            [](void *pointer, size_t size) { return current().reallocate(pointer, size); },
+            [](void *) {},
+        };
+        return &mem;
+    }
+
+private:
+    static constexpr size_t kAlignment = alignof(std::max_align_t);
+    static constexpr size_t kChunkSize = 256 * 1024;
+
+    struct alignas(std::max_align_t) Header {
+        size_t size;
+    };
+    struct Chunk {
+        std::unique_ptr<char[]> data;
+        size_t size;
+    };
+
+    void addChunk(size_t needed)
+    {
+        const size_t size = std::max(needed, m_chunks.empty() ? kChunkSize : 2 * m_chunks.back().size);
+        // operator new already aligns for max_align_t.
+        m_chunks.push_back({std::make_unique_for_overwrite<char[]>(size), size});
+        m_next = m_chunks.back().data.get();
+        m_end = m_next + size;
+    }
+
+    std::vector<Chunk> m_chunks;
+    char *m_next = nullptr;
+    char *m_end = nullptr;
+};
+
 struct ParserDeleter {
     void operator()(cmark_parser *parser) const { cmark_parser_free(parser); }
 };
@@ -202,7 +294,12 @@ std::optional<StyledText> interpretLine(QStringView line, const StyledFont &font
     source.append(line.toUtf8());
     source.append(kTrailingSentinel);
 
-    const std::unique_ptr<cmark_parser, ParserDeleter> parser(cmark_parser_new(CMARK_OPT_DEFAULT));
+    // Declared first, so it recycles the arena after the parser and the tree are gone.
+    const struct RecycleArena {
+        ~RecycleArena() { ParseArena::current().recycle(); }
+    } recycleArena;
+    const std::unique_ptr<cmark_parser, ParserDeleter> parser(
+        cmark_parser_new_with_mem(CMARK_OPT_DEFAULT, ParseArena::allocator()));
     cmark_parser_attach_syntax_extension(parser.get(),
                                          const_cast<cmark_syntax_extension *>(extension));
     cmark_parser_feed(parser.get(), source.constData(), size_t(source.size()));
