@@ -1,0 +1,195 @@
+#include "settings/preferences.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using quillet::Preferences;
+namespace Keys = quillet::PreferenceKeys;
+
+namespace {
+
+// Reads a key through the typed getter, as a QVariant so the test table can hold every type.
+QVariant readThrough(const Preferences &preferences, const QString &key)
+{
+    if (key == Keys::editorFontSize)
+        return preferences.editorFontSize();
+    if (key == Keys::editorLineHeight)
+        return preferences.editorLineHeight();
+    if (key == Keys::editorTabWidth)
+        return preferences.editorTabWidth();
+    return preferences.editorShowLineNumbers();
+}
+
+void writeThrough(Preferences &preferences, const QString &key, const QVariant &value)
+{
+    if (key == Keys::editorFontSize)
+        preferences.setEditorFontSize(value.toDouble());
+    else if (key == Keys::editorLineHeight)
+        preferences.setEditorLineHeight(value.toDouble());
+    else if (key == Keys::editorTabWidth)
+        preferences.setEditorTabWidth(value.toLongLong());
+    else
+        preferences.setEditorShowLineNumbers(value.toBool());
+}
+
+} // namespace
+
+class PreferencesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void absentKeysReadAsDefaultsWithoutWriting_data();
+    void absentKeysReadAsDefaultsWithoutWriting();
+    void storedValuesAreUsedUnchanged_data();
+    void storedValuesAreUsedUnchanged();
+    void writesSurviveAReopenedStore_data();
+    void writesSurviveAReopenedStore();
+    void writesAreAnnouncedOnlyOnChange_data();
+    void writesAreAnnouncedOnlyOnChange();
+    void removalRestoresTheDefault();
+
+private:
+    std::unique_ptr<Preferences> open();
+    QString storePath() const { return m_dir->filePath(QStringLiteral("Quillet.conf")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void PreferencesTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+std::unique_ptr<Preferences> PreferencesTest::open()
+{
+    return std::make_unique<Preferences>(
+        std::make_unique<QSettings>(storePath(), QSettings::IniFormat));
+}
+
+void PreferencesTest::absentKeysReadAsDefaultsWithoutWriting_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("font size 14") << Keys::editorFontSize << QVariant(14.0);
+    QTest::newRow("line height 1.5") << Keys::editorLineHeight << QVariant(1.5);
+    QTest::newRow("tab width 4") << Keys::editorTabWidth << QVariant(qint64(4));
+    QTest::newRow("line numbers on") << Keys::editorShowLineNumbers << QVariant(true);
+}
+
+void PreferencesTest::absentKeysReadAsDefaultsWithoutWriting()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, expected);
+    {
+        auto preferences = open();
+        QCOMPARE(readThrough(*preferences, key), expected);
+    }
+    QSettings store(storePath(), QSettings::IniFormat);
+    QVERIFY(store.allKeys().isEmpty());
+}
+
+void PreferencesTest::storedValuesAreUsedUnchanged_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("font size above the offered range")
+        << Keys::editorFontSize << QVariant(30.0) << QVariant(30.0);
+    QTest::newRow("font size below any usable size")
+        << Keys::editorFontSize << QVariant(1.0) << QVariant(1.0);
+    QTest::newRow("line height as text") << Keys::editorLineHeight << QVariant("2.25")
+                                         << QVariant(2.25);
+    QTest::newRow("tab width not offered") << Keys::editorTabWidth << QVariant(3)
+                                           << QVariant(qint64(3));
+    QTest::newRow("line numbers off") << Keys::editorShowLineNumbers << QVariant(false)
+                                      << QVariant(false);
+    QTest::newRow("not a number reads as the default")
+        << Keys::editorFontSize << QVariant("large") << QVariant(14.0);
+    QTest::newRow("infinite reads as the default")
+        << Keys::editorLineHeight << QVariant("inf") << QVariant(1.5);
+    QTest::newRow("not a boolean reads as the default")
+        << Keys::editorShowLineNumbers << QVariant("maybe") << QVariant(true);
+}
+
+void PreferencesTest::storedValuesAreUsedUnchanged()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, stored);
+    QFETCH(QVariant, expected);
+    {
+        QSettings store(storePath(), QSettings::IniFormat);
+        store.setValue(key, stored);
+    }
+    auto preferences = open();
+    QCOMPARE(readThrough(*preferences, key), expected);
+}
+
+void PreferencesTest::writesSurviveAReopenedStore_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("font size") << Keys::editorFontSize << QVariant(18.0);
+    QTest::newRow("line height") << Keys::editorLineHeight << QVariant(1.2);
+    QTest::newRow("tab width") << Keys::editorTabWidth << QVariant(qint64(8));
+    QTest::newRow("line numbers") << Keys::editorShowLineNumbers << QVariant(false);
+}
+
+void PreferencesTest::writesSurviveAReopenedStore()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    writeThrough(*open(), key, value);
+    QCOMPARE(readThrough(*open(), key), value);
+}
+
+void PreferencesTest::writesAreAnnouncedOnlyOnChange_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QByteArray>("signal");
+    QTest::newRow("font size") << Keys::editorFontSize << QVariant(20.0)
+                               << QByteArray(SIGNAL(editorFontSizeChanged()));
+    QTest::newRow("line height") << Keys::editorLineHeight << QVariant(2.0)
+                                 << QByteArray(SIGNAL(editorLineHeightChanged()));
+    QTest::newRow("tab width") << Keys::editorTabWidth << QVariant(qint64(2))
+                               << QByteArray(SIGNAL(editorTabWidthChanged()));
+    QTest::newRow("line numbers") << Keys::editorShowLineNumbers << QVariant(false)
+                                  << QByteArray(SIGNAL(editorShowLineNumbersChanged()));
+}
+
+void PreferencesTest::writesAreAnnouncedOnlyOnChange()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(QByteArray, signal);
+    auto preferences = open();
+    QSignalSpy keySpy(preferences.get(), signal.constData());
+    QSignalSpy anySpy(preferences.get(), &Preferences::changed);
+
+    writeThrough(*preferences, key, value);
+    writeThrough(*preferences, key, value);
+
+    QCOMPARE(keySpy.size(), 1);
+    QCOMPARE(anySpy.size(), 1);
+    QCOMPARE(anySpy.first().first().toString(), key);
+}
+
+void PreferencesTest::removalRestoresTheDefault()
+{
+    auto preferences = open();
+    preferences->setEditorTabWidth(8);
+    QSignalSpy spy(preferences.get(), &Preferences::editorTabWidthChanged);
+
+    preferences->remove(Keys::editorTabWidth);
+    preferences->remove(Keys::editorTabWidth);
+
+    QCOMPARE(preferences->editorTabWidth(), 4);
+    QCOMPARE(spy.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(PreferencesTest)
+#include "tst_preferences.moc"
