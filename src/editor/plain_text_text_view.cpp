@@ -1,0 +1,439 @@
+#include "plain_text_text_view.h"
+
+#include "spaced_line_layout.h"
+#include "theme.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace quillet {
+
+namespace {
+
+const QString kPlainTextType = QStringLiteral("text/plain");
+
+// The text document separates blocks with U+2029; everywhere else a line ends with a line feed.
+void toLineFeeds(QString &text)
+{
+    text.replace(QChar::ParagraphSeparator, u'\n');
+}
+
+// Characters that the text document turns into a block separator when they are inserted.
+bool hasBlockBreaksOtherThanLineFeeds(QStringView text)
+{
+    return text.contains(u'\r') || text.contains(QChar::ParagraphSeparator) ||
+           text.contains(QChar(0xFDD0)) || text.contains(QChar(0xFDD1));
+}
+
+} // namespace
+
+class PlainTextTextView::LineNumberGutter : public QWidget {
+public:
+    explicit LineNumberGutter(PlainTextTextView *view)
+        : QWidget(view)
+        , m_view(view)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override { m_view->paintLineNumbers(event); }
+
+private:
+    PlainTextTextView *m_view;
+};
+
+PlainTextTextView::PlainTextTextView(QWidget *parent)
+    : QPlainTextEdit(parent)
+    , m_alertSound(&QApplication::beep)
+{
+    auto *document = new QTextDocument(this);
+    m_layout = new SpacedLineLayout(document);
+    document->setDocumentLayout(m_layout);
+    document->setDocumentMargin(Theme::editorInset);
+    setDocument(document);
+
+    setReadOnly(false);
+    setTextInteractionFlags(Qt::TextEditorInteraction);
+    setUndoRedoEnabled(true);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameShape(QFrame::NoFrame);
+    // No completion, no automatic capitals: what the user types is what the text holds.
+    setInputMethodHints(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+    setPlainFont(Theme::editorFont());
+
+    connect(document, &QTextDocument::contentsChange, this,
+            &PlainTextTextView::followDocumentChange);
+
+    m_gutter = new LineNumberGutter(this);
+    m_gutter->hide();
+    connect(this, &QPlainTextEdit::blockCountChanged, this,
+            &PlainTextTextView::updateGutterWidth);
+    connect(this, &QPlainTextEdit::updateRequest, this, &PlainTextTextView::updateGutter);
+}
+
+PlainTextTextView::~PlainTextTextView() = default;
+
+void PlainTextTextView::setOnTextChange(std::function<void(const QString &)> callback)
+{
+    m_onTextChange = std::move(callback);
+}
+
+void PlainTextTextView::setOnCursorChange(std::function<void(qint64)> callback)
+{
+    m_onCursorChange = std::move(callback);
+}
+
+void PlainTextTextView::setTabWidth(qint64 spaces)
+{
+    m_tabWidth = std::clamp(spaces, kMinimumTabWidth, kMaximumTabWidth);
+    applyTabStops();
+}
+
+void PlainTextTextView::setPlainFont(const QFont &font)
+{
+    // A new default font lays the whole document out again.
+    if (font == m_plainFont && document()->defaultFont() == font)
+        return;
+    m_plainFont = font;
+    setFont(font);
+    document()->setDefaultFont(font);
+    applyTabStops();
+    updateGutterWidth();
+}
+
+qreal PlainTextTextView::lineHeightMultiple() const
+{
+    return m_layout->lineHeightMultiple();
+}
+
+void PlainTextTextView::setLineHeightMultiple(qreal multiple)
+{
+    if (multiple == m_layout->lineHeightMultiple())
+        return;
+    m_layout->setLineHeightMultiple(multiple);
+    viewport()->update();
+    m_gutter->update();
+    // The scroll range is measured in block heights.
+    emit m_layout->documentSizeChanged(m_layout->documentSize());
+}
+
+void PlainTextTextView::setShowLineNumbers(bool show)
+{
+    m_showLineNumbers = show;
+    m_gutter->setVisible(show);
+    updateGutterWidth();
+}
+
+void PlainTextTextView::applyTabStops()
+{
+    // Tab characters already in the text line up with what the Tab key would insert.
+    const QFontMetricsF metrics(m_plainFont);
+    setTabStopDistance(metrics.horizontalAdvance(u' ') * qreal(m_tabWidth));
+}
+
+void PlainTextTextView::setText(const QString &text)
+{
+    m_replacingAll = true;
+    document()->setPlainText(text);
+    m_replacingAll = false;
+    if (hasBlockBreaksOtherThanLineFeeds(text)) {
+        m_text = document()->toRawText();
+        toLineFeeds(m_text);
+    } else {
+        m_text = text;
+    }
+}
+
+void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int charsAdded)
+{
+    if (m_replacingAll)
+        return;
+    // The document may count its final block separator in a change that touches the end, so the
+    // counts are trimmed to the lengths before and after.
+    const qsizetype oldLength = m_text.size();
+    const qsizetype newLength = document()->characterCount() - 1;
+    const qsizetype start = std::clamp<qsizetype>(from, 0, oldLength);
+    const qsizetype removed = std::clamp<qsizetype>(charsRemoved, 0, oldLength - start);
+    const qsizetype added = removed + (newLength - oldLength);
+    Q_UNUSED(charsAdded);
+    if (added < 0)
+        return;
+
+    QTextCursor range(document());
+    range.setPosition(int(start));
+    range.setPosition(int(start + added), QTextCursor::KeepAnchor);
+    QString inserted = range.selectedText();
+    toLineFeeds(inserted);
+    // A change of formats alone reports a range whose characters stay as they were.
+    if (removed == added && QStringView(m_text).sliced(start, removed) == inserted)
+        return;
+    m_text.replace(start, removed, inserted);
+    if (!m_suppressCallbacks && m_onTextChange)
+        m_onTextChange(m_text);
+}
+
+PlainTextTextView::SelectedRange PlainTextTextView::selectedRange() const
+{
+    const QTextCursor cursor = textCursor();
+    return {cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()};
+}
+
+void PlainTextTextView::setSelectedRange(qint64 location, qint64 length)
+{
+    const qint64 size = m_text.size();
+    const qint64 start = std::clamp<qint64>(location, 0, size);
+    const qint64 end = std::clamp<qint64>(start + std::max<qint64>(length, 0), start, size);
+    QTextCursor cursor(document());
+    cursor.setPosition(int(start));
+    cursor.setPosition(int(end), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    if (!m_suppressCallbacks)
+        reportCursor(start);
+}
+
+void PlainTextTextView::reportCursor(qint64 location)
+{
+    if (m_onCursorChange)
+        m_onCursorChange(location);
+}
+
+std::optional<QString> PlainTextTextView::plainTextOf(const QMimeData *mimeData)
+{
+    // hasText() would also answer for a list of URLs; only a real plain-text representation
+    // counts.
+    if (!mimeData || !mimeData->hasFormat(kPlainTextType))
+        return std::nullopt;
+    QString text = mimeData->text();
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+bool PlainTextTextView::replaceRange(QTextCursor &cursor, const QString &text)
+{
+    if (isReadOnly())
+        return false;
+    // The edit block makes the replacement one undo step that never merges with typing.
+    cursor.beginEditBlock();
+    cursor.insertText(text, QTextCharFormat());
+    cursor.endEditBlock();
+    // The document merges typing that follows an insertion into the insertion's undo step unless
+    // the step is where the document was last marked unmodified. The view has no use for the
+    // modified flag (the scratchpad keeps its own), so it serves as that boundary.
+    document()->setModified(false);
+    return true;
+}
+
+bool PlainTextTextView::pastePlainText(const std::optional<QString> &text)
+{
+    if (!text) {
+        if (m_alertSound)
+            m_alertSound();
+        return false;
+    }
+    QTextCursor cursor = textCursor();
+    if (!replaceRange(cursor, *text))
+        return false;
+    setTextCursor(cursor);
+    return true;
+}
+
+bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint viewportPoint)
+{
+    if (!text)
+        return false;
+    // A cursor of its own: the view's selection is carried along with the text it covers.
+    QTextCursor at = cursorForPosition(viewportPoint);
+    at.clearSelection();
+    return replaceRange(at, *text);
+}
+
+bool PlainTextTextView::insertTab()
+{
+    QTextCursor cursor = textCursor();
+    if (!replaceRange(cursor, QString(qsizetype(m_tabWidth), u' ')))
+        return false;
+    setTextCursor(cursor);
+    return true;
+}
+
+void PlainTextTextView::pasteFromClipboard()
+{
+    pastePlainText(plainTextOf(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
+}
+
+void PlainTextTextView::keyPressEvent(QKeyEvent *event)
+{
+    if (event == QKeySequence::Paste) {
+        pasteFromClipboard();
+        event->accept();
+        return;
+    }
+    const auto otherModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (event->key() == Qt::Key_Tab && !(event->modifiers() & otherModifiers)) {
+        insertTab();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void PlainTextTextView::keyReleaseEvent(QKeyEvent *event)
+{
+    QPlainTextEdit::keyReleaseEvent(event);
+    reportCursor(textCursor().selectionStart());
+}
+
+void PlainTextTextView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QPlainTextEdit::mouseReleaseEvent(event);
+    reportCursor(textCursor().selectionStart());
+}
+
+void PlainTextTextView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu(event->pos());
+    // The standard entry would run the text control's own paste; ours reads plain text only.
+    if (auto *paste = menu->findChild<QAction *>(QStringLiteral("edit-paste"))) {
+        paste->disconnect();
+        connect(paste, &QAction::triggered, this, &PlainTextTextView::pasteFromClipboard);
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void PlainTextTextView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!plainTextOf(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    QPlainTextEdit::dragEnterEvent(event);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void PlainTextTextView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!plainTextOf(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    QPlainTextEdit::dragMoveEvent(event);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void PlainTextTextView::dropEvent(QDropEvent *event)
+{
+    // Clears the drop caret that the drag moves drew.
+    QDragLeaveEvent leave;
+    QPlainTextEdit::dragLeaveEvent(&leave);
+    // A drag out of this view is copied, never moved: the source text stays.
+    if (dropPlainText(plainTextOf(event->mimeData()), event->position().toPoint())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+bool PlainTextTextView::canInsertFromMimeData(const QMimeData *source) const
+{
+    return plainTextOf(source).has_value();
+}
+
+void PlainTextTextView::insertFromMimeData(const QMimeData *source)
+{
+    pastePlainText(plainTextOf(source));
+}
+
+QMimeData *PlainTextTextView::createMimeDataFromSelection() const
+{
+    // Copies carry the characters only, never the document's HTML.
+    QString selected = textCursor().selectedText();
+    toLineFeeds(selected);
+    auto *mimeData = new QMimeData;
+    mimeData->setText(selected);
+    return mimeData;
+}
+
+int PlainTextTextView::gutterWidth() const
+{
+    if (!m_showLineNumbers)
+        return 0;
+    int digits = 1;
+    for (int count = std::max(1, blockCount()); count >= 10; count /= 10)
+        ++digits;
+    const QFontMetrics metrics(m_plainFont);
+    return Theme::editorInset / 2 + metrics.horizontalAdvance(u'9') * digits;
+}
+
+void PlainTextTextView::updateGutterWidth()
+{
+    if (!m_gutter)
+        return;
+    setViewportMargins(gutterWidth(), 0, 0, 0);
+    const QRect area = contentsRect();
+    m_gutter->setGeometry(QRect(area.left(), area.top(), gutterWidth(), area.height()));
+}
+
+void PlainTextTextView::updateGutter(const QRect &rect, int dy)
+{
+    if (!m_showLineNumbers)
+        return;
+    if (dy != 0)
+        m_gutter->scroll(0, dy);
+    else
+        m_gutter->update(0, rect.y(), m_gutter->width(), rect.height());
+}
+
+void PlainTextTextView::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    updateGutterWidth();
+}
+
+void PlainTextTextView::paintLineNumbers(QPaintEvent *event)
+{
+    QPainter painter(m_gutter);
+    painter.fillRect(event->rect(), Theme::textBackground());
+    painter.setFont(m_plainFont);
+    painter.setPen(Theme::secondaryLabel());
+    const QFontMetricsF metrics(m_plainFont);
+    const qreal right = m_gutter->width();
+
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top <= event->rect().bottom()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (block.isVisible() && top + height >= event->rect().top()) {
+            const QTextLine first = block.layout()->lineAt(0);
+            const qreal baseline =
+                top + (first.isValid() ? first.y() + first.ascent() : metrics.ascent());
+            const QString number = QString::number(block.blockNumber() + 1);
+            painter.drawText(QPointF(right - metrics.horizontalAdvance(number), baseline), number);
+        }
+        top += height;
+        block = block.next();
+    }
+}
+
+} // namespace quillet

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QMimeData;
+
+namespace quillet {
+
+class SpacedLineLayout;
+
+// The editing surface of one scratchpad. Whatever arrives by paste, drop or typing enters the
+// document as bare characters: only the plain-text representation of a clipboard or a drag is
+// ever read, and no character format is ever applied, so the whole text is shown in `plainFont`
+// and the palette's text colour. Edits and cursor moves are reported through two callbacks; the
+// view knows nothing of scratchpads.
+//
+// Offsets are UTF-16 code units. Line breaks are reported as line feeds; a carriage return, or a
+// CR LF pair, in text handed to `setText` becomes one line feed, as the text document stores it.
+class PlainTextTextView : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    struct SelectedRange {
+        qint64 location = 0;
+        qint64 length = 0;
+        friend bool operator==(const SelectedRange &, const SelectedRange &) = default;
+    };
+
+    static constexpr qint64 kMinimumTabWidth = 1;
+    static constexpr qint64 kMaximumTabWidth = 16;
+
+    explicit PlainTextTextView(QWidget *parent = nullptr);
+    ~PlainTextTextView() override;
+
+    // Called with the whole text after every change of it, unless callbacks are suppressed.
+    void setOnTextChange(std::function<void(const QString &)> callback);
+    // Called with the selection's location (the insertion point when nothing is selected).
+    void setOnCursorChange(std::function<void(qint64)> callback);
+    // While set, no text change is reported and `setSelectedRange` reports nothing; mouse and key
+    // releases still report the cursor.
+    bool suppressCallbacks() const { return m_suppressCallbacks; }
+    void setSuppressCallbacks(bool suppress) { m_suppressCallbacks = suppress; }
+    // Spaces the Tab key inserts, kept within 1 to 16.
+    qint64 tabWidth() const { return m_tabWidth; }
+    void setTabWidth(qint64 spaces);
+    // The one font of the whole text.
+    QFont plainFont() const { return m_plainFont; }
+    void setPlainFont(const QFont &font);
+    qreal lineHeightMultiple() const;
+    void setLineHeightMultiple(qreal multiple);
+    bool showsLineNumbers() const { return m_showLineNumbers; }
+    void setShowLineNumbers(bool show);
+    // Plays the system alert sound; replaceable so that a test can hear it.
+    void setAlertSound(std::function<void()> play) { m_alertSound = std::move(play); }
+
+    // The whole text, kept in step with the document at every change without re-reading it.
+    const QString &text() const { return m_text; }
+    // Replaces the whole text without reporting it. The undo history starts afresh, so undo never
+    // goes back past this text. The insertion point goes to the start.
+    void setText(const QString &text);
+
+    SelectedRange selectedRange() const;
+    // Clamped to the text; reports the location unless callbacks are suppressed.
+    void setSelectedRange(qint64 location, qint64 length);
+
+    // The plain-text representation of a clipboard or drag, if it has a non-empty one; nothing
+    // else (HTML, images, file URLs) is ever looked at.
+    static std::optional<QString> plainTextOf(const QMimeData *mimeData);
+
+    // The paste: the text replaces the selection as one undo step; without text the alert sounds
+    // and nothing changes. Returns whether the text changed.
+    bool pastePlainText(const std::optional<QString> &text);
+    // The drop: the text goes in at the character under `viewportPoint` as one undo step, and the
+    // selection stays on the text it covered. Without text the drop is refused.
+    bool dropPlainText(const std::optional<QString> &text, QPoint viewportPoint);
+    // Tab: `tabWidth` spaces replace the selection, as one undo step.
+    bool insertTab();
+
+public slots:
+    // Every paste route ends here: the shortcut, the context menu and the edit actions.
+    void pasteFromClipboard();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    // Reached by the text control's own routes, such as the X11 middle-click paste.
+    void insertFromMimeData(const QMimeData *source) override;
+    QMimeData *createMimeDataFromSelection() const override;
+
+private:
+    class LineNumberGutter;
+
+    // Replaces [from, to) by `text` as one undo step; false when the view does not accept edits.
+    bool replaceRange(QTextCursor &cursor, const QString &text);
+    void followDocumentChange(int from, int charsRemoved, int charsAdded);
+    void reportCursor(qint64 location);
+    void applyTabStops();
+    void updateGutterWidth();
+    void updateGutter(const QRect &rect, int dy);
+    void paintLineNumbers(QPaintEvent *event);
+    int gutterWidth() const;
+
+    std::function<void(const QString &)> m_onTextChange;
+    std::function<void(qint64)> m_onCursorChange;
+    bool m_suppressCallbacks = false;
+    qint64 m_tabWidth = 4;
+    QFont m_plainFont;
+    bool m_showLineNumbers = false;
+    std::function<void()> m_alertSound;
+    QString m_text;
+    // Set while the whole text is replaced, when the document's change reports are not followed.
+    bool m_replacingAll = false;
+    SpacedLineLayout *m_layout = nullptr;
+    LineNumberGutter *m_gutter = nullptr;
+};
+
+} // namespace quillet

@@ -1,0 +1,43 @@
+#include "spaced_line_layout.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+namespace quillet {
+
+SpacedLineLayout::SpacedLineLayout(QTextDocument *document)
+    : QPlainTextDocumentLayout(document)
+{
+}
+
+void SpacedLineLayout::setLineHeightMultiple(qreal multiple)
+{
+    m_multiple = multiple;
+}
+
+QRectF SpacedLineLayout::blockBoundingRect(const QTextBlock &block) const
+{
+    QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
+    if (!block.isValid() || !block.isVisible())
+        return rect;
+    QTextLayout *layout = block.layout();
+    const int lineCount = layout->lineCount();
+    if (lineCount == 0)
+        return rect;
+
+    // Positions follow from the line index alone, so placing the lines again is harmless.
+    qreal top = 0;
+    for (int i = 0; i < lineCount; ++i) {
+        QTextLine line = layout->lineAt(i);
+        const qreal natural = line.height();
+        const qreal step = natural * m_multiple;
+        line.setPosition(QPointF(line.x(), top + (step - natural) / 2));
+        top += step;
+    }
+    const qreal bottomMargin = block.next().isValid() ? 0 : document()->documentMargin();
+    rect.setHeight(top + bottomMargin);
+    return rect;
+}
+
+} // namespace quillet

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPlainTextDocumentLayout>
+
+namespace quillet {
+
+// The plain-text layout with a line-height multiple: every line takes its natural height times
+// the multiple, with the extra space split above and below its glyphs. The plain layout has no
+// line spacing of its own, so the lines it places are moved whenever a block's rectangle is asked
+// for; every painter and hit test of the plain text edit asks for it first. A multiple of 1 leaves
+// the plain layout untouched.
+class SpacedLineLayout : public QPlainTextDocumentLayout {
+public:
+    explicit SpacedLineLayout(QTextDocument *document);
+
+    qreal lineHeightMultiple() const { return m_multiple; }
+    // Takes effect at the next paint; the caller repaints.
+    void setLineHeightMultiple(qreal multiple);
+
+    QRectF blockBoundingRect(const QTextBlock &block) const override;
+
+private:
+    qreal m_multiple = 1.0;
+};
+
+} // namespace quillet

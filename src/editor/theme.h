@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+// The named colours, the editor font and the sizes of the application's look. Colours are read
+// from the application palette on every call, so they follow a change between the light and the
+// dark palette without any view keeping a copy. Main thread only.
+namespace quillet::Theme {
+
+QColor windowBackground();
+QColor tabBarBackground();
+// The window background at 0.8 opacity: a fifth of what lies behind shows through.
+QColor statusBarBackground();
+QColor selectedTabBackground();
+QColor unselectedTabBackground();
+QColor previewBackground();
+
+// Editor colours, not named by the views but shared by the editor's pieces.
+QColor textColor();
+QColor textBackground();
+// Label tones: text at about 55 % and 30 % opacity.
+QColor secondaryLabel();
+QColor tertiaryLabel();
+
+// The monospaced system font at 14 pixels, regular weight. Created once, on first use, after the
+// application object exists; every caller gets the same object.
+const QFont &editorFont();
+
+inline constexpr int tabHeight = 36;
+inline constexpr int tabBarPadding = 8;
+inline constexpr int editorInset = 16;
+inline constexpr int tabCornerRadius = 6;
+
+} // namespace quillet::Theme

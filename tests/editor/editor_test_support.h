@@ -1,0 +1,35 @@
+#pragma once
+
+#include "editor/plain_text_text_view.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QtTest>
+
+namespace quillet::test {
+
+// What the document holds, with block separators as line feeds: what the view must report.
+inline QString documentText(const PlainTextTextView &view)
+{
+    QString text = view.document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+// True when no character of the document carries a format of its own and the document's font
+// is the view's one font, so everything shows in that font and the palette's text colour.
+inline bool isPlain(const PlainTextTextView &view)
+{
+    if (view.document()->defaultFont() != view.plainFont())
+        return false;
+    for (QTextBlock block = view.document()->firstBlock(); block.isValid(); block = block.next()) {
+        for (const QTextLayout::FormatRange &range : block.textFormats()) {
+            if (!range.format.properties().isEmpty())
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace quillet::test

@@ -1,0 +1,442 @@
+#include "editor_test_support.h"
+
+#include "editor/plain_text_text_view.h"
+#include "editor/theme.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMenu>
+#include <QMimeData>
+#include <QRandomGenerator>
+#include <QtTest>
+
+using quillet::PlainTextTextView;
+using quillet::test::documentText;
+using quillet::test::isPlain;
+
+namespace {
+
+enum class Contents { richText, plainOnly, imageOnly, urlsOnly, nothing, emptyText };
+enum class Route { shortcut, contextMenu, textControl };
+
+QMimeData *mimeDataWith(Contents contents)
+{
+    auto *data = new QMimeData;
+    switch (contents) {
+    case Contents::richText:
+        data->setHtml(QStringLiteral("<p style='color:red'><b>Bold</b> <a href='https://x.test'>"
+                                     "link</a></p>"));
+        data->setText(QStringLiteral("plain words"));
+        data->setImageData(QImage(4, 4, QImage::Format_RGB32));
+        data->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/file.txt"))});
+        break;
+    case Contents::plainOnly:
+        data->setText(QStringLiteral("two\nlines"));
+        break;
+    case Contents::imageOnly:
+        data->setImageData(QImage(4, 4, QImage::Format_RGB32));
+        break;
+    case Contents::urlsOnly:
+        data->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt")),
+                       QUrl(QStringLiteral("https://example.test/"))});
+        break;
+    case Contents::nothing:
+        break;
+    case Contents::emptyText:
+        data->setText(QString());
+        break;
+    }
+    return data;
+}
+
+void paste(PlainTextTextView &view, Route route)
+{
+    switch (route) {
+    case Route::shortcut:
+        QTest::keyClick(&view, Qt::Key_V, Qt::ControlModifier);
+        break;
+    case Route::contextMenu: {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                view.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(view.viewport(), &event);
+        QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QAction *pasteAction = menu->findChild<QAction *>(QStringLiteral("edit-paste"));
+        QVERIFY(pasteAction);
+        // Enabled only when there is something to paste; then it is the only way in.
+        if (pasteAction->isEnabled())
+            pasteAction->trigger();
+        menu->close();
+        break;
+    }
+    case Route::textControl:
+        // The base class's own paste, the route of the X11 middle-click paste.
+        static_cast<QPlainTextEdit &>(view).paste();
+        break;
+    }
+}
+
+// A view in a shown window, the alert sound counted.
+struct Fixture {
+    Fixture()
+    {
+        view.resize(400, 300);
+        view.setAlertSound([this] { ++beeps; });
+        view.setOnTextChange([this](const QString &text) { reported.append(text); });
+        view.setOnCursorChange([this](qint64 location) { cursors.append(location); });
+        view.show();
+        view.setFocus();
+    }
+
+    PlainTextTextView view;
+    int beeps = 0;
+    QStringList reported;
+    QList<qint64> cursors;
+};
+
+QPoint pointOfOffset(const PlainTextTextView &view, int offset)
+{
+    QTextCursor cursor(view.document());
+    cursor.setPosition(offset);
+    const QRect rect = view.cursorRect(cursor);
+    return QPoint(rect.left() + 1, rect.center().y());
+}
+
+} // namespace
+
+class PlainTextTextViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void paste_data();
+    void paste();
+    void pasteOverSelectionIsOneUndoStep();
+    void pasteWithoutTextLeavesUndoHistoryAlone();
+    void tabKey_data();
+    void tabKey();
+    void drop_data();
+    void drop();
+    void cursorReports_data();
+    void cursorReports();
+    void mouseReleaseReportsTheClickedOffset();
+    void reportedTextFollowsEveryEdit();
+    void setTextStartsAFreshHistoryAndReportsNothing();
+    void copyCarriesPlainTextOnly();
+};
+
+void PlainTextTextViewTest::initTestCase()
+{
+    QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
+}
+
+void PlainTextTextViewTest::paste_data()
+{
+    QTest::addColumn<Route>("route");
+    QTest::addColumn<Contents>("contents");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("beeps");
+
+    const QString before = QStringLiteral("start ");
+    const struct {
+        const char *name;
+        Route route;
+        bool beepsWithoutText;
+    } routes[] = {{"shortcut", Route::shortcut, true},
+                  {"context menu", Route::contextMenu, false},
+                  {"text control", Route::textControl, true}};
+    for (const auto &route : routes) {
+        const auto row = [&](const char *what) -> QTestData & {
+            return QTest::addRow("%s, %s", route.name, what) << route.route;
+        };
+        row("rich text gives its plain text")
+            << Contents::richText << before + QStringLiteral("plain words") << 0;
+        row("plain text with a line break")
+            << Contents::plainOnly << before + QStringLiteral("two\nlines") << 0;
+        // The context menu offers no paste without text, so nothing happens and nothing sounds.
+        const int noTextBeeps = route.beepsWithoutText ? 1 : 0;
+        row("an image alone") << Contents::imageOnly << before << noTextBeeps;
+        row("file URLs alone") << Contents::urlsOnly << before << noTextBeeps;
+        row("an empty clipboard") << Contents::nothing << before << noTextBeeps;
+        row("empty text") << Contents::emptyText << before << noTextBeeps;
+    }
+}
+
+void PlainTextTextViewTest::paste()
+{
+    QFETCH(Route, route);
+    QFETCH(Contents, contents);
+    QFETCH(QString, expected);
+    QFETCH(int, beeps);
+
+    Fixture fixture;
+    QTest::keyClicks(&fixture.view, QStringLiteral("start "));
+    QApplication::clipboard()->setMimeData(mimeDataWith(contents));
+    const int undoSteps = fixture.view.document()->availableUndoSteps();
+
+    ::paste(fixture.view, route);
+
+    QCOMPARE(fixture.view.text(), expected);
+    QCOMPARE(documentText(fixture.view), expected);
+    QCOMPARE(fixture.beeps, beeps);
+    QVERIFY(isPlain(fixture.view));
+    if (expected == QStringLiteral("start ")) {
+        QCOMPARE(fixture.view.document()->availableUndoSteps(), undoSteps);
+    } else {
+        QCOMPARE(fixture.reported.last(), expected);
+        fixture.view.undo();
+        QCOMPARE(fixture.view.text(), QStringLiteral("start "));
+    }
+}
+
+void PlainTextTextViewTest::pasteOverSelectionIsOneUndoStep()
+{
+    Fixture fixture;
+    QTest::keyClicks(&fixture.view, QStringLiteral("abcd"));
+    fixture.view.setSelectedRange(1, 2);
+    QApplication::clipboard()->setText(QStringLiteral("XYZ"));
+
+    QTest::keyClick(&fixture.view, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(fixture.beeps, 0);
+    QCOMPARE(fixture.view.text(), QStringLiteral("aXYZd"));
+    QCOMPARE(fixture.view.selectedRange(), (PlainTextTextView::SelectedRange{4, 0}));
+    QTest::keyClicks(&fixture.view, QStringLiteral("e"));
+
+    fixture.view.undo();
+    QCOMPARE(fixture.view.text(), QStringLiteral("aXYZd"));
+    fixture.view.undo();
+    QCOMPARE(fixture.view.text(), QStringLiteral("abcd"));
+    QCOMPARE(fixture.reported.last(), QStringLiteral("abcd"));
+}
+
+void PlainTextTextViewTest::pasteWithoutTextLeavesUndoHistoryAlone()
+{
+    Fixture fixture;
+    QTest::keyClicks(&fixture.view, QStringLiteral("ab"));
+    fixture.view.undo();
+    QVERIFY(fixture.view.document()->isRedoAvailable());
+    const int reports = fixture.reported.size();
+    QApplication::clipboard()->setMimeData(mimeDataWith(Contents::imageOnly));
+
+    QTest::keyClick(&fixture.view, Qt::Key_V, Qt::ControlModifier);
+
+    QCOMPARE(fixture.beeps, 1);
+    QCOMPARE(fixture.reported.size(), reports);
+    QVERIFY(fixture.view.document()->isRedoAvailable());
+    fixture.view.redo();
+    QCOMPARE(fixture.view.text(), QStringLiteral("ab"));
+}
+
+void PlainTextTextViewTest::tabKey_data()
+{
+    QTest::addColumn<qint64>("tabWidth");
+    QTest::addColumn<int>("selectionLength");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<QString>("expected");
+    // The text is "abcdef" with the cursor (or the selection's start) after "ab".
+    QTest::newRow("four spaces at the cursor") << qint64(4) << 0 << Qt::Key_Tab
+                                               << QStringLiteral("ab    cdef");
+    QTest::newRow("four spaces replace a selection")
+        << qint64(4) << 3 << Qt::Key_Tab << QStringLiteral("ab    f");
+    QTest::newRow("another width") << qint64(2) << 0 << Qt::Key_Tab
+                                   << QStringLiteral("ab  cdef");
+    QTest::newRow("a width below 1 inserts one space")
+        << qint64(0) << 0 << Qt::Key_Tab << QStringLiteral("ab cdef");
+    QTest::newRow("a width above 16 inserts sixteen")
+        << qint64(40) << 0 << Qt::Key_Tab << QStringLiteral("ab") + QString(16, u' ') + "cdef";
+    QTest::newRow("shift-tab inserts nothing")
+        << qint64(4) << 0 << Qt::Key_Backtab << QStringLiteral("abcdef");
+}
+
+void PlainTextTextViewTest::tabKey()
+{
+    QFETCH(qint64, tabWidth);
+    QFETCH(int, selectionLength);
+    QFETCH(Qt::Key, key);
+    QFETCH(QString, expected);
+
+    Fixture fixture;
+    fixture.view.setTabWidth(tabWidth);
+    fixture.view.setText(QStringLiteral("abcdef"));
+    fixture.view.setSelectedRange(2, selectionLength);
+
+    QTest::keyClick(&fixture.view, key,
+                    key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+
+    QCOMPARE(fixture.view.text(), expected);
+    QVERIFY(!fixture.view.text().contains(u'\t'));
+    QVERIFY(isPlain(fixture.view));
+    if (expected != QStringLiteral("abcdef")) {
+        // Typing after the Tab is a step of its own.
+        QTest::keyClicks(&fixture.view, QStringLiteral("z"));
+        fixture.view.undo();
+        QCOMPARE(fixture.view.text(), expected);
+        fixture.view.undo();
+        QCOMPARE(fixture.view.text(), QStringLiteral("abcdef"));
+    }
+}
+
+void PlainTextTextViewTest::drop_data()
+{
+    QTest::addColumn<Contents>("contents");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("rich drag drops its plain text")
+        << Contents::richText << true << QStringLiteral("hello plain wordsworld");
+    QTest::newRow("plain text") << Contents::plainOnly << true
+                                << QStringLiteral("hello two\nlinesworld");
+    QTest::newRow("files alone are refused") << Contents::urlsOnly << false
+                                             << QStringLiteral("hello world");
+    QTest::newRow("an image alone is refused") << Contents::imageOnly << false
+                                               << QStringLiteral("hello world");
+}
+
+void PlainTextTextViewTest::drop()
+{
+    QFETCH(Contents, contents);
+    QFETCH(bool, accepted);
+    QFETCH(QString, expected);
+
+    Fixture fixture;
+    fixture.view.setText(QStringLiteral("hello world"));
+    fixture.view.setSelectedRange(0, 5);
+    const std::unique_ptr<QMimeData> data(mimeDataWith(contents));
+    const QPoint point = pointOfOffset(fixture.view, 6);
+
+    QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(fixture.view.viewport(), &enter);
+    QCOMPARE(enter.isAccepted(), accepted);
+    QDropEvent dropEvent(point, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton,
+                         Qt::NoModifier);
+    QApplication::sendEvent(fixture.view.viewport(), &dropEvent);
+
+    QCOMPARE(dropEvent.isAccepted(), accepted);
+    QCOMPARE(fixture.view.text(), expected);
+    QCOMPARE(fixture.view.textCursor().selectedText(), QStringLiteral("hello"));
+    QVERIFY(isPlain(fixture.view));
+    QCOMPARE(fixture.beeps, 0);
+    if (accepted) {
+        QCOMPARE(dropEvent.dropAction(), Qt::CopyAction);
+        fixture.view.undo();
+        QCOMPARE(fixture.view.text(), QStringLiteral("hello world"));
+    }
+}
+
+void PlainTextTextViewTest::cursorReports_data()
+{
+    QTest::addColumn<bool>("suppressed");
+    QTest::addColumn<bool>("byKeyRelease");
+    QTest::addColumn<QList<qint64>>("expected");
+    QTest::newRow("set selection reports its location") << false << false << QList<qint64>{3};
+    QTest::newRow("set selection while suppressed reports nothing")
+        << true << false << QList<qint64>{};
+    // Right collapses the selection to its end.
+    QTest::newRow("key release reports") << false << true << QList<qint64>{3, 5};
+    QTest::newRow("key release reports even while suppressed")
+        << true << true << QList<qint64>{5};
+}
+
+void PlainTextTextViewTest::cursorReports()
+{
+    QFETCH(bool, suppressed);
+    QFETCH(bool, byKeyRelease);
+    QFETCH(QList<qint64>, expected);
+
+    Fixture fixture;
+    fixture.view.setText(QStringLiteral("a😀bcdef"));
+    fixture.view.setSuppressCallbacks(suppressed);
+    // Three UTF-16 units: "a" and the two halves of the emoji; the length is never reported.
+    fixture.view.setSelectedRange(3, 2);
+    if (byKeyRelease)
+        QTest::keyClick(&fixture.view, Qt::Key_Right);
+
+    QCOMPARE(fixture.cursors, expected);
+    QVERIFY(fixture.reported.isEmpty());
+}
+
+void PlainTextTextViewTest::mouseReleaseReportsTheClickedOffset()
+{
+    Fixture fixture;
+    fixture.view.setText(QStringLiteral("one two three"));
+    fixture.view.setSuppressCallbacks(true);
+
+    QTest::mouseClick(fixture.view.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      pointOfOffset(fixture.view, 4));
+
+    QCOMPARE(fixture.cursors, QList<qint64>{4});
+}
+
+void PlainTextTextViewTest::reportedTextFollowsEveryEdit()
+{
+    // Random typing, deletions across lines, pastes over selections, undo and redo: after each,
+    // the text the view reports equals what its document holds.
+    Fixture fixture;
+    fixture.view.setText(QStringLiteral("first line\nsecond line\r\nthird\u2028still third"));
+    QCOMPARE(fixture.view.text(), documentText(fixture.view));
+    QRandomGenerator random(20240607);
+    for (int step = 0; step < 300; ++step) {
+        const int length = int(fixture.view.text().size());
+        const int at = random.bounded(length + 1);
+        const int span = random.bounded(std::min(12, length - at) + 1);
+        fixture.view.setSelectedRange(at, span);
+        switch (random.bounded(7)) {
+        case 0:
+            QTest::keyClicks(&fixture.view, QStringLiteral("xy"));
+            break;
+        case 1:
+            QTest::keyClick(&fixture.view, Qt::Key_Return);
+            break;
+        case 2:
+            QTest::keyClick(&fixture.view, Qt::Key_Backspace);
+            break;
+        case 3:
+            QTest::keyClick(&fixture.view, Qt::Key_Delete);
+            break;
+        case 4:
+            fixture.view.pastePlainText(QStringLiteral("p\nq\r\nr"));
+            break;
+        case 5:
+            fixture.view.undo();
+            break;
+        case 6:
+            fixture.view.redo();
+            break;
+        }
+        QCOMPARE(fixture.view.text(), documentText(fixture.view));
+    }
+    QVERIFY(!fixture.reported.isEmpty());
+    QCOMPARE(fixture.reported.last(), fixture.view.text());
+    QVERIFY(isPlain(fixture.view));
+}
+
+void PlainTextTextViewTest::setTextStartsAFreshHistoryAndReportsNothing()
+{
+    Fixture fixture;
+    QTest::keyClicks(&fixture.view, QStringLiteral("typed"));
+    const int reports = fixture.reported.size();
+
+    fixture.view.setText(QStringLiteral("opened"));
+
+    QCOMPARE(fixture.reported.size(), reports);
+    QVERIFY(!fixture.view.document()->isUndoAvailable());
+    fixture.view.undo();
+    QCOMPARE(fixture.view.text(), QStringLiteral("opened"));
+}
+
+void PlainTextTextViewTest::copyCarriesPlainTextOnly()
+{
+    Fixture fixture;
+    fixture.view.setText(QStringLiteral("one\ntwo"));
+    fixture.view.selectAll();
+
+    fixture.view.copy();
+
+    const QMimeData *copied = QApplication::clipboard()->mimeData();
+    QCOMPARE(copied->formats(), QStringList{QStringLiteral("text/plain")});
+    QCOMPARE(copied->text(), QStringLiteral("one\ntwo"));
+}
+
+QTEST_MAIN(PlainTextTextViewTest)
+#include "tst_plain_text_text_view.moc"
