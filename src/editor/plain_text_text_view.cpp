@@ -153,6 +153,7 @@ void PlainTextTextView::setText(const QString &text)
     m_replacingAll = true;
     document()->setPlainText(text);
     m_replacingAll = false;
+    setTextCursor(QTextCursor(document()));
     if (hasBlockBreaksOtherThanLineFeeds(text)) {
         m_text = document()->toRawText();
         toLineFeeds(m_text);

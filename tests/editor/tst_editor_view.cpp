@@ -1,0 +1,373 @@
+#include "editor_test_support.h"
+
+#include "editor/editor_view.h"
+#include "editor/find_bar.h"
+#include "editor/plain_text_text_view.h"
+#include "model/tab_manager.h"
+#include "settings/preferences.h"
+
+#include <QAction>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using quillet::EditorView;
+using quillet::PlainTextTextView;
+using quillet::Preferences;
+using quillet::Scratchpad;
+using quillet::TabManager;
+
+namespace {
+
+// A shown editor following the tab manager's current tab, as the window wires it.
+struct Fixture {
+    explicit Fixture(const QStringList &contents)
+        : preferences(std::make_unique<QSettings>(dir.filePath(QStringLiteral("prefs.conf")),
+                                                  QSettings::IniFormat))
+        , editor(tabManager, preferences)
+    {
+        for (const QString &content : contents)
+            tabManager.newTab(content);
+        // Restored and opened tabs start clean; the tests watch what a switch does to that.
+        for (const auto &tab : tabManager.tabs())
+            tab->setIsDirty(false);
+        QObject::connect(&tabManager, &TabManager::currentTabChanged, &editor,
+                         [this] { editor.setScratchpad(tabManager.currentTab()); });
+        editor.resize(500, 400);
+        editor.show();
+        editor.activateWindow();
+        select(0);
+        editor.setScratchpad(tabManager.currentTab());
+    }
+
+    std::shared_ptr<Scratchpad> tab(int index) const { return tabManager.tabs().at(index); }
+    void select(int index) { tabManager.selectTab(tab(index)->id()); }
+    PlainTextTextView &view() const { return *editor.textView(); }
+
+    QTemporaryDir dir;
+    TabManager tabManager{TabManager::Persistence::disabled()};
+    Preferences preferences;
+    EditorView editor;
+};
+
+} // namespace
+
+class EditorViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typingUpdatesTheShownScratchpad();
+    void clickingReportsTheCursor();
+    void switchLeavesScratchpadsUntouched_data();
+    void switchLeavesScratchpadsUntouched();
+    void eachTabKeepsItsOwnUndo();
+    void undoStopsAtTheOpenedText();
+    void selectionOnSwitch_data();
+    void selectionOnSwitch();
+    void switchGivesTheEditorFocus();
+    void externalChangeIsShown();
+    void closingATabDropsItsView();
+    void preferencesAreFollowedLive_data();
+    void preferencesAreFollowedLive();
+    void lineNumberGutterFitsTheLineCount();
+    void editActionsActOnTheTabInFront();
+};
+
+void EditorViewTest::typingUpdatesTheShownScratchpad()
+{
+    Fixture fixture({QStringLiteral("one")});
+    auto tab = fixture.tab(0);
+    QSignalSpy contentSpy(tab.get(), &Scratchpad::contentChanged);
+    fixture.view().setSelectedRange(3, 0);
+
+    QTest::keyClicks(&fixture.view(), QStringLiteral(" two"));
+
+    QCOMPARE(contentSpy.size(), 4);
+    QCOMPARE(tab->content(), QStringLiteral("one two"));
+    QVERIFY(tab->isDirty());
+    QCOMPARE(tab->wordCount(), 2);
+    QCOMPARE(tab->cursorPosition(), 7);
+    QCOMPARE(tab->currentColumn(), 8);
+}
+
+void EditorViewTest::clickingReportsTheCursor()
+{
+    Fixture fixture({QStringLiteral("first\nsecond")});
+    auto tab = fixture.tab(0);
+    QTextCursor cursor(fixture.view().document());
+    cursor.setPosition(9);
+    const QRect rect = fixture.view().cursorRect(cursor);
+
+    QTest::mouseClick(fixture.view().viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(rect.left() + 1, rect.center().y()));
+
+    QCOMPARE(tab->cursorPosition(), 9);
+    QCOMPARE(tab->currentLine(), 2);
+    QVERIFY(!tab->isDirty());
+}
+
+void EditorViewTest::switchLeavesScratchpadsUntouched_data()
+{
+    QTest::addColumn<bool>("dirty");
+    QTest::newRow("a clean file stays clean") << false;
+    QTest::newRow("a dirty tab stays as it was") << true;
+}
+
+void EditorViewTest::switchLeavesScratchpadsUntouched()
+{
+    QFETCH(bool, dirty);
+    // CR LF text shows with line feeds; looking at it must not rewrite it either.
+    Fixture fixture({QStringLiteral("first tab"), QStringLiteral("second\r\ntab")});
+    for (const auto &tab : fixture.tabManager.tabs()) {
+        tab->setIsDirty(dirty);
+        tab->setModifiedAt(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC));
+    }
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (const auto &tab : fixture.tabManager.tabs()) {
+        for (const auto signal : {&Scratchpad::contentChanged, &Scratchpad::isDirtyChanged,
+                                  &Scratchpad::modifiedAtChanged, &Scratchpad::titleChanged,
+                                  &Scratchpad::cursorPositionChanged})
+            spies.push_back(std::make_unique<QSignalSpy>(tab.get(), signal));
+    }
+
+    fixture.select(1);
+    fixture.select(0);
+    fixture.select(1);
+
+    QCOMPARE(fixture.view().text(), QStringLiteral("second\ntab"));
+    QCOMPARE(fixture.tab(1)->content(), QStringLiteral("second\r\ntab"));
+    for (const auto &tab : fixture.tabManager.tabs()) {
+        QCOMPARE(tab->isDirty(), dirty);
+        QCOMPARE(tab->modifiedAt(), QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC));
+    }
+    for (const auto &spy : spies)
+        QCOMPARE(spy->size(), 0);
+}
+
+void EditorViewTest::eachTabKeepsItsOwnUndo()
+{
+    Fixture fixture({QStringLiteral("A"), QStringLiteral("B")});
+    fixture.view().setSelectedRange(1, 0);
+    QTest::keyClicks(&fixture.view(), QStringLiteral("1"));
+    fixture.select(1);
+    fixture.view().setSelectedRange(1, 0);
+    QTest::keyClicks(&fixture.view(), QStringLiteral("2"));
+    fixture.select(0);
+
+    fixture.editor.editActions().undo->trigger();
+    fixture.editor.editActions().undo->trigger();
+
+    QCOMPARE(fixture.tab(0)->content(), QStringLiteral("A"));
+    QCOMPARE(fixture.tab(1)->content(), QStringLiteral("B2"));
+    fixture.select(1);
+    QVERIFY(fixture.editor.editActions().undo->isEnabled());
+    fixture.editor.editActions().undo->trigger();
+    QCOMPARE(fixture.tab(1)->content(), QStringLiteral("B"));
+    fixture.editor.editActions().redo->trigger();
+    QCOMPARE(fixture.tab(1)->content(), QStringLiteral("B2"));
+    QCOMPARE(fixture.tab(0)->content(), QStringLiteral("A"));
+}
+
+void EditorViewTest::undoStopsAtTheOpenedText()
+{
+    Fixture fixture({QStringLiteral("restored text")});
+    QVERIFY(!fixture.editor.editActions().undo->isEnabled());
+    fixture.view().selectAll();
+    QTest::keyClicks(&fixture.view(), QStringLiteral("new"));
+
+    for (int i = 0; i < 5; ++i)
+        fixture.view().undo();
+
+    QCOMPARE(fixture.tab(0)->content(), QStringLiteral("restored text"));
+    QCOMPARE(fixture.view().text(), QStringLiteral("restored text"));
+    QVERIFY(!fixture.editor.editActions().undo->isEnabled());
+}
+
+void EditorViewTest::selectionOnSwitch_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<qint64>("location");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<qint64>("expectedLocation");
+    QTest::addColumn<qint64>("expectedLength");
+    // The tab left behind is "0123456789abcdef".
+    QTest::newRow("a selection that fits is kept")
+        << QStringLiteral("ABCDEFGHIJKLMNOP") << qint64(10) << qint64(3) << qint64(10)
+        << qint64(3);
+    QTest::newRow("an end past the new text is clamped")
+        << QStringLiteral("ABCDEFGHIJKL") << qint64(10) << qint64(5) << qint64(10) << qint64(2);
+    QTest::newRow("a location at the end still fits")
+        << QStringLiteral("ABCDEFGHIJ") << qint64(10) << qint64(0) << qint64(10) << qint64(0);
+    QTest::newRow("a location past the new text is not carried")
+        << QStringLiteral("ABCD") << qint64(10) << qint64(0) << qint64(0) << qint64(0);
+}
+
+void EditorViewTest::selectionOnSwitch()
+{
+    QFETCH(QString, target);
+    QFETCH(qint64, location);
+    QFETCH(qint64, length);
+    QFETCH(qint64, expectedLocation);
+    QFETCH(qint64, expectedLength);
+
+    Fixture fixture({QStringLiteral("0123456789abcdef"), target});
+    fixture.view().setSelectedRange(location, length);
+    QSignalSpy cursorSpy(fixture.tab(1).get(), &Scratchpad::cursorPositionChanged);
+
+    fixture.select(1);
+
+    QCOMPARE(fixture.view().selectedRange(),
+             (PlainTextTextView::SelectedRange{expectedLocation, expectedLength}));
+    QCOMPARE(cursorSpy.size(), 0);
+}
+
+void EditorViewTest::switchGivesTheEditorFocus()
+{
+    Fixture fixture({QStringLiteral("A"), QStringLiteral("B")});
+    QVERIFY(QTest::qWaitForWindowActive(&fixture.editor));
+    fixture.editor.findBar()->openFind();
+    QTRY_VERIFY(!fixture.view().hasFocus());
+
+    fixture.select(1);
+
+    QTRY_VERIFY(fixture.view().hasFocus());
+    QCOMPARE(fixture.editor.textView(), fixture.editor.textViewFor(fixture.tab(1)->id()));
+}
+
+void EditorViewTest::externalChangeIsShown()
+{
+    Fixture fixture({QStringLiteral("before"), QStringLiteral("other")});
+    QTest::keyClicks(&fixture.view(), QStringLiteral("x"));
+    fixture.view().setSelectedRange(2, 3);
+    const PlainTextTextView *hidden = fixture.editor.textViewFor(fixture.tab(0)->id());
+
+    fixture.tabManager.updateContent(*fixture.tab(0), QStringLiteral("changed elsewhere"));
+
+    QCOMPARE(fixture.view().text(), QStringLiteral("changed elsewhere"));
+    QCOMPARE(fixture.view().selectedRange(), (PlainTextTextView::SelectedRange{2, 3}));
+    QVERIFY(!fixture.view().document()->isUndoAvailable());
+    QCOMPARE(fixture.tab(0)->content(), QStringLiteral("changed elsewhere"));
+    // A tab that is not in front follows too.
+    fixture.select(1);
+    fixture.tabManager.updateContent(*fixture.tab(0), QStringLiteral("again"));
+    QCOMPARE(hidden->text(), QStringLiteral("again"));
+}
+
+void EditorViewTest::closingATabDropsItsView()
+{
+    Fixture fixture({QStringLiteral("A"), QStringLiteral("B")});
+    fixture.select(1);
+    const QUuid closing = fixture.tab(0)->id();
+    QPointer<PlainTextTextView> view = fixture.editor.textViewFor(closing);
+    QVERIFY(view);
+
+    fixture.tabManager.closeTab(closing);
+
+    QVERIFY(!fixture.editor.textViewFor(closing));
+    QTRY_VERIFY(!view);
+    fixture.tabManager.closeCurrentTab();
+    QVERIFY(!fixture.editor.textView());
+    QVERIFY(!fixture.editor.scratchpad());
+}
+
+void EditorViewTest::preferencesAreFollowedLive_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QVariant>("used");
+    QTest::newRow("font size") << QStringLiteral("editorFontSize") << QVariant(20.0)
+                               << QVariant(20);
+    QTest::newRow("font size below 4") << QStringLiteral("editorFontSize") << QVariant(1.0)
+                                       << QVariant(4);
+    QTest::newRow("font size above 200")
+        << QStringLiteral("editorFontSize") << QVariant(500.0) << QVariant(200);
+    QTest::newRow("line height") << QStringLiteral("editorLineHeight") << QVariant(2.5)
+                                 << QVariant(2.5);
+    QTest::newRow("line height below 0.5")
+        << QStringLiteral("editorLineHeight") << QVariant(0.1) << QVariant(0.5);
+    QTest::newRow("line height above 4") << QStringLiteral("editorLineHeight") << QVariant(9.0)
+                                         << QVariant(4.0);
+    QTest::newRow("tab width") << QStringLiteral("editorTabWidth") << QVariant(8)
+                               << QVariant(qint64(8));
+    QTest::newRow("tab width below 1") << QStringLiteral("editorTabWidth") << QVariant(0)
+                                       << QVariant(qint64(1));
+    QTest::newRow("tab width above 16") << QStringLiteral("editorTabWidth") << QVariant(64)
+                                        << QVariant(qint64(16));
+    QTest::newRow("line numbers off") << QStringLiteral("editorShowLineNumbers")
+                                      << QVariant(false) << QVariant(false);
+}
+
+void EditorViewTest::preferencesAreFollowedLive()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, stored);
+    QFETCH(QVariant, used);
+
+    Fixture fixture({QStringLiteral("A"), QStringLiteral("B")});
+    const PlainTextTextView &shown = fixture.view();
+    // The defaults, before anything is stored.
+    QCOMPARE(shown.plainFont().pixelSize(), 14);
+    QCOMPARE(shown.lineHeightMultiple(), 1.5);
+    QCOMPARE(shown.tabWidth(), 4);
+    QVERIFY(shown.showsLineNumbers());
+
+    const auto value = [&](const PlainTextTextView &view) -> QVariant {
+        if (key == QStringLiteral("editorFontSize"))
+            return view.plainFont().pixelSize();
+        if (key == QStringLiteral("editorLineHeight"))
+            return view.lineHeightMultiple();
+        if (key == QStringLiteral("editorTabWidth"))
+            return view.tabWidth();
+        return view.showsLineNumbers();
+    };
+    if (key == QStringLiteral("editorFontSize"))
+        fixture.preferences.setEditorFontSize(stored.toDouble());
+    else if (key == QStringLiteral("editorLineHeight"))
+        fixture.preferences.setEditorLineHeight(stored.toDouble());
+    else if (key == QStringLiteral("editorTabWidth"))
+        fixture.preferences.setEditorTabWidth(stored.toLongLong());
+    else
+        fixture.preferences.setEditorShowLineNumbers(stored.toBool());
+
+    QCOMPARE(value(shown), used);
+    QVERIFY(quillet::test::isPlain(shown));
+    // A view made after the change starts with it.
+    fixture.select(1);
+    QCOMPARE(value(fixture.view()), used);
+}
+
+void EditorViewTest::lineNumberGutterFitsTheLineCount()
+{
+    Fixture fixture({QStringLiteral("one line"), QString(2000, u'\n')});
+    const int narrow = fixture.view().viewport()->geometry().left();
+    fixture.select(1);
+    const int wide = fixture.view().viewport()->geometry().left();
+    QVERIFY(narrow > 0);
+    QVERIFY(wide > narrow);
+
+    fixture.preferences.setEditorShowLineNumbers(false);
+    QCOMPARE(fixture.view().viewport()->geometry().left(), 0);
+}
+
+void EditorViewTest::editActionsActOnTheTabInFront()
+{
+    Fixture fixture({QStringLiteral("first"), QStringLiteral("second")});
+    const EditorView::EditActions &actions = fixture.editor.editActions();
+    QVERIFY(!actions.copy->isEnabled());
+    actions.selectAll->trigger();
+    QVERIFY(actions.copy->isEnabled());
+    actions.cut->trigger();
+    QCOMPARE(fixture.tab(0)->content(), QString());
+
+    fixture.select(1);
+    QVERIFY(!actions.copy->isEnabled());
+    fixture.view().setSelectedRange(6, 0);
+    actions.paste->trigger();
+
+    QCOMPARE(fixture.tab(1)->content(), QStringLiteral("secondfirst"));
+    QCOMPARE(fixture.tab(0)->content(), QString());
+}
+
+QTEST_MAIN(EditorViewTest)
+#include "tst_editor_view.moc"
