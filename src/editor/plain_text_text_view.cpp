@@ -160,6 +160,7 @@ void PlainTextTextView::setText(const QString &text)
     } else {
         m_text = text;
     }
+    m_spare = QString();
 }
 
 void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int charsAdded)
@@ -185,7 +186,21 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
     // A change of formats alone reports a range whose characters stay as they were.
     if (removed == added && QStringView(m_text).sliced(start, removed) == inserted)
         return;
-    m_text.replace(start, removed, inserted);
+
+    // The reported text is shared with whoever keeps it, so changing it in place would copy it
+    // first and then move its tail. Instead the new text is written once into the buffer of the
+    // text reported before last, which its keeper has let go of by now; in a large text this
+    // saves a copy and a fresh allocation at every keystroke.
+    const QStringView before(m_text);
+    if (!m_spare.isDetached())
+        m_spare = QString();
+    m_spare.resize(0);
+    m_spare.reserve(newLength);
+    m_spare.append(before.first(start));
+    m_spare.append(inserted);
+    m_spare.append(before.sliced(start + removed));
+    std::swap(m_text, m_spare);
+
     if (!m_suppressCallbacks && m_onTextChange)
         m_onTextChange(m_text);
 }

@@ -120,6 +120,8 @@ private:
     bool m_showLineNumbers = false;
     std::function<void()> m_alertSound;
     QString m_text;
+    // The buffer of the text reported before the current one, reused for the next change.
+    QString m_spare;
     // Set while the whole text is replaced, when the document's change reports are not followed.
     bool m_replacingAll = false;
     SpacedLineLayout *m_layout = nullptr;

@@ -1,0 +1,156 @@
+#include "editor/editor_view.h"
+#include "editor/plain_text_text_view.h"
+#include "editor/spaced_line_layout.h"
+#include "model/tab_manager.h"
+#include "settings/preferences.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+using quillet::EditorView;
+using quillet::PlainTextTextView;
+using quillet::Preferences;
+using quillet::TabManager;
+
+namespace {
+
+constexpr qsizetype kMegabyte = 1 << 20;
+
+// Prose-like ASCII in lines of 56 characters, as the model's benchmarks use.
+QString asciiDocument(qsizetype size)
+{
+    static const QString line =
+        QStringLiteral("The quick brown fox jumps over the lazy dog, then naps.\n");
+    QString text;
+    text.reserve(size);
+    while (text.size() < size)
+        text += line;
+    text.truncate(size);
+    return text;
+}
+
+// A shown editor over the given tabs, with preferences in a throwaway store.
+struct Editor {
+    explicit Editor(const QList<QString> &contents)
+        : preferences(std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")),
+                                                  QSettings::IniFormat))
+        , view(tabManager, preferences)
+    {
+        for (const QString &content : contents)
+            tabManager.newTab(content);
+        view.resize(900, 650);
+        view.show();
+        QApplication::processEvents();
+    }
+
+    QTemporaryDir dir;
+    TabManager tabManager{TabManager::Persistence::disabled()};
+    Preferences preferences;
+    EditorView view;
+};
+
+void sendKey(QWidget *target, Qt::Key key, const QString &text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// One keystroke in the middle of the text: the key press ends in the tab manager's content
+// update, the release in its cursor update. Typing and erasing alternate so the size stays put.
+void keystroke(benchmark::State &state, qsizetype size)
+{
+    Editor editor({asciiDocument(size)});
+    editor.view.setScratchpad(editor.tabManager.currentTab());
+    PlainTextTextView *text = editor.view.textView();
+    text->setSelectedRange(size / 2, 0);
+    const auto tab = editor.tabManager.currentTab();
+    bool typing = true;
+    for (auto _ : state) {
+        if (typing)
+            sendKey(text, Qt::Key_A, QStringLiteral("a"));
+        else
+            sendKey(text, Qt::Key_Backspace, QString());
+        typing = !typing;
+        benchmark::DoNotOptimize(tab->characterCount());
+    }
+    if (tab->content().size() < size)
+        state.SkipWithError("the keystrokes did not reach the model");
+}
+
+void keystrokeToModel1MB(benchmark::State &state)
+{
+    keystroke(state, kMegabyte);
+}
+
+void keystrokeToModel10MB(benchmark::State &state)
+{
+    keystroke(state, 10 * kMegabyte);
+}
+
+// Switching between two 10 MB tabs that have both been shown, with the repaint that follows.
+void tabSwitch10MB(benchmark::State &state)
+{
+    Editor editor({asciiDocument(10 * kMegabyte), asciiDocument(10 * kMegabyte) + u'x'});
+    const auto first = editor.tabManager.tabs().at(0);
+    const auto second = editor.tabManager.tabs().at(1);
+    editor.view.setScratchpad(first);
+    editor.view.setScratchpad(second);
+    QApplication::processEvents();
+    bool toFirst = true;
+    for (auto _ : state) {
+        editor.view.setScratchpad(toFirst ? first : second);
+        QApplication::processEvents();
+        toFirst = !toFirst;
+    }
+}
+
+// What a switch would cost if the tabs shared one text view and swapped its document: the plain
+// text edit lays every block out again. Kept to show why each tab has its own view.
+void documentSwapOnOneView10MB(benchmark::State &state)
+{
+    PlainTextTextView view;
+    view.resize(900, 650);
+    view.show();
+    QTextDocument *documents[2];
+    for (QTextDocument *&document : documents) {
+        document = new QTextDocument(&view);
+        document->setDocumentLayout(new quillet::SpacedLineLayout(document));
+        document->setPlainText(asciiDocument(10 * kMegabyte));
+        view.setDocument(document);
+    }
+    QApplication::processEvents();
+    int which = 0;
+    for (auto _ : state) {
+        view.setDocument(documents[which]);
+        QApplication::processEvents();
+        which ^= 1;
+    }
+}
+
+} // namespace
+
+BENCHMARK(keystrokeToModel1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(keystrokeToModel10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(tabSwitch10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(documentSwapOnOneView10MB)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    // Widgets need a platform; no display is needed to measure them.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
