@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libcmark-gfm-dev libcmark-gfm-extensions-dev cmark-gfm
     libbenchmark-dev
-    xvfb xauth
+    xvfb xauth xclip xdotool
 )
 
 missing=()
