@@ -244,8 +244,8 @@ void EditorView::followActions(PlainTextTextView *view)
     m_actionConnections.clear();
 
     const bool hasView = view != nullptr;
-    for (QAction *action : {m_actions.paste, m_actions.selectAll, m_actions.find,
-                            m_actions.replace})
+    for (QAction *action :
+         {m_actions.paste, m_actions.selectAll, m_actions.find, m_actions.replace})
         action->setEnabled(hasView);
     m_actions.undo->setEnabled(hasView && view->document()->isUndoAvailable());
     m_actions.redo->setEnabled(hasView && view->document()->isRedoAvailable());

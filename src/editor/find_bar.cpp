@@ -245,7 +245,8 @@ void FindBar::refreshHighlights()
     else if (m_matchCount > kMaximumHighlights)
         m_countLabel->setText(tr("more than %1 matches").arg(kMaximumHighlights));
     else
-        m_countLabel->setText(tr("%n match(es)", nullptr, m_matchCount));
+        m_countLabel->setText(m_matchCount == 1 ? tr("1 match")
+                                                : tr("%1 matches").arg(m_matchCount));
 }
 
 void FindBar::clearHighlights()

@@ -83,8 +83,7 @@ PlainTextTextView::PlainTextTextView(QWidget *parent)
 
     m_gutter = new LineNumberGutter(this);
     m_gutter->hide();
-    connect(this, &QPlainTextEdit::blockCountChanged, this,
-            &PlainTextTextView::updateGutterWidth);
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &PlainTextTextView::updateGutterWidth);
     connect(this, &QPlainTextEdit::updateRequest, this, &PlainTextTextView::updateGutter);
 }
 

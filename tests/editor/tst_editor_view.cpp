@@ -193,8 +193,7 @@ void EditorViewTest::selectionOnSwitch_data()
     QTest::addColumn<qint64>("expectedLength");
     // The tab left behind is "0123456789abcdef".
     QTest::newRow("a selection that fits is kept")
-        << QStringLiteral("ABCDEFGHIJKLMNOP") << qint64(10) << qint64(3) << qint64(10)
-        << qint64(3);
+        << QStringLiteral("ABCDEFGHIJKLMNOP") << qint64(10) << qint64(3) << qint64(10) << qint64(3);
     QTest::newRow("an end past the new text is clamped")
         << QStringLiteral("ABCDEFGHIJKL") << qint64(10) << qint64(5) << qint64(10) << qint64(2);
     QTest::newRow("a location at the end still fits")
@@ -278,24 +277,24 @@ void EditorViewTest::preferencesAreFollowedLive_data()
     QTest::addColumn<QVariant>("used");
     QTest::newRow("font size") << QStringLiteral("editorFontSize") << QVariant(20.0)
                                << QVariant(20);
-    QTest::newRow("font size below 4") << QStringLiteral("editorFontSize") << QVariant(1.0)
-                                       << QVariant(4);
+    QTest::newRow("font size below 4")
+        << QStringLiteral("editorFontSize") << QVariant(1.0) << QVariant(4);
     QTest::newRow("font size above 200")
         << QStringLiteral("editorFontSize") << QVariant(500.0) << QVariant(200);
     QTest::newRow("line height") << QStringLiteral("editorLineHeight") << QVariant(2.5)
                                  << QVariant(2.5);
     QTest::newRow("line height below 0.5")
         << QStringLiteral("editorLineHeight") << QVariant(0.1) << QVariant(0.5);
-    QTest::newRow("line height above 4") << QStringLiteral("editorLineHeight") << QVariant(9.0)
-                                         << QVariant(4.0);
+    QTest::newRow("line height above 4")
+        << QStringLiteral("editorLineHeight") << QVariant(9.0) << QVariant(4.0);
     QTest::newRow("tab width") << QStringLiteral("editorTabWidth") << QVariant(8)
                                << QVariant(qint64(8));
-    QTest::newRow("tab width below 1") << QStringLiteral("editorTabWidth") << QVariant(0)
-                                       << QVariant(qint64(1));
-    QTest::newRow("tab width above 16") << QStringLiteral("editorTabWidth") << QVariant(64)
-                                        << QVariant(qint64(16));
-    QTest::newRow("line numbers off") << QStringLiteral("editorShowLineNumbers")
-                                      << QVariant(false) << QVariant(false);
+    QTest::newRow("tab width below 1")
+        << QStringLiteral("editorTabWidth") << QVariant(0) << QVariant(qint64(1));
+    QTest::newRow("tab width above 16")
+        << QStringLiteral("editorTabWidth") << QVariant(64) << QVariant(qint64(16));
+    QTest::newRow("line numbers off")
+        << QStringLiteral("editorShowLineNumbers") << QVariant(false) << QVariant(false);
 }
 
 void EditorViewTest::preferencesAreFollowedLive()

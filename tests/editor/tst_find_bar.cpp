@@ -59,10 +59,10 @@ void FindBarTest::openTakesTheSelection_data()
     QTest::addColumn<qint64>("location");
     QTest::addColumn<qint64>("length");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("a selection becomes the search text") << qint64(4) << qint64(3)
-                                                         << QStringLiteral("two");
-    QTest::newRow("no selection keeps the last search") << qint64(4) << qint64(0)
-                                                        << QStringLiteral("earlier");
+    QTest::newRow("a selection becomes the search text")
+        << qint64(4) << qint64(3) << QStringLiteral("two");
+    QTest::newRow("no selection keeps the last search")
+        << qint64(4) << qint64(0) << QStringLiteral("earlier");
     QTest::newRow("a selection across lines is ignored")
         << qint64(4) << qint64(12) << QStringLiteral("earlier");
 }
@@ -105,10 +105,8 @@ void FindBarTest::enterAndShiftEnterStepThroughMatches_data()
     QTest::addColumn<QList<int>>("keys"); // 1: Enter, -1: Shift+Enter
     QTest::addColumn<QList<qint64>>("starts");
     // "ab" occurs at 0, 5 and 10; the search itself selects the first.
-    QTest::newRow("enter goes forward and wraps") << QList<int>{1, 1, 1}
-                                                  << QList<qint64>{5, 10, 0};
-    QTest::newRow("shift-enter goes back and wraps") << QList<int>{-1, -1}
-                                                     << QList<qint64>{10, 5};
+    QTest::newRow("enter goes forward and wraps") << QList<int>{1, 1, 1} << QList<qint64>{5, 10, 0};
+    QTest::newRow("shift-enter goes back and wraps") << QList<int>{-1, -1} << QList<qint64>{10, 5};
 }
 
 void FindBarTest::enterAndShiftEnterStepThroughMatches()

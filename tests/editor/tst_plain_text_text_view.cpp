@@ -235,12 +235,11 @@ void PlainTextTextViewTest::tabKey_data()
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<QString>("expected");
     // The text is "abcdef" with the cursor (or the selection's start) after "ab".
-    QTest::newRow("four spaces at the cursor") << qint64(4) << 0 << Qt::Key_Tab
-                                               << QStringLiteral("ab    cdef");
+    QTest::newRow("four spaces at the cursor")
+        << qint64(4) << 0 << Qt::Key_Tab << QStringLiteral("ab    cdef");
     QTest::newRow("four spaces replace a selection")
         << qint64(4) << 3 << Qt::Key_Tab << QStringLiteral("ab    f");
-    QTest::newRow("another width") << qint64(2) << 0 << Qt::Key_Tab
-                                   << QStringLiteral("ab  cdef");
+    QTest::newRow("another width") << qint64(2) << 0 << Qt::Key_Tab << QStringLiteral("ab  cdef");
     QTest::newRow("a width below 1 inserts one space")
         << qint64(0) << 0 << Qt::Key_Tab << QStringLiteral("ab cdef");
     QTest::newRow("a width above 16 inserts sixteen")
@@ -286,10 +285,10 @@ void PlainTextTextViewTest::drop_data()
         << Contents::richText << true << QStringLiteral("hello plain wordsworld");
     QTest::newRow("plain text") << Contents::plainOnly << true
                                 << QStringLiteral("hello two\nlinesworld");
-    QTest::newRow("files alone are refused") << Contents::urlsOnly << false
-                                             << QStringLiteral("hello world");
-    QTest::newRow("an image alone is refused") << Contents::imageOnly << false
-                                               << QStringLiteral("hello world");
+    QTest::newRow("files alone are refused")
+        << Contents::urlsOnly << false << QStringLiteral("hello world");
+    QTest::newRow("an image alone is refused")
+        << Contents::imageOnly << false << QStringLiteral("hello world");
 }
 
 void PlainTextTextViewTest::drop()
@@ -334,8 +333,7 @@ void PlainTextTextViewTest::cursorReports_data()
         << true << false << QList<qint64>{};
     // Right collapses the selection to its end.
     QTest::newRow("key release reports") << false << true << QList<qint64>{3, 5};
-    QTest::newRow("key release reports even while suppressed")
-        << true << true << QList<qint64>{5};
+    QTest::newRow("key release reports even while suppressed") << true << true << QList<qint64>{5};
 }
 
 void PlainTextTextViewTest::cursorReports()

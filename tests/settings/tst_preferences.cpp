@@ -101,12 +101,12 @@ void PreferencesTest::storedValuesAreUsedUnchanged_data()
         << Keys::editorFontSize << QVariant(30.0) << QVariant(30.0);
     QTest::newRow("font size below any usable size")
         << Keys::editorFontSize << QVariant(1.0) << QVariant(1.0);
-    QTest::newRow("line height as text") << Keys::editorLineHeight << QVariant("2.25")
-                                         << QVariant(2.25);
-    QTest::newRow("tab width not offered") << Keys::editorTabWidth << QVariant(3)
-                                           << QVariant(qint64(3));
-    QTest::newRow("line numbers off") << Keys::editorShowLineNumbers << QVariant(false)
-                                      << QVariant(false);
+    QTest::newRow("line height as text")
+        << Keys::editorLineHeight << QVariant("2.25") << QVariant(2.25);
+    QTest::newRow("tab width not offered")
+        << Keys::editorTabWidth << QVariant(3) << QVariant(qint64(3));
+    QTest::newRow("line numbers off")
+        << Keys::editorShowLineNumbers << QVariant(false) << QVariant(false);
     QTest::newRow("not a number reads as the default")
         << Keys::editorFontSize << QVariant("large") << QVariant(14.0);
     QTest::newRow("infinite reads as the default")
