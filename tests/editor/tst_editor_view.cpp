@@ -72,6 +72,8 @@ private slots:
     void preferencesAreFollowedLive();
     void lineNumberGutterFitsTheLineCount();
     void editActionsActOnTheTabInFront();
+    void findShortcutsOpenTheBar_data();
+    void findShortcutsOpenTheBar();
 };
 
 void EditorViewTest::typingUpdatesTheShownScratchpad()
@@ -366,6 +368,33 @@ void EditorViewTest::editActionsActOnTheTabInFront()
 
     QCOMPARE(fixture.tab(1)->content(), QStringLiteral("secondfirst"));
     QCOMPARE(fixture.tab(0)->content(), QString());
+}
+
+void EditorViewTest::findShortcutsOpenTheBar_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<bool>("replaceShown");
+    QTest::newRow("find") << QKeySequence(QKeySequence::Find) << false;
+    QTest::newRow("find and replace") << QKeySequence(Qt::CTRL | Qt::Key_H) << true;
+}
+
+void EditorViewTest::findShortcutsOpenTheBar()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(bool, replaceShown);
+
+    Fixture fixture({QStringLiteral("alpha beta gamma")});
+    QVERIFY(QTest::qWaitForWindowActive(&fixture.editor));
+    fixture.view().setFocus();
+    fixture.view().setSelectedRange(6, 4);
+
+    QTest::keySequence(&fixture.view(), keys);
+
+    quillet::FindBar *bar = fixture.editor.findBar();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->replaceShown(), replaceShown);
+    QCOMPARE(bar->searchText(), QStringLiteral("beta"));
+    QCOMPARE(fixture.tab(0)->content(), QStringLiteral("alpha beta gamma"));
 }
 
 QTEST_MAIN(EditorViewTest)
