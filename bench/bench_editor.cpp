@@ -4,6 +4,8 @@
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 
+#include "bench_documents.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -19,20 +21,8 @@ using quillet::TabManager;
 
 namespace {
 
-constexpr qsizetype kMegabyte = 1 << 20;
-
-// Prose-like ASCII in lines of 56 characters, as the model's benchmarks use.
-QString asciiDocument(qsizetype size)
-{
-    static const QString line =
-        QStringLiteral("The quick brown fox jumps over the lazy dog, then naps.\n");
-    QString text;
-    text.reserve(size);
-    while (text.size() < size)
-        text += line;
-    text.truncate(size);
-    return text;
-}
+using quillet::bench::asciiDocument;
+using quillet::bench::kMegabyte;
 
 // A shown editor over the given tabs, with preferences in a throwaway store.
 struct Editor {

@@ -1,6 +1,8 @@
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
 
+#include "bench_documents.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QString>
@@ -10,20 +12,8 @@ using quillet::TabManager;
 
 namespace {
 
-constexpr qsizetype kMegabyte = 1 << 20;
-
-// Prose-like ASCII: words, spaces, punctuation and line feeds.
-QString asciiDocument(qsizetype size)
-{
-    static const QString line =
-        QStringLiteral("The quick brown fox jumps over the lazy dog, then naps.\n");
-    QString text;
-    text.reserve(size);
-    while (text.size() < size)
-        text += line;
-    text.truncate(size);
-    return text;
-}
+using quillet::bench::asciiDocument;
+using quillet::bench::kMegabyte;
 
 // Latin with accents, Cyrillic, Greek, CJK, Devanagari, combining marks, CR LF and emoji
 // sequences with modifiers and joiners.

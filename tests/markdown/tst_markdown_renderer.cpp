@@ -105,11 +105,11 @@ class TestMarkdownRenderer : public QObject {
 
 private slots:
     void inlineMarkup_data();
-    void inlineMarkup();
+    void inlineMarkup() { compareRuns(); }
     void blockOpenersAndWhitespaceStayLiteral_data();
-    void blockOpenersAndWhitespaceStayLiteral();
+    void blockOpenersAndWhitespaceStayLiteral() { compareRuns(); }
     void lineBreaksStayInPlace_data();
-    void lineBreaksStayInPlace();
+    void lineBreaksStayInPlace() { compareRuns(); }
     void bodyFontOnEveryRun();
     void headingFonts_data();
     void headingFonts();
@@ -117,7 +117,17 @@ private slots:
     void fallbackShowsTheTextLiterally();
     void textWithoutMarkupIsCopied();
     void agreesWithADocumentParseOnRandomLines();
+
+private:
+    void compareRuns();
 };
+
+void TestMarkdownRenderer::compareRuns()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, expected);
+    QCOMPARE(describe(MarkdownRenderer::renderInline(source)), expected);
+}
 
 static void addRunColumns()
 {
@@ -168,13 +178,6 @@ void TestMarkdownRenderer::inlineMarkup_data()
     QTest::newRow("emoji") << u"*👩‍👩‍👧*"_s << QStringList{"👩‍👩‍👧{e}"};
 }
 
-void TestMarkdownRenderer::inlineMarkup()
-{
-    QFETCH(QString, source);
-    QFETCH(QStringList, expected);
-    QCOMPARE(describe(MarkdownRenderer::renderInline(source)), expected);
-}
-
 void TestMarkdownRenderer::blockOpenersAndWhitespaceStayLiteral_data()
 {
     addRunColumns();
@@ -192,13 +195,6 @@ void TestMarkdownRenderer::blockOpenersAndWhitespaceStayLiteral_data()
     QTest::newRow("star at the end") << u"a *b*"_s << QStringList{"a ", "b{e}"};
     QTest::newRow("underscore at the ends") << u"_a_"_s << QStringList{"a{e}"};
     QTest::newRow("closing star at the very end") << u"a*"_s << QStringList{"a*"};
-}
-
-void TestMarkdownRenderer::blockOpenersAndWhitespaceStayLiteral()
-{
-    QFETCH(QString, source);
-    QFETCH(QStringList, expected);
-    QCOMPARE(describe(MarkdownRenderer::renderInline(source)), expected);
 }
 
 void TestMarkdownRenderer::lineBreaksStayInPlace_data()
@@ -221,13 +217,6 @@ void TestMarkdownRenderer::lineBreaksStayInPlace_data()
     QTest::newRow("source holds tabs and form feeds")
         << u"\t\f*a\nb*"_s << QStringList{"\t\f*a\nb*"};
     QTest::newRow("referenced tab") << u"&Tab;*a*\nb"_s << QStringList{"\t", "a{e}", "\nb"};
-}
-
-void TestMarkdownRenderer::lineBreaksStayInPlace()
-{
-    QFETCH(QString, source);
-    QFETCH(QStringList, expected);
-    QCOMPARE(describe(MarkdownRenderer::renderInline(source)), expected);
 }
 
 void TestMarkdownRenderer::bodyFontOnEveryRun()
