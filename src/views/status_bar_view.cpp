@@ -1,0 +1,173 @@
+#include "status_bar_view.h"
+
+#include "symbol_button.h"
+#include "text_label.h"
+#include "view_style.h"
+
+#include "editor/theme.h"
+#include "model/scratchpad.h"
+#include "model/tab_manager.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QStyle>
+
+namespace quillet {
+
+namespace {
+
+using ViewStyle::Tone;
+
+constexpr int kItemSpacing = 16;
+constexpr int kReminderSpacing = 10;
+constexpr int kReminderInnerSpacing = 2;
+
+// One reminder: the shortcut's text, then its label, 2 pixels apart.
+QWidget *shortcutHint(int key, const QString &label, QWidget *parent)
+{
+    auto *hint = new QWidget(parent);
+    auto *row = new QHBoxLayout(hint);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(kReminderInnerSpacing);
+    auto *keys = new TextLabel(ViewStyle::shortcutText(key), ViewStyle::monospacedFont(10),
+                               Tone::secondary, hint);
+    keys->setObjectName(QStringLiteral("key"));
+    auto *text = new TextLabel(label, ViewStyle::systemFont(10), Tone::secondary, hint);
+    text->setObjectName(QStringLiteral("label"));
+    row->addWidget(keys);
+    row->addWidget(text);
+    return hint;
+}
+
+} // namespace
+
+StatusBarView::StatusBarView(TabManager &tabManager, QWidget *parent)
+    : QWidget(parent)
+    , m_tabManager(tabManager)
+{
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    m_location = new TextLabel(QString(), ViewStyle::systemFont(11), Tone::tertiary, this);
+    m_location->setObjectName(QStringLiteral("location"));
+    m_location->setElideMode(Qt::ElideMiddle);
+
+    m_reminders = new QWidget(this);
+    m_reminders->setObjectName(QStringLiteral("shortcutReminders"));
+    auto *reminders = new QHBoxLayout(m_reminders);
+    reminders->setContentsMargins(0, 0, 0, 0);
+    reminders->setSpacing(kReminderSpacing);
+    const std::pair<int, QString> hints[] = {
+        {Qt::Key_N, QStringLiteral("New")},     {Qt::Key_S, QStringLiteral("Save")},
+        {Qt::Key_P, QStringLiteral("Preview")}, {Qt::Key_T, QStringLiteral("Tab")},
+        {Qt::Key_W, QStringLiteral("Close")},
+    };
+    for (const auto &[key, label] : hints)
+        reminders->addWidget(shortcutHint(key, label, m_reminders));
+
+    m_position = new TextLabel(QString(), ViewStyle::monospacedFont(11), Tone::secondary, this);
+    m_position->setObjectName(QStringLiteral("position"));
+    m_words = new TextLabel(QString(), ViewStyle::systemFont(11), Tone::secondary, this);
+    m_words->setObjectName(QStringLiteral("words"));
+    m_characters = new TextLabel(QString(), ViewStyle::systemFont(11), Tone::secondary, this);
+    m_characters->setObjectName(QStringLiteral("characters"));
+
+    // The symbol stands for an 11-pixel font; the frame is the glyph's own square.
+    m_previewButton = new SymbolButton(QString(), 11, QSize(14, 14), this);
+    m_previewButton->setObjectName(QStringLiteral("previewButton"));
+    m_previewButton->setToolTip(
+        QStringLiteral("Toggle preview (%1)").arg(ViewStyle::shortcutText(Qt::Key_P)));
+    connect(m_previewButton, &SymbolButton::clicked, this,
+            [this] { m_tabManager.cyclePreviewMode(); });
+
+    // The two flexible spaces share what is left equally, so the reminders sit midway between
+    // the location and the position; each keeps at least the style's spacing.
+    const int minimumSpace = std::max(0, style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing));
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(12, 4, 12, 4);
+    row->setSpacing(kItemSpacing);
+    row->addWidget(m_location);
+    row->addSpacerItem(new QSpacerItem(minimumSpace, 0, QSizePolicy::Expanding));
+    row->addWidget(m_reminders);
+    row->addSpacerItem(new QSpacerItem(minimumSpace, 0, QSizePolicy::Expanding));
+    row->addWidget(m_position);
+    row->addWidget(m_words);
+    row->addWidget(m_characters);
+    row->addWidget(m_previewButton);
+
+    connect(&m_tabManager, &TabManager::currentTabChanged, this, &StatusBarView::followCurrentTab);
+    connect(&m_tabManager, &TabManager::previewModeChanged, this, &StatusBarView::showPreviewMode);
+    followCurrentTab();
+    showPreviewMode();
+}
+
+QString StatusBarView::previewIcon(PreviewMode mode)
+{
+    switch (mode) {
+    case PreviewMode::edit:
+        return QStringLiteral("doc.text");
+    case PreviewMode::split:
+        return QStringLiteral("rectangle.split.2x1");
+    case PreviewMode::preview:
+        return QStringLiteral("eye");
+    }
+    return {};
+}
+
+void StatusBarView::followCurrentTab()
+{
+    for (const QMetaObject::Connection &connection : std::as_const(m_scratchpadConnections))
+        disconnect(connection);
+    m_scratchpadConnections.clear();
+    m_scratchpad = m_tabManager.currentTab();
+    setVisible(m_scratchpad != nullptr);
+    if (!m_scratchpad)
+        return;
+
+    Scratchpad *tab = m_scratchpad.get();
+    m_scratchpadConnections = {
+        connect(tab, &Scratchpad::filePathChanged, this, &StatusBarView::showLocation),
+        connect(tab, &Scratchpad::currentLineChanged, this, &StatusBarView::showFigures),
+        connect(tab, &Scratchpad::currentColumnChanged, this, &StatusBarView::showFigures),
+        connect(tab, &Scratchpad::wordCountChanged, this, &StatusBarView::showFigures),
+        connect(tab, &Scratchpad::characterCountChanged, this, &StatusBarView::showFigures),
+    };
+    showLocation();
+    showFigures();
+}
+
+void StatusBarView::showLocation()
+{
+    const std::optional<QUrl> file = m_scratchpad ? m_scratchpad->filePath() : std::nullopt;
+    if (file) {
+        m_location->setText(file->isLocalFile() ? file->toLocalFile()
+                                                : file->toString(QUrl::PreferLocalFile));
+        m_location->setTone(Tone::secondary);
+    } else {
+        m_location->setText(QStringLiteral("Unsaved"));
+        m_location->setTone(Tone::tertiary);
+    }
+}
+
+void StatusBarView::showFigures()
+{
+    if (!m_scratchpad)
+        return;
+    m_position->setText(QStringLiteral("Ln %1, Col %2")
+                            .arg(m_scratchpad->currentLine())
+                            .arg(m_scratchpad->currentColumn()));
+    m_words->setText(QStringLiteral("%1 words").arg(m_scratchpad->wordCount()));
+    m_characters->setText(QStringLiteral("%1 chars").arg(m_scratchpad->characterCount()));
+}
+
+void StatusBarView::showPreviewMode()
+{
+    m_previewButton->setSymbol(previewIcon(m_tabManager.previewMode()));
+}
+
+void StatusBarView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::statusBarBackground());
+}
+
+} // namespace quillet

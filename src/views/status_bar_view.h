@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+#include <memory>
+
+namespace quillet {
+
+class Scratchpad;
+class SymbolButton;
+class TabManager;
+class TextLabel;
+enum class PreviewMode;
+
+// The one-line bar under the editor. For the tab manager's current scratchpad it shows where the
+// document lives ("Unsaved" until it has a file), five shortcut reminders midway, the cursor's
+// line and column, the word and character counts, and a button that cycles the preview mode.
+// Without a current tab it is hidden and takes no space. It follows the tab manager's and the
+// current scratchpad's change signals; the numbers are the scratchpad's own.
+class StatusBarView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StatusBarView(TabManager &tabManager, QWidget *parent = nullptr);
+
+    // The symbol of the mode that is active now: "doc.text", "rectangle.split.2x1" or "eye".
+    static QString previewIcon(PreviewMode mode);
+
+    TextLabel *locationLabel() const { return m_location; }
+    TextLabel *positionLabel() const { return m_position; }
+    TextLabel *wordsLabel() const { return m_words; }
+    TextLabel *charactersLabel() const { return m_characters; }
+    SymbolButton *previewButton() const { return m_previewButton; }
+    // The reminders, left to right, each holding its key text and its label.
+    QWidget *shortcutReminders() const { return m_reminders; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void followCurrentTab();
+    void showLocation();
+    void showFigures();
+    void showPreviewMode();
+
+    TabManager &m_tabManager;
+    std::shared_ptr<Scratchpad> m_scratchpad;
+    QList<QMetaObject::Connection> m_scratchpadConnections;
+    TextLabel *m_location = nullptr;
+    QWidget *m_reminders = nullptr;
+    TextLabel *m_position = nullptr;
+    TextLabel *m_words = nullptr;
+    TextLabel *m_characters = nullptr;
+    SymbolButton *m_previewButton = nullptr;
+};
+
+} // namespace quillet

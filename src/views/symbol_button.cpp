@@ -1,0 +1,61 @@
+#include "symbol_button.h"
+
+#include "symbol_icon.h"
+
+#include <QPainter>
+
+namespace quillet {
+
+SymbolButton::SymbolButton(const QString &symbol, int glyphSide, QSize frame, QWidget *parent)
+    : QAbstractButton(parent)
+    , m_symbol(symbol)
+    , m_glyphSide(glyphSide)
+    , m_frame(frame)
+{
+    setFixedSize(frame);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::ArrowCursor);
+}
+
+void SymbolButton::setSymbol(const QString &symbol)
+{
+    if (symbol == m_symbol)
+        return;
+    m_symbol = symbol;
+    update();
+}
+
+void SymbolButton::setGlyphTone(ViewStyle::Tone tone)
+{
+    if (tone == m_glyphTone)
+        return;
+    m_glyphTone = tone;
+    update();
+}
+
+void SymbolButton::setBackdrop(ViewStyle::Tone tone, qreal opacity)
+{
+    if (tone == m_backdropTone && opacity == m_backdropOpacity)
+        return;
+    m_backdropTone = tone;
+    m_backdropOpacity = opacity;
+    update();
+}
+
+void SymbolButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (hasBackdrop()) {
+        QColor circle = ViewStyle::color(m_backdropTone);
+        circle.setAlphaF(float(circle.alphaF() * m_backdropOpacity));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(circle);
+        painter.drawEllipse(QRectF(rect()));
+    }
+    const QRectF glyph(QPointF(0, 0), QSizeF(m_glyphSide, m_glyphSide));
+    SymbolIcon::paint(painter, m_symbol, glyph.translated(QRectF(rect()).center() - glyph.center()),
+                      ViewStyle::color(m_glyphTone));
+}
+
+} // namespace quillet

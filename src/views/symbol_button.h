@@ -1,0 +1,40 @@
+#pragma once
+
+#include "view_style.h"
+
+#include <QAbstractButton>
+
+namespace quillet {
+
+// A plain button: a symbol drawn in a tone, centred in a fixed frame, without bezel or
+// background. Optionally a circle of a tone fills the frame behind the symbol.
+class SymbolButton : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    // `glyphSide` is the symbol's size in pixels: that of the font size it stands for.
+    SymbolButton(const QString &symbol, int glyphSide, QSize frame, QWidget *parent = nullptr);
+
+    QString symbol() const { return m_symbol; }
+    void setSymbol(const QString &symbol);
+    ViewStyle::Tone glyphTone() const { return m_glyphTone; }
+    void setGlyphTone(ViewStyle::Tone tone);
+    // The circle's tone and opacity; `Tone::clear` draws none.
+    void setBackdrop(ViewStyle::Tone tone, qreal opacity);
+    bool hasBackdrop() const { return m_backdropTone != ViewStyle::Tone::clear; }
+
+    QSize sizeHint() const override { return m_frame; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_symbol;
+    int m_glyphSide;
+    QSize m_frame;
+    ViewStyle::Tone m_glyphTone = ViewStyle::Tone::secondary;
+    ViewStyle::Tone m_backdropTone = ViewStyle::Tone::clear;
+    qreal m_backdropOpacity = 0;
+};
+
+} // namespace quillet

@@ -1,0 +1,74 @@
+#include "text_label.h"
+
+#include <QPainter>
+
+namespace quillet {
+
+TextLabel::TextLabel(const QString &text, const QFont &font, ViewStyle::Tone tone, QWidget *parent)
+    : QWidget(parent)
+    , m_text(text)
+    , m_tone(tone)
+{
+    setFont(font);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void TextLabel::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    updateGeometry();
+    update();
+}
+
+void TextLabel::setTone(ViewStyle::Tone tone)
+{
+    if (tone == m_tone)
+        return;
+    m_tone = tone;
+    update();
+}
+
+void TextLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_elideMode = mode;
+    updateGeometry();
+    update();
+}
+
+void TextLabel::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+QString TextLabel::shownText() const
+{
+    if (m_elideMode == Qt::ElideNone)
+        return m_text;
+    return fontMetrics().elidedText(m_text, m_elideMode, width());
+}
+
+QSize TextLabel::sizeHint() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    return {metrics.horizontalAdvance(m_text), metrics.height()};
+}
+
+QSize TextLabel::minimumSizeHint() const
+{
+    if (m_elideMode == Qt::ElideNone)
+        return sizeHint();
+    return {0, fontMetrics().height()};
+}
+
+void TextLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(ViewStyle::color(m_tone));
+    painter.setFont(font());
+    painter.drawText(rect(), int(m_alignment) | Qt::TextSingleLine, shownText());
+}
+
+} // namespace quillet

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "view_style.h"
+
+#include <QWidget>
+
+namespace quillet {
+
+// One line of text in a fixed font and a tone whose colour is taken from the palette when it is
+// painted. It asks for the width of its whole text; with `Qt::ElideNone` that is also its
+// minimum, otherwise it may be narrowed and then cuts its text with an ellipsis where asked.
+// The text is shown as given, never interpreted as rich text or a mnemonic.
+class TextLabel : public QWidget {
+    Q_OBJECT
+
+public:
+    TextLabel(const QString &text, const QFont &font, ViewStyle::Tone tone,
+              QWidget *parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString &text);
+    ViewStyle::Tone tone() const { return m_tone; }
+    void setTone(ViewStyle::Tone tone);
+    void setElideMode(Qt::TextElideMode mode);
+    void setAlignment(Qt::Alignment alignment);
+    // The text as painted at the current width.
+    QString shownText() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_text;
+    ViewStyle::Tone m_tone;
+    Qt::TextElideMode m_elideMode = Qt::ElideNone;
+    Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
+};
+
+} // namespace quillet

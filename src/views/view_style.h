@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+// The vocabulary every view shares: label tones, the accent and separator colours, the system
+// fonts at a pixel size and the shortcut text the user sees. Colours are read from the
+// application palette on every call, so a view that asks at paint time follows a change of
+// appearance without being rebuilt. Main thread only.
+namespace quillet::ViewStyle {
+
+enum class Tone { primary, secondary, tertiary, accent, clear };
+
+QColor color(Tone tone);
+// A thin line between areas: the text colour as a faint hairline.
+QColor separatorColor();
+
+// The user-interface font at `pixels`, with the given weight.
+QFont systemFont(int pixels, QFont::Weight weight = QFont::Normal);
+// The monospaced system font at `pixels`.
+QFont monospacedFont(int pixels, QFont::Weight weight = QFont::Normal);
+
+// The platform's text for Command (Control off macOS) with `key`: "⌘P" on macOS, "Ctrl+P"
+// elsewhere.
+QString shortcutText(int key);
+
+} // namespace quillet::ViewStyle
