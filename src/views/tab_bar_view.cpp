@@ -1,0 +1,165 @@
+#include "tab_bar_view.h"
+
+#include "file_revealer.h"
+#include "markdown_hint_button.h"
+#include "symbol_button.h"
+#include "tab_item_view.h"
+#include "view_style.h"
+
+#include "editor/theme.h"
+#include "model/scratchpad.h"
+#include "model/tab_manager.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace quillet {
+
+namespace {
+
+constexpr int kTabSpacing = 2;
+constexpr int kButtonSide = 28;
+constexpr int kButtonGlyph = 12;
+
+// A sideways-scrolling area as wide as its content when there is room, narrower when there is
+// not. It draws no scroll bars; the wheel scrolls it horizontally.
+class TabScrollArea : public QScrollArea {
+public:
+    explicit TabScrollArea(QWidget *parent)
+        : QScrollArea(parent)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWidgetResizable(false);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        viewport()->setAutoFillBackground(false);
+        setStyleSheet(QString());
+    }
+
+    QSize sizeHint() const override
+    {
+        return {widget() ? widget()->sizeHint().width() : 0, Theme::tabHeight};
+    }
+    QSize minimumSizeHint() const override { return {0, Theme::tabHeight}; }
+
+protected:
+    void wheelEvent(QWheelEvent *event) override
+    {
+        const QPoint delta = event->angleDelta();
+        const int step = std::abs(delta.x()) > std::abs(delta.y()) ? delta.x() : delta.y();
+        QScrollBar *bar = horizontalScrollBar();
+        bar->setValue(bar->value() - step / 2);
+        event->accept();
+    }
+};
+
+} // namespace
+
+TabBarView::TabBarView(TabManager &tabManager, std::shared_ptr<FileRevealer> revealer,
+                       QWidget *parent)
+    : QWidget(parent)
+    , m_tabManager(tabManager)
+    , m_revealer(revealer ? std::move(revealer) : FileRevealer::desktop())
+{
+    setFixedHeight(Theme::tabHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    m_scrollArea = new TabScrollArea(this);
+    m_scrollArea->setObjectName(QStringLiteral("tabScrollArea"));
+    m_strip = new QWidget;
+    m_strip->setObjectName(QStringLiteral("tabStrip"));
+    m_stripRow = new QHBoxLayout(m_strip);
+    m_stripRow->setContentsMargins(Theme::tabBarPadding, 0, Theme::tabBarPadding, 0);
+    m_stripRow->setSpacing(kTabSpacing);
+    m_stripRow->setSizeConstraint(QLayout::SetFixedSize);
+    m_scrollArea->setWidget(m_strip);
+    m_strip->setAutoFillBackground(false);
+
+    m_hintButton = new MarkdownHintButton(this);
+    m_newTabButton = new SymbolButton(QStringLiteral("plus"), kButtonGlyph,
+                                      QSize(kButtonSide, kButtonSide), this);
+    m_newTabButton->setObjectName(QStringLiteral("newTabButton"));
+    m_newTabButton->setToolTip(
+        QStringLiteral("New Scratchpad (%1)").arg(ViewStyle::shortcutText(Qt::Key_T)));
+    connect(m_newTabButton, &SymbolButton::clicked, this, [this] { m_tabManager.newTab(); });
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(m_scrollArea);
+    row->addStretch(1);
+    row->addWidget(m_hintButton, 0, Qt::AlignVCenter);
+    row->addSpacing(4);
+    row->addWidget(m_newTabButton, 0, Qt::AlignVCenter);
+    row->addSpacing(Theme::tabBarPadding);
+
+    connect(&m_tabManager, &TabManager::tabsChanged, this, &TabBarView::showTabs);
+    connect(&m_tabManager, &TabManager::selectedTabIdChanged, this, &TabBarView::showSelection);
+    showTabs();
+}
+
+QList<TabItemView *> TabBarView::tabItems() const
+{
+    QList<TabItemView *> items;
+    for (int i = 0; i < m_stripRow->count(); ++i) {
+        if (auto *item = qobject_cast<TabItemView *>(m_stripRow->itemAt(i)->widget()))
+            items.append(item);
+    }
+    return items;
+}
+
+void TabBarView::showTabs()
+{
+    const auto tabs = m_tabManager.tabs();
+    const std::optional<QUuid> selected = m_tabManager.selectedTabId();
+
+    QHash<QUuid, TabItemView *> kept;
+    for (const auto &tab : tabs) {
+        TabItemView *item = m_items.take(tab->id());
+        if (!item || item->scratchpad() != tab) {
+            if (item)
+                m_items.insert(tab->id(), item);
+            item = new TabItemView(tab, selected == tab->id(), m_tabManager, m_revealer, m_strip);
+        }
+        kept.insert(tab->id(), item);
+    }
+    // What is left has closed. The view may be the sender of the close (its own button), so
+    // it goes on the next turn of the event loop.
+    for (TabItemView *closed : std::as_const(m_items)) {
+        m_stripRow->removeWidget(closed);
+        closed->hide();
+        closed->deleteLater();
+    }
+    m_items = kept;
+
+    for (const auto &tab : tabs)
+        m_stripRow->removeWidget(m_items.value(tab->id()));
+    for (const auto &tab : tabs) {
+        TabItemView *item = m_items.value(tab->id());
+        m_stripRow->addWidget(item, 0, Qt::AlignVCenter);
+        item->show();
+    }
+    m_strip->adjustSize();
+    m_strip->setFixedHeight(Theme::tabHeight);
+    m_scrollArea->updateGeometry();
+    showSelection();
+}
+
+void TabBarView::showSelection()
+{
+    const std::optional<QUuid> selected = m_tabManager.selectedTabId();
+    for (auto it = m_items.cbegin(); it != m_items.cend(); ++it)
+        it.value()->setSelected(selected == it.key());
+}
+
+void TabBarView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::tabBarBackground());
+}
+
+} // namespace quillet
