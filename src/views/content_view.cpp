@@ -1,0 +1,104 @@
+#include "content_view.h"
+
+#include "editor_preview_container.h"
+#include "status_bar_view.h"
+#include "tab_bar_view.h"
+#include "view_style.h"
+#include "welcome_view.h"
+
+#include "editor/theme.h"
+#include "model/tab_manager.h"
+
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace quillet {
+
+namespace {
+
+class Divider : public QWidget {
+public:
+    explicit Divider(QWidget *parent)
+        : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("divider"));
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), ViewStyle::separatorColor());
+    }
+};
+
+} // namespace
+
+ContentView::ContentView(TabManager &tabManager, Preferences &preferences,
+                         std::shared_ptr<FileRevealer> revealer, QWidget *parent)
+    : QWidget(parent)
+    , m_tabManager(tabManager)
+    , m_preferences(preferences)
+    , m_revealer(std::move(revealer))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    connect(&m_tabManager, &TabManager::tabsChanged, this, &ContentView::showState);
+    showState();
+}
+
+QList<QWidget *> ContentView::dividers() const
+{
+    QList<QWidget *> shown;
+    for (const QPointer<QWidget> &divider : m_dividers) {
+        if (divider)
+            shown.append(divider);
+    }
+    return shown;
+}
+
+// Only the change between "no tabs" and "some tabs" rebuilds; everything below follows the tab
+// manager by itself.
+void ContentView::showState()
+{
+    const bool empty = m_tabManager.tabs().isEmpty();
+    if (m_content && empty == bool(m_welcome))
+        return;
+    if (m_content) {
+        layout()->removeWidget(m_content);
+        m_content->hide();
+        m_content->deleteLater();
+    }
+    m_dividers.clear();
+    m_content = new QWidget(this);
+    auto *column = new QVBoxLayout(m_content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    if (empty) {
+        m_welcome = new WelcomeView(m_tabManager, m_content);
+        column->addWidget(m_welcome);
+    } else {
+        m_tabBar = new TabBarView(m_tabManager, m_revealer, m_content);
+        m_editingArea = new EditorPreviewContainer(m_tabManager, m_preferences, m_content);
+        m_statusBar = new StatusBarView(m_tabManager, m_content);
+        m_dividers = {new Divider(m_content), new Divider(m_content)};
+        column->addWidget(m_tabBar);
+        column->addWidget(m_dividers[0]);
+        column->addWidget(m_editingArea, 1);
+        column->addWidget(m_dividers[1]);
+        column->addWidget(m_statusBar);
+    }
+    layout()->addWidget(m_content);
+    m_content->show();
+}
+
+void ContentView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::windowBackground());
+}
+
+} // namespace quillet

@@ -1,0 +1,42 @@
+#include "resource_bundle.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace quillet::ResourceBundle {
+
+QString besideExecutable()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(kName);
+}
+
+QString inBuildTree()
+{
+    return QStringLiteral(QUILLET_BUILD_BUNDLE_DIR);
+}
+
+std::optional<QString> locate(const QString &first, const QString &second, QTextStream &errors)
+{
+    for (const QString &candidate : {first, second}) {
+        if (QFileInfo(candidate).isDir())
+            return candidate;
+    }
+    errors << "could not load resource bundle: from " << first << " or " << second << '\n';
+    errors.flush();
+    return std::nullopt;
+}
+
+const std::optional<QString> &shared()
+{
+    static const std::optional<QString> bundle = [] {
+        QTextStream errors(stderr);
+        return locate(besideExecutable(), inBuildTree(), errors);
+    }();
+    return bundle;
+}
+
+} // namespace quillet::ResourceBundle

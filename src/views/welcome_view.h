@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QPushButton;
+
+namespace quillet {
+
+class TabManager;
+class TextLabel;
+
+// The empty state of the window: the application's name and promise, the two ways to start (a
+// new scratchpad, an opened file; Ctrl/⌘-N and -O while it is shown), the main shortcuts, and
+// the logo footer. Every colour is taken from the palette at paint time.
+class WelcomeView : public QWidget {
+    Q_OBJECT
+
+public:
+    // `bundle`: the resource folder the logo is read from; by default the located one.
+    explicit WelcomeView(TabManager &tabManager, QWidget *parent = nullptr);
+    WelcomeView(TabManager &tabManager, const std::optional<QString> &bundle,
+                QWidget *parent = nullptr);
+
+    // The logo "tarnel-icon.png" of the bundle; null when it is missing or not an image.
+    static QPixmap tarnelIcon(const std::optional<QString> &bundle);
+
+    QPushButton *newScratchpadButton() const { return m_newButton; }
+    QPushButton *openFileButton() const { return m_openButton; }
+    // The logo beside the word, or null when there is no logo.
+    QLabel *logo() const { return m_logo; }
+    QWidget *footer() const { return m_footer; }
+    // Key text and label of each shortcut row, top to bottom.
+    QList<std::pair<TextLabel *, TextLabel *>> shortcutRows() const { return m_rows; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QWidget *shortcutRow(const QString &keys, const QString &label);
+
+    TabManager &m_tabManager;
+    QPushButton *m_newButton = nullptr;
+    QPushButton *m_openButton = nullptr;
+    QLabel *m_logo = nullptr;
+    QWidget *m_footer = nullptr;
+    QList<std::pair<TextLabel *, TextLabel *>> m_rows;
+};
+
+} // namespace quillet
