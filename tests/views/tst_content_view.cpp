@@ -371,6 +371,8 @@ void ContentViewTest::screenshots_data()
         const QString look = dark ? QStringLiteral("dark") : QStringLiteral("light");
         QTest::addRow("welcome, %s", qPrintable(look))
             << dark << 0 << PreviewMode::edit << "welcome_" + look;
+        QTest::addRow("tabs but no current tab, %s", qPrintable(look))
+            << dark << -2 << PreviewMode::edit << "no_current_tab_" + look;
         QTest::addRow("edit, %s", qPrintable(look))
             << dark << 3 << PreviewMode::edit << "edit_" + look;
         QTest::addRow("split, %s", qPrintable(look))
@@ -388,13 +390,16 @@ void ContentViewTest::screenshots()
     QFETCH(QString, name);
 
     QApplication::setPalette(quillet::test::appearance(dark));
-    Window window(tabs);
+    Window window(std::abs(tabs));
     window.tabManager.setPreviewMode(mode);
+    if (tabs < 0)
+        window.tabManager.selectTab(QUuid::createUuid());
     window.settle();
     QTRY_VERIFY(!window.view.editingArea() || !window.view.editingArea()->modeAnimation());
     const QImage image = window.view.grab().toImage();
-    QCOMPARE(QColor(image.pixel(1, image.height() / 3)).rgb(),
-             quillet::test::appearance(dark).color(tabs ? QPalette::Base : QPalette::Window).rgb());
+    QCOMPARE(
+        QColor(image.pixel(1, image.height() / 3)).rgb(),
+        quillet::test::appearance(dark).color(tabs > 0 ? QPalette::Base : QPalette::Window).rgb());
     quillet::test::saveScreenshot(window.view, name);
     QApplication::setPalette(quillet::test::appearance(false));
 }
