@@ -1,6 +1,7 @@
 #include "content_view.h"
 
 #include "editor_preview_container.h"
+#include "opacity_fade.h"
 #include "status_bar_view.h"
 #include "tab_bar_view.h"
 #include "view_style.h"
@@ -9,6 +10,7 @@
 #include "editor/theme.h"
 #include "model/tab_manager.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -67,6 +69,9 @@ void ContentView::showState()
     const bool empty = m_tabManager.tabs().isEmpty();
     if (m_content && empty == bool(m_welcome))
         return;
+    const bool firstBuild = !m_content;
+    if (!firstBuild && empty)
+        fadeOutEditingArea();
     if (m_content) {
         layout()->removeWidget(m_content);
         m_content->hide();
@@ -93,6 +98,26 @@ void ContentView::showState()
     }
     layout()->addWidget(m_content);
     m_content->show();
+    if (!firstBuild && !empty)
+        m_editingAreaFade = startOpacityFade(m_editingArea, 0.0, 1.0);
+    if (m_leavingEditingArea)
+        m_leavingEditingArea->raise();
+}
+
+// The editor and its text go with the last tab at once; what fades is their last picture.
+void ContentView::fadeOutEditingArea()
+{
+    if (!m_editingArea || !m_editingArea->isVisible() || m_editingArea->size().isEmpty())
+        return;
+    auto *picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("leavingEditingArea"));
+    picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    picture->setPixmap(m_editingArea->grab());
+    picture->setGeometry(QRect(m_editingArea->mapTo(this, QPoint(0, 0)), m_editingArea->size()));
+    picture->show();
+    m_leavingEditingArea = picture;
+    m_editingAreaFade = startOpacityFade(picture, 1.0, 0.0);
+    connect(m_editingAreaFade, &QObject::destroyed, picture, &QObject::deleteLater);
 }
 
 void ContentView::paintEvent(QPaintEvent *)

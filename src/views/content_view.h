@@ -6,6 +6,7 @@
 #include "welcome_view.h"
 
 #include <QPointer>
+#include <QPropertyAnimation>
 #include <QWidget>
 
 #include <memory>
@@ -32,12 +33,17 @@ public:
     StatusBarView *statusBar() const { return m_statusBar; }
     WelcomeView *welcomeView() const { return m_welcome; }
     QList<QWidget *> dividers() const;
+    // The fade of the editing area as it appears with the first tab or goes with the last, while
+    // it runs; on the way out it fades a picture of the area, taken before the area was deleted.
+    QPropertyAnimation *editingAreaFade() const { return m_editingAreaFade; }
+    QWidget *leavingEditingArea() const { return m_leavingEditingArea; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     void showState();
+    void fadeOutEditingArea();
 
     TabManager &m_tabManager;
     Preferences &m_preferences;
@@ -48,6 +54,8 @@ private:
     QPointer<StatusBarView> m_statusBar;
     QPointer<WelcomeView> m_welcome;
     QList<QPointer<QWidget>> m_dividers;
+    QPointer<QPropertyAnimation> m_editingAreaFade;
+    QPointer<QWidget> m_leavingEditingArea;
 };
 
 } // namespace quillet

@@ -1,5 +1,6 @@
 #include "editor_preview_container.h"
 
+#include "opacity_fade.h"
 #include "preview_placeholder.h"
 #include "view_style.h"
 #include "welcome_view.h"
@@ -7,10 +8,8 @@
 #include "editor/editor_view.h"
 #include "model/tab_manager.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPropertyAnimation>
 #include <QVBoxLayout>
 
 namespace quillet {
@@ -138,21 +137,8 @@ void EditorPreviewContainer::rebuild(bool fade)
     layout()->addWidget(m_content);
     m_content->show();
 
-    if (fade) {
-        auto *opacity = new QGraphicsOpacityEffect(m_content);
-        opacity->setOpacity(0);
-        m_content->setGraphicsEffect(opacity);
-        m_fade = new QPropertyAnimation(opacity, "opacity", m_content);
-        m_fade->setDuration(kModeChangeMilliseconds);
-        m_fade->setEasingCurve(QEasingCurve::InOutQuad);
-        m_fade->setStartValue(0.0);
-        m_fade->setEndValue(1.0);
-        // Drawing through the effect costs every frame; it goes once the fade is over.
-        QWidget *content = m_content;
-        connect(m_fade, &QPropertyAnimation::finished, content,
-                [content] { content->setGraphicsEffect(nullptr); });
-        m_fade->start(QAbstractAnimation::DeleteWhenStopped);
-    }
+    if (fade)
+        m_fade = startOpacityFade(m_content, 0.0, 1.0);
 }
 
 } // namespace quillet

@@ -26,8 +26,6 @@ class EditorPreviewContainer : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kModeChangeMilliseconds = 200;
-
     EditorPreviewContainer(TabManager &tabManager, Preferences &preferences,
                            QWidget *parent = nullptr);
 

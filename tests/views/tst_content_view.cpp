@@ -74,6 +74,7 @@ private slots:
     void editorIsMadeAnewBetweenEditAndSplitOnly();
     void modeChangeFades();
     void firstTabReplacesWelcomeAndLastBringsItBack();
+    void editingAreaFadesInWithTheFirstTabAndOutWithTheLast();
     void welcomeButtonsStartATab_data();
     void welcomeButtonsStartATab();
     void welcomeShowsItsTextsAndShortcuts();
@@ -241,6 +242,42 @@ void ContentViewTest::firstTabReplacesWelcomeAndLastBringsItBack()
     QVERIFY(window.view.dividers().isEmpty());
 }
 
+void ContentViewTest::editingAreaFadesInWithTheFirstTabAndOutWithTheLast()
+{
+    Window window;
+    QVERIFY(!window.view.editingAreaFade());
+
+    window.tabManager.newTab(QStringLiteral("words to keep"));
+    QPointer<QPropertyAnimation> fadeIn = window.view.editingAreaFade();
+    QVERIFY(fadeIn);
+    QCOMPARE(fadeIn->targetObject()->parent(), window.view.editingArea());
+    QCOMPARE(fadeIn->duration(), 200);
+    QCOMPARE(fadeIn->easingCurve().type(), QEasingCurve::InOutQuad);
+    QCOMPARE(fadeIn->startValue().toDouble(), 0.0);
+    QCOMPARE(fadeIn->endValue().toDouble(), 1.0);
+    QTRY_VERIFY(!fadeIn);
+    QVERIFY(!window.view.editingArea()->graphicsEffect());
+    const QRect areaGeometry(window.view.editingArea()->mapTo(&window.view, QPoint(0, 0)),
+                             window.view.editingArea()->size());
+
+    window.tabManager.closeCurrentTab();
+    window.settle();
+    // The area itself is gone with its tab; its picture fades over the welcome view, in the
+    // place the area had, and lets clicks through to the welcome view's buttons.
+    QVERIFY(!window.view.editingArea());
+    QVERIFY(shown(window.view.welcomeView()));
+    QPointer<QWidget> picture = window.view.leavingEditingArea();
+    QVERIFY(shown(picture));
+    QCOMPARE(picture->geometry(), areaGeometry);
+    QVERIFY(picture->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QPointer<QPropertyAnimation> fadeOut = window.view.editingAreaFade();
+    QVERIFY(fadeOut);
+    QCOMPARE(fadeOut->startValue().toDouble(), 1.0);
+    QCOMPARE(fadeOut->endValue().toDouble(), 0.0);
+    QTRY_VERIFY(!picture);
+    QVERIFY(!fadeOut);
+}
+
 void ContentViewTest::welcomeButtonsStartATab_data()
 {
     QTest::addColumn<QString>("how");
@@ -395,6 +432,7 @@ void ContentViewTest::screenshots()
     if (tabs < 0)
         window.tabManager.selectTab(QUuid::createUuid());
     window.settle();
+    QTRY_VERIFY(!window.view.editingAreaFade());
     QTRY_VERIFY(!window.view.editingArea() || !window.view.editingArea()->modeAnimation());
     const QImage image = window.view.grab().toImage();
     QCOMPARE(
