@@ -1,7 +1,7 @@
 #include "editor_preview_container.h"
 
 #include "opacity_fade.h"
-#include "preview_placeholder.h"
+#include "preview_view.h"
 #include "view_style.h"
 #include "welcome_view.h"
 
@@ -110,7 +110,7 @@ void EditorPreviewContainer::rebuild(bool fade)
         row->addWidget(m_editor, 1);
     };
     const auto addPreview = [&] {
-        m_preview = new PreviewPlaceholder(m_content);
+        m_preview = new PreviewView(m_content);
         m_preview->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
         m_preview->setScratchpad(current);
         row->addWidget(m_preview, 1);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview_placeholder.h"
+#include "preview_view.h"
 
 #include "editor/editor_view.h"
 
@@ -31,7 +31,7 @@ public:
 
     // What is shown now; null where the state shows none.
     EditorView *editor() const { return m_editor; }
-    PreviewPlaceholder *preview() const { return m_preview; }
+    PreviewView *preview() const { return m_preview; }
     QWidget *separator() const { return m_separator; }
     QWidget *welcomeView() const { return m_welcome; }
     // The fade of the last mode change, while it runs.
@@ -49,7 +49,7 @@ private:
     Shape m_shape;
     QWidget *m_content = nullptr;
     QPointer<EditorView> m_editor;
-    QPointer<PreviewPlaceholder> m_preview;
+    QPointer<PreviewView> m_preview;
     QPointer<QWidget> m_separator;
     QPointer<QWidget> m_welcome;
     QPointer<QPropertyAnimation> m_fade;

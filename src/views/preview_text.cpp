@@ -1,0 +1,187 @@
+#include "preview_text.h"
+
+#include "view_style.h"
+
+#include "editor/theme.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
+#include <QTextLine>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace quillet {
+
+namespace {
+
+QColor withOpacity(QColor color, qreal opacity)
+{
+    color.setAlphaF(float(color.alphaF() * opacity));
+    return color;
+}
+
+// The text as QTextLayout takes it: a line feed becomes a line separator, which ends a line
+// without a paragraph break; positions stay those of the original text.
+QString layoutText(QString text)
+{
+    text.replace(u'\n', QChar::LineSeparator);
+    return text;
+}
+
+} // namespace
+
+QColor previewColor(PreviewTone tone)
+{
+    switch (tone) {
+    case PreviewTone::primary:
+        return ViewStyle::color(ViewStyle::Tone::primary);
+    case PreviewTone::secondary:
+        return ViewStyle::color(ViewStyle::Tone::secondary);
+    case PreviewTone::tertiary:
+        return ViewStyle::color(ViewStyle::Tone::tertiary);
+    case PreviewTone::accent:
+        return ViewStyle::color(ViewStyle::Tone::accent);
+    case PreviewTone::separator:
+        return ViewStyle::separatorColor();
+    case PreviewTone::faintSeparator:
+        return withOpacity(ViewStyle::separatorColor(), 0.4);
+    case PreviewTone::controlBackground:
+        return Theme::selectedTabBackground();
+    case PreviewTone::faintControlBackground:
+        return withOpacity(Theme::selectedTabBackground(), 0.3);
+    }
+    return Qt::transparent;
+}
+
+QFont previewFont(const StyledFont &styled, InlineIntents intents)
+{
+    QFont::Weight weight = QFont::Normal;
+    switch (styled.weight) {
+    case StyledFont::Weight::regular:
+        break;
+    case StyledFont::Weight::semibold:
+        weight = QFont::DemiBold;
+        break;
+    case StyledFont::Weight::bold:
+        weight = QFont::Bold;
+        break;
+    }
+    if (intents.testFlag(InlineIntent::stronglyEmphasized))
+        weight = std::max(weight, QFont::Bold);
+    const bool monospaced =
+        styled.design == StyledFont::Design::monospaced || intents.testFlag(InlineIntent::code);
+    QFont font = monospaced ? ViewStyle::monospacedFont(styled.pointSize, weight)
+                            : ViewStyle::systemFont(styled.pointSize, weight);
+    font.setItalic(intents.testFlag(InlineIntent::emphasized));
+    font.setStrikeOut(intents.testFlag(InlineIntent::strikethrough));
+    return font;
+}
+
+PreviewText::PreviewText(const StyledText &styled, const QFont &fallback, bool strikethrough)
+    : m_text(styled.text())
+    , m_layout(layoutText(m_text), fallback)
+{
+    QList<QTextLayout::FormatRange> formats;
+    formats.reserve(styled.runs().size());
+    int start = 0;
+    for (const StyledRun &run : styled.runs()) {
+        const int length = int(run.text.size());
+        QTextCharFormat format;
+        QFont font = previewFont(run.font, run.intents);
+        if (strikethrough)
+            font.setStrikeOut(true);
+        format.setFont(font);
+        if (run.link) {
+            format.setForeground(previewColor(PreviewTone::accent));
+            m_links.append({start, length, *run.link});
+        }
+        formats.append({start, length, format});
+        start += length;
+    }
+    m_layout.setFormats(formats);
+    m_layout.setCacheEnabled(true);
+}
+
+PreviewText::PreviewText(const QString &plain, const QFont &font)
+    : m_text(plain)
+    , m_layout(layoutText(plain), font)
+{
+    m_layout.setCacheEnabled(true);
+}
+
+qreal PreviewText::layout(qreal width)
+{
+    QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_layout.setTextOption(option);
+    m_layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
+        line.setLineWidth(std::max<qreal>(width, 1));
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    m_layout.endLayout();
+    m_height = std::ceil(y);
+    return m_height;
+}
+
+qreal PreviewText::naturalWidth()
+{
+    QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+    option.setWrapMode(QTextOption::NoWrap);
+    m_layout.setTextOption(option);
+    m_layout.beginLayout();
+    qreal widest = 0;
+    for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
+        line.setNumColumns(INT_MAX / 2);
+        widest = std::max(widest, line.naturalTextWidth());
+    }
+    m_layout.endLayout();
+    return std::ceil(widest);
+}
+
+int PreviewText::positionAt(QPointF point) const
+{
+    const int lines = m_layout.lineCount();
+    if (lines == 0 || point.y() < 0)
+        return 0;
+    for (int i = 0; i < lines; ++i) {
+        const QTextLine line = m_layout.lineAt(i);
+        if (point.y() < line.y() + line.height())
+            return line.xToCursor(point.x());
+    }
+    return int(m_text.size());
+}
+
+std::optional<QString> PreviewText::linkAt(QPointF point) const
+{
+    if (m_links.isEmpty())
+        return std::nullopt;
+    for (int i = 0; i < m_layout.lineCount(); ++i) {
+        const QTextLine line = m_layout.lineAt(i);
+        if (point.y() < line.y() || point.y() >= line.y() + line.height())
+            continue;
+        if (point.x() < line.x() || point.x() > line.x() + line.naturalTextWidth())
+            return std::nullopt;
+        const int position = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
+        for (const LinkRange &link : m_links) {
+            if (position >= link.start && position < link.start + link.length)
+                return link.destination;
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void PreviewText::draw(QPainter &painter, QPointF origin, const QColor &color,
+                       const QList<QTextLayout::FormatRange> &selections, const QRectF &clip) const
+{
+    painter.setPen(color);
+    m_layout.draw(&painter, origin, selections, clip);
+}
+
+} // namespace quillet

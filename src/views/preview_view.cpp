@@ -1,0 +1,492 @@
+#include "preview_view.h"
+
+#include "link_activation.h"
+
+#include "editor/theme.h"
+#include "markdown/markdown_block_parser.h"
+#include "model/scratchpad.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+
+namespace quillet {
+
+namespace {
+
+// Time given to laying out blocks outside the view between two turns of the event loop.
+constexpr qint64 kLayoutSliceMilliseconds = 4;
+
+bool isWordCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c.isMark();
+}
+
+} // namespace
+
+PreviewView::PreviewView(QWidget *parent)
+    : QAbstractScrollArea(parent)
+    , m_urlOpener([](const QUrl &url) { QDesktopServices::openUrl(url); })
+{
+    setObjectName(QStringLiteral("preview"));
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::ClickFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(false);
+    verticalScrollBar()->setSingleStep(20);
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &PreviewView::refreshNow);
+    m_layoutTimer.setSingleShot(true);
+    connect(&m_layoutTimer, &QTimer::timeout, this, &PreviewView::layOutSomeMore);
+    connect(&m_parseWatcher, &QFutureWatcher<ParseResult>::finished, this,
+            &PreviewView::backgroundParseFinished);
+}
+
+PreviewView::~PreviewView()
+{
+    // The worker holds only its own copy of the text; its result is simply not wanted.
+    m_parseWatcher.disconnect(this);
+}
+
+void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
+{
+    if (scratchpad == m_scratchpad)
+        return;
+    disconnect(m_contentConnection);
+    m_scratchpad = scratchpad;
+    m_selection.reset();
+    m_entries.clear();
+    m_tops.clear();
+    if (m_scratchpad) {
+        m_contentConnection = connect(m_scratchpad.get(), &Scratchpad::contentChanged, this,
+                                      &PreviewView::textChanged);
+    }
+    verticalScrollBar()->setValue(0);
+    refreshNow();
+}
+
+void PreviewView::textChanged()
+{
+    ++m_generation;
+    scheduleRefresh();
+}
+
+void PreviewView::scheduleRefresh()
+{
+    if (m_refreshTimer.isActive())
+        return;
+    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : kFrameMilliseconds;
+    m_refreshTimer.start(int(std::max<qint64>(0, kFrameMilliseconds - since)));
+}
+
+bool PreviewView::isRefreshPending() const
+{
+    return m_refreshTimer.isActive() || m_parseRunning || m_shownGeneration != m_generation;
+}
+
+void PreviewView::refreshNow()
+{
+    m_refreshTimer.stop();
+    m_sinceRefresh.start();
+    ++m_generation;
+    const QString text = m_scratchpad ? m_scratchpad->content() : QString();
+    if (!m_scratchpad) {
+        m_shownGeneration = m_generation;
+        showBlocks({});
+        return;
+    }
+    if (text.size() <= kBackgroundParseSize) {
+        m_shownGeneration = m_generation;
+        showBlocks(MarkdownBlockParser::parse(text));
+        return;
+    }
+    startBackgroundParse();
+}
+
+void PreviewView::startBackgroundParse()
+{
+    // One parse at a time: a change made while it runs is parsed when it is done.
+    if (m_parseRunning)
+        return;
+    m_parseRunning = true;
+    const QString text = m_scratchpad->content();
+    const quint64 generation = m_generation;
+    m_parseWatcher.setFuture(QtConcurrent::run([text, generation] {
+        return ParseResult{MarkdownBlockParser::parse(text), generation};
+    }));
+}
+
+void PreviewView::backgroundParseFinished()
+{
+    m_parseRunning = false;
+    ParseResult result = m_parseWatcher.result();
+    if (result.generation != m_generation) {
+        // Made for a text that has changed since: drop it and parse what is there now.
+        if (m_scratchpad && !m_refreshTimer.isActive())
+            refreshNow();
+        return;
+    }
+    m_shownGeneration = result.generation;
+    showBlocks(std::move(result.blocks));
+}
+
+void PreviewView::showBlocks(QList<MarkdownBlock> blocks)
+{
+    const qsizetype oldCount = m_entries.size();
+    const qsizetype newCount = blocks.size();
+    qsizetype prefix = 0;
+    while (prefix < oldCount && prefix < newCount &&
+           m_entries.at(prefix)->block() == blocks.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < oldCount - prefix && suffix < newCount - prefix &&
+           m_entries.at(oldCount - 1 - suffix)->block() == blocks.at(newCount - 1 - suffix))
+        ++suffix;
+
+    QList<Entry> entries;
+    entries.reserve(newCount);
+    for (qsizetype i = 0; i < prefix; ++i)
+        entries.append(m_entries.at(i));
+    const qreal width = columnWidth();
+    for (qsizetype i = prefix; i < newCount - suffix; ++i) {
+        auto entry = std::make_shared<PreviewBlockLayout>(std::move(blocks[i]));
+        entry->estimateHeight(width);
+        entries.append(std::move(entry));
+    }
+    for (qsizetype i = oldCount - suffix; i < oldCount; ++i)
+        entries.append(m_entries.at(i));
+    m_entries = std::move(entries);
+
+    if (m_selection && indexOf(m_selection->entry) < 0)
+        m_selection.reset();
+    // The changed blocks are few after an edit: lay them out at once so nothing jumps.
+    if (newCount - suffix - prefix <= 64) {
+        for (qsizetype i = prefix; i < newCount - suffix; ++i)
+            m_entries.at(i)->layout(width);
+    }
+    updateGeometryOfContent();
+    viewport()->update();
+    emit blocksChanged();
+}
+
+qreal PreviewView::columnWidth() const
+{
+    return std::max<qreal>(1, viewport()->width() - 2 * kMargin);
+}
+
+qreal PreviewView::contentHeight() const
+{
+    return m_tops.isEmpty() ? 2 * kMargin : m_tops.last() + kMargin;
+}
+
+void PreviewView::updateGeometryOfContent()
+{
+    m_tops.resize(m_entries.size() + 1);
+    qreal y = kMargin;
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (i > 0)
+            y += kBlockSpacing;
+        m_tops[i] = y;
+        y += m_entries.at(i)->height();
+    }
+    m_tops[m_entries.size()] = y;
+    QScrollBar *bar = verticalScrollBar();
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, std::max(0, int(std::ceil(contentHeight())) - viewport()->height()));
+
+    const qreal width = columnWidth();
+    const bool anyStale = std::any_of(m_entries.begin(), m_entries.end(),
+                                      [width](const Entry &e) { return !e->isLaidOutAt(width); });
+    if (anyStale && !m_layoutTimer.isActive())
+        m_layoutTimer.start(0);
+}
+
+void PreviewView::layOutSomeMore()
+{
+    const qreal width = columnWidth();
+    QElapsedTimer slice;
+    slice.start();
+    bool changed = false;
+    bool done = true;
+    for (const Entry &entry : std::as_const(m_entries)) {
+        if (entry->isLaidOutAt(width))
+            continue;
+        if (slice.elapsed() >= kLayoutSliceMilliseconds) {
+            done = false;
+            break;
+        }
+        entry->layout(width);
+        changed = true;
+    }
+    if (changed) {
+        updateGeometryOfContent();
+        viewport()->update();
+    }
+    if (!done)
+        m_layoutTimer.start(0);
+}
+
+void PreviewView::layOutVisible()
+{
+    const qreal width = columnWidth();
+    // Laying a block out can change its height and so what is in view; a few rounds settle it.
+    for (int round = 0; round < 4; ++round) {
+        const qreal top = verticalScrollBar()->value();
+        const qreal bottom = top + viewport()->height();
+        bool changed = false;
+        for (qsizetype i = std::max<qsizetype>(0, blockAt(top)); i < m_entries.size(); ++i) {
+            if (m_tops.at(i) > bottom)
+                break;
+            if (!m_entries.at(i)->isLaidOutAt(width)) {
+                const qreal before = m_entries.at(i)->height();
+                m_entries.at(i)->layout(width);
+                changed = changed || before != m_entries.at(i)->height();
+            }
+        }
+        if (!changed)
+            return;
+        updateGeometryOfContent();
+    }
+}
+
+qsizetype PreviewView::blockAt(qreal y) const
+{
+    if (m_entries.isEmpty())
+        return -1;
+    // The last block whose top is at or above y.
+    const auto it = std::upper_bound(m_tops.begin(), m_tops.end() - 1, y);
+    return std::max<qsizetype>(0, qsizetype(it - m_tops.begin()) - 1);
+}
+
+const PreviewBlockLayout &PreviewView::blockLayout(qsizetype index)
+{
+    const Entry &entry = m_entries.at(index);
+    if (!entry->isLaidOutAt(columnWidth())) {
+        entry->layout(columnWidth());
+        updateGeometryOfContent();
+    }
+    return *entry;
+}
+
+QRectF PreviewView::blockRect(qsizetype index)
+{
+    const PreviewBlockLayout &layout = blockLayout(index);
+    return QRectF(kMargin, m_tops.at(index), columnWidth(), layout.height());
+}
+
+QPointF PreviewView::blockOrigin(qsizetype index) const
+{
+    return QPointF(kMargin, m_tops.at(index));
+}
+
+qsizetype PreviewView::indexOf(const Entry &entry) const
+{
+    return m_entries.indexOf(entry);
+}
+
+void PreviewView::invalidateAll()
+{
+    for (const Entry &entry : std::as_const(m_entries))
+        entry->invalidate();
+    updateGeometryOfContent();
+    viewport()->update();
+}
+
+void PreviewView::paintEvent(QPaintEvent *)
+{
+    layOutVisible();
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), Theme::previewBackground());
+    const qreal scroll = verticalScrollBar()->value();
+    const QRectF clip(0, 0, viewport()->width(), viewport()->height());
+    const qreal width = columnWidth();
+    for (qsizetype i = std::max<qsizetype>(0, blockAt(scroll)); i < m_entries.size(); ++i) {
+        if (m_tops.at(i) > scroll + viewport()->height())
+            break;
+        const Entry &entry = m_entries.at(i);
+        if (!entry->isLaidOutAt(width))
+            continue;
+        std::optional<std::pair<int, int>> selection;
+        if (m_selection && m_selection->entry == entry) {
+            const int start = std::min(m_selection->anchor, m_selection->position);
+            selection = std::pair(start, std::abs(m_selection->position - m_selection->anchor));
+        }
+        entry->paint(painter, QPointF(kMargin, m_tops.at(i) - scroll), clip, selection);
+    }
+}
+
+void PreviewView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateGeometryOfContent();
+}
+
+void PreviewView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    // Link colours are part of the text layouts.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        invalidateAll();
+}
+
+void PreviewView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+QPointF PreviewView::contentPoint(QPointF viewportPoint) const
+{
+    return viewportPoint + QPointF(0, verticalScrollBar()->value());
+}
+
+std::optional<QString> PreviewView::linkAt(QPointF viewportPoint) const
+{
+    const QPointF point = contentPoint(viewportPoint);
+    const qsizetype index = blockAt(point.y());
+    if (index < 0 || point.y() > m_tops.at(index) + m_entries.at(index)->height())
+        return std::nullopt;
+    if (!m_entries.at(index)->isLaidOutAt(columnWidth()))
+        return std::nullopt;
+    return m_entries.at(index)->linkAt(point - blockOrigin(index));
+}
+
+std::optional<int> PreviewView::codePositionAt(const Entry &entry, QPointF blockPoint,
+                                               bool clampOutside) const
+{
+    const auto *content = entry->text(PreviewBlockLayout::Part::codeContent);
+    const auto area = entry->codeContentArea();
+    if (!content || !area)
+        return std::nullopt;
+    if (!clampOutside && !area->contains(blockPoint))
+        return std::nullopt;
+    return content->text->positionAt(blockPoint - content->origin);
+}
+
+bool PreviewView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        if (const auto link = linkAt(help->pos()))
+            QToolTip::showText(help->globalPos(), *link, viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void PreviewView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mousePressEvent(event);
+    m_pressedLink = linkAt(event->position());
+    const QPointF point = contentPoint(event->position());
+    const qsizetype index = blockAt(point.y());
+    m_selecting = false;
+    const bool hadSelection = m_selection.has_value();
+    m_selection.reset();
+    if (index >= 0 && m_entries.at(index)->isLaidOutAt(columnWidth())) {
+        const Entry &entry = m_entries.at(index);
+        if (const auto position = codePositionAt(entry, point - blockOrigin(index), false)) {
+            m_selection = Selection{entry, *position, *position};
+            m_selecting = true;
+        }
+    }
+    if (hadSelection || m_selection)
+        viewport()->update();
+}
+
+void PreviewView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_selecting && m_selection) {
+        const qsizetype index = indexOf(m_selection->entry);
+        if (index >= 0) {
+            const QPointF point = contentPoint(event->position()) - blockOrigin(index);
+            if (const auto position = codePositionAt(m_selection->entry, point, true)) {
+                m_selection->position = *position;
+                viewport()->update();
+            }
+        }
+        return;
+    }
+    viewport()->setCursor(linkAt(event->position()) ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void PreviewView::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_selecting = false;
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mouseReleaseEvent(event);
+    const auto link = linkAt(event->position());
+    if (link && m_pressedLink == link) {
+        if (const auto url = LinkActivation::openableUrl(*link)) {
+            m_urlOpener(*url);
+            emit linkActivated(*link, true);
+        } else {
+            QToolTip::showText(event->globalPosition().toPoint(), *link, viewport());
+            emit linkActivated(*link, false);
+        }
+    }
+    m_pressedLink.reset();
+}
+
+void PreviewView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    mousePressEvent(event);
+    if (!m_selection)
+        return;
+    const auto *code = m_selection->entry->block().as<MarkdownBlock::CodeBlock>();
+    const QString &text = code->content;
+    int start = m_selection->position;
+    int end = start;
+    while (start > 0 && isWordCharacter(text.at(start - 1)))
+        --start;
+    while (end < text.size() && isWordCharacter(text.at(end)))
+        ++end;
+    m_selection->anchor = start;
+    m_selection->position = end;
+    m_selecting = false;
+    viewport()->update();
+}
+
+QString PreviewView::selectedText() const
+{
+    if (!m_selection)
+        return {};
+    const auto *code = m_selection->entry->block().as<MarkdownBlock::CodeBlock>();
+    const int start = std::min(m_selection->anchor, m_selection->position);
+    return code->content.mid(start, std::abs(m_selection->position - m_selection->anchor));
+}
+
+void PreviewView::copySelection() const
+{
+    const QString text = selectedText();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void PreviewView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void PreviewView::setUrlOpener(UrlOpener opener)
+{
+    m_urlOpener = std::move(opener);
+}
+
+} // namespace quillet

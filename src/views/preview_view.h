@@ -1,0 +1,149 @@
+#pragma once
+
+#include "preview_block_layout.h"
+
+#include "markdown/markdown_block.h"
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QFutureWatcher>
+#include <QList>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace quillet {
+
+class Scratchpad;
+
+// The Markdown preview of one scratchpad: its blocks, top to bottom, in a column with 16 points
+// of margin and 4 points between blocks, on the preview background, scrolling vertically.
+//
+// Built for long documents: it is one painted view, not a widget per block. Each block keeps its
+// own layout (PreviewBlockLayout); after a change of the text the new blocks are matched to the
+// shown ones by position, from the start and from the end, and a block equal to the one it
+// matches keeps its layout, so an edit lays out only the blocks it changed. Only the blocks in
+// view are painted, and blocks not yet laid out (after a resize, or a new document) are laid out
+// when they come into view and otherwise a few milliseconds at a time between events.
+//
+// The text is parsed again after every change, at most once per frame. Texts longer than
+// kBackgroundParseSize are parsed on a worker thread; the shown blocks change when the result
+// arrives, and a result for a text that has changed since is dropped in favour of a new parse.
+//
+// The only interactions: scrolling, selecting code-block content (drag, double-click a word,
+// copy with the platform's copy key) and links (a pointing hand and the destination as a tooltip
+// over a link; a click opens it when LinkActivation allows, else only shows it).
+class PreviewView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    static constexpr qreal kMargin = 16;
+    static constexpr qreal kBlockSpacing = 4;
+    // UTF-16 code units above which the parse leaves the GUI thread (200 KB of ASCII text).
+    static constexpr qsizetype kBackgroundParseSize = 200 * 1024;
+    static constexpr int kFrameMilliseconds = 16;
+
+    using UrlOpener = std::function<void(const QUrl &)>;
+
+    explicit PreviewView(QWidget *parent = nullptr);
+    ~PreviewView() override;
+
+    void setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad);
+    const std::shared_ptr<Scratchpad> &scratchpad() const { return m_scratchpad; }
+
+    // Parses the current text now rather than at the next frame (in the background for a long
+    // text); what a frame's tick does.
+    void refreshNow();
+    // Whether a change of the text has not reached the shown blocks yet.
+    bool isRefreshPending() const;
+
+    qsizetype blockCount() const { return m_entries.size(); }
+    const MarkdownBlock &block(qsizetype index) const { return m_entries.at(index)->block(); }
+    // The layout of a block at the current width, laid out now if it was not.
+    const PreviewBlockLayout &blockLayout(qsizetype index);
+    // The block's area in the content (scrolled) coordinates of the view.
+    QRectF blockRect(qsizetype index);
+    qreal columnWidth() const;
+    qreal contentHeight() const;
+
+    // The selected part of a code block's content, or an empty string.
+    QString selectedText() const;
+
+    // What a click on an openable link calls; the desktop's default handler unless replaced.
+    void setUrlOpener(UrlOpener opener);
+
+signals:
+    // New blocks are shown.
+    void blocksChanged();
+    // A link was activated; `opened` tells whether it went to the URL opener or was only shown.
+    void linkActivated(const QString &destination, bool opened);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    using Entry = std::shared_ptr<PreviewBlockLayout>;
+    struct ParseResult {
+        QList<MarkdownBlock> blocks;
+        quint64 generation = 0;
+    };
+    struct Selection {
+        Entry entry;
+        int anchor = 0;
+        int position = 0;
+    };
+
+    void textChanged();
+    void scheduleRefresh();
+    void startBackgroundParse();
+    void backgroundParseFinished();
+    void showBlocks(QList<MarkdownBlock> blocks);
+    void updateGeometryOfContent();
+    void layOutVisible();
+    void layOutSomeMore();
+    void invalidateAll();
+    // Index of the block at content height `y`, or -1.
+    qsizetype blockAt(qreal y) const;
+    QPointF contentPoint(QPointF viewportPoint) const;
+    std::optional<QString> linkAt(QPointF viewportPoint) const;
+    std::optional<int> codePositionAt(const Entry &entry, QPointF blockPoint,
+                                      bool clampOutside) const;
+    QPointF blockOrigin(qsizetype index) const;
+    qsizetype indexOf(const Entry &entry) const;
+    void copySelection() const;
+
+    std::shared_ptr<Scratchpad> m_scratchpad;
+    QMetaObject::Connection m_contentConnection;
+    QList<Entry> m_entries;
+    // Top of each block in the content, and the end of the column as a last entry.
+    QList<qreal> m_tops;
+    qreal m_laidOutWidth = -1;
+
+    QTimer m_refreshTimer;
+    QTimer m_layoutTimer;
+    QElapsedTimer m_sinceRefresh;
+    // Counts the texts asked for; a result made for an older one is stale.
+    quint64 m_generation = 0;
+    quint64 m_shownGeneration = 0;
+    QFutureWatcher<ParseResult> m_parseWatcher;
+    bool m_parseRunning = false;
+
+    std::optional<Selection> m_selection;
+    bool m_selecting = false;
+    std::optional<QString> m_pressedLink;
+    UrlOpener m_urlOpener;
+};
+
+} // namespace quillet

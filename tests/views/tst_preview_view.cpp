@@ -1,0 +1,378 @@
+#include "views/link_activation.h"
+#include "views/preview_block_layout.h"
+#include "views/preview_view.h"
+
+#include "model/scratchpad.h"
+
+#include "views_test_support.h"
+
+#include <QClipboard>
+#include <QMouseEvent>
+#include <QSignalSpy>
+
+using quillet::MarkdownBlock;
+using quillet::PreviewBlockLayout;
+using quillet::PreviewTone;
+using quillet::PreviewView;
+using quillet::Scratchpad;
+using Part = PreviewBlockLayout::Part;
+
+namespace {
+
+// A shown preview of `text`, with its blocks parsed.
+struct Preview {
+    explicit Preview(const QString &text, QSize size = QSize(600, 800))
+        : scratchpad(std::make_shared<Scratchpad>(QUuid(), Scratchpad::kUntitled, text))
+    {
+        view.resize(size);
+        view.setScratchpad(scratchpad);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+    void edit(const QString &text)
+    {
+        QSignalSpy shown(&view, &PreviewView::blocksChanged);
+        scratchpad->setContent(text);
+        QVERIFY(shown.wait(5000));
+    }
+    std::shared_ptr<Scratchpad> scratchpad;
+    PreviewView view;
+};
+
+const QString kCodeFence = QStringLiteral("```");
+
+} // namespace
+
+class PreviewViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void headingTopPadding_data();
+    void headingTopPadding();
+    void listMarkersAndIndent();
+    void codeBlockLabel_data();
+    void codeBlockLabel();
+    void quoteBarFollowsWrappedText();
+    void tableGrid_data();
+    void tableGrid();
+    void editLaysOutOnlyTheChangedBlock();
+    void longTextParsesInTheBackground();
+    void selectionOnlyInCode();
+    void linkActivationByScheme_data();
+    void linkActivationByScheme();
+    void screenshots_data();
+    void screenshots();
+};
+
+void PreviewViewTest::headingTopPadding_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<qreal>("top");
+    QTest::newRow("level 1") << "# One" << 8.0;
+    QTest::newRow("level 2") << "## Two" << 8.0;
+    QTest::newRow("level 3") << "### Three" << 4.0;
+    QTest::newRow("level 6") << "###### Six" << 4.0;
+}
+
+void PreviewViewTest::headingTopPadding()
+{
+    QFETCH(QString, source);
+    QFETCH(qreal, top);
+    Preview preview(source);
+    QCOMPARE(preview.view.blockCount(), 1);
+    const PreviewBlockLayout &layout = preview.view.blockLayout(0);
+    QCOMPARE(layout.text(Part::heading)->origin.y(), top);
+    QCOMPARE(layout.height(), std::ceil(top + layout.text(Part::heading)->text->height()));
+    QCOMPARE(preview.view.blockRect(0).topLeft(), QPointF(16, 16));
+}
+
+void PreviewViewTest::listMarkersAndIndent()
+{
+    Preview preview(QStringLiteral("3. a\n9. b\n1. c\n\n    - [ ] deep\n- [x] done\n\n"
+                                   "9223372036854775807. x\n1. y\n2. z"));
+    const PreviewBlockLayout &ordered = preview.view.blockLayout(0);
+    QStringList markers;
+    for (const auto &text : ordered.texts()) {
+        if (text.part == Part::marker) {
+            markers << text.text->text();
+            // Right-aligned in the 24-point slot of a top-level item.
+            QCOMPARE(text.origin.x() + text.text->naturalWidth(), 8.0 + 24);
+        }
+    }
+    QCOMPARE(markers, QStringList({"3.", "4.", "5."}));
+
+    const PreviewBlockLayout &tasks = preview.view.blockLayout(2);
+    QCOMPARE(tasks.symbols().size(), 2);
+    // Indent 4: the row starts 4 * 8 + 8 points in; the text after the 16-point slot and 6.
+    QCOMPARE(tasks.symbols().at(0).rect.center().x(), 40.0 + 8);
+    QCOMPARE(tasks.symbols().at(0).name, QStringLiteral("square"));
+    QCOMPARE(tasks.symbols().at(0).tone, PreviewTone::secondary);
+    QCOMPARE(tasks.symbols().at(1).name, QStringLiteral("checkmark.square.fill"));
+    QCOMPARE(tasks.symbols().at(1).tone, PreviewTone::accent);
+    QCOMPARE(tasks.texts().at(0).origin.x(), 40.0 + 16 + 6);
+    QCOMPARE(tasks.texts().at(1).tone, PreviewTone::secondary);
+    QVERIFY(tasks.texts().at(1).text->textLayout().formats().at(0).format.font().strikeOut());
+    QVERIFY(!tasks.texts().at(0).text->textLayout().formats().at(0).format.font().strikeOut());
+
+    const PreviewBlockLayout &huge = preview.view.blockLayout(4);
+    QStringList hugeMarkers;
+    for (const auto &text : huge.texts()) {
+        if (text.part == Part::marker)
+            hugeMarkers << text.text->text();
+    }
+    QCOMPARE(hugeMarkers,
+             QStringList({"9223372036854775807.", "9223372036854775808.", "9223372036854775809."}));
+}
+
+void PreviewViewTest::codeBlockLabel_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("labelled");
+    QTest::newRow("no language") << kCodeFence + "\na = 1\n" + kCodeFence << false;
+    QTest::newRow("language") << kCodeFence + "python\na = 1\n" + kCodeFence << true;
+}
+
+void PreviewViewTest::codeBlockLabel()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, labelled);
+    Preview preview(source);
+    const PreviewBlockLayout &layout = preview.view.blockLayout(0);
+    const auto &box = layout.fills().at(0);
+    QCOMPARE(box.part, Part::codeBox);
+    QCOMPARE(box.rect.top(), 4.0);
+    QCOMPARE(box.cornerRadius, 6.0);
+    const auto *content = layout.text(Part::codeContent);
+    QCOMPARE(content->text->text(), QStringLiteral("a = 1\n"));
+    QCOMPARE(content->origin.x(), 12.0);
+    const auto *label = layout.text(Part::codeLabel);
+    QCOMPARE(label != nullptr, labelled);
+    if (labelled) {
+        QCOMPARE(label->origin.y(), box.rect.top() + 8);
+        QCOMPARE(content->origin.y(), label->origin.y() + label->text->height() + 12);
+    } else {
+        QCOMPARE(content->origin.y(), box.rect.top() + 12);
+    }
+    // The final line feed leaves an empty line: two lines' height for one line of code.
+    const qreal line = content->text->textLayout().lineAt(0).height();
+    QCOMPARE(content->text->height(), std::ceil(2 * line));
+    QCOMPARE(box.rect.bottom(), content->origin.y() + content->text->height() + 12);
+    QCOMPARE(layout.height(), box.rect.bottom() + 4);
+}
+
+void PreviewViewTest::quoteBarFollowsWrappedText()
+{
+    Preview preview(QStringLiteral("> short"), QSize(300, 600));
+    const qreal shortBar = preview.view.blockLayout(0).fills().at(0).rect.height();
+    preview.edit(QStringLiteral("> ") + QString(QStringLiteral("many words ")).repeated(40));
+    const PreviewBlockLayout &layout = preview.view.blockLayout(0);
+    const auto &bar = layout.fills().at(0);
+    QCOMPARE(bar.part, Part::quoteBar);
+    QCOMPARE(bar.rect.width(), 3.0);
+    QVERIFY(layout.text(Part::quoteText)->text->lineCount() > 3);
+    QCOMPARE(bar.rect.height(), layout.text(Part::quoteText)->text->height() + 8);
+    QVERIFY(bar.rect.height() > 3 * shortBar);
+    QCOMPARE(layout.text(Part::quoteText)->origin.x(), 15.0);
+}
+
+void PreviewViewTest::tableGrid_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("cells");
+    QTest::addColumn<int>("shaded");
+    QTest::addColumn<int>("rowRules");
+    QTest::newRow("long row cut") << "a | b\n--|--\n1 | 2 | 3" << 2 << 4 << 0 << 0;
+    QTest::newRow("short row filled") << "a | b | c\n--|--|--\n1 |\n" << 3 << 6 << 0 << 0;
+    QTest::newRow("no rows") << "a | b\n--|--" << 2 << 2 << 0 << 0;
+    QTest::newRow("four rows") << "h\n--|\n1|\n2|\n3|\n4|" << 1 << 5 << 2 << 3;
+}
+
+void PreviewViewTest::tableGrid()
+{
+    QFETCH(QString, source);
+    QFETCH(int, columns);
+    QFETCH(int, cells);
+    QFETCH(int, shaded);
+    QFETCH(int, rowRules);
+    Preview preview(source);
+    const PreviewBlockLayout &layout = preview.view.blockLayout(0);
+    const quillet::MarkdownTableView *table = layout.table();
+    QVERIFY(table);
+    QCOMPARE(layout.tableOrigin().y(), 8.0);
+    QCOMPARE(layout.height(), std::ceil(table->height() + 16));
+    QCOMPARE(table->columnCount(), columns);
+    QCOMPARE(table->cells().size(), cells);
+    QCOMPARE(table->width(), preview.view.columnWidth());
+    int shades = 0;
+    for (const auto &cell : table->cells()) {
+        if (cell.row >= 0 && cell.background) {
+            QCOMPARE(cell.row % 2, 1);
+            QCOMPARE(*cell.background, PreviewTone::faintControlBackground);
+            ++shades;
+        }
+        QVERIFY(cell.rect.width() >= cell.text->naturalWidth() + 20);
+    }
+    QCOMPARE(shades, shaded * columns);
+    QCOMPARE(table->rules().size(), 1 + rowRules);
+    QCOMPARE(table->rules().at(0).rect.height(), 1.0);
+    QCOMPARE(table->rules().at(0).tone, PreviewTone::separator);
+    for (qsizetype i = 1; i < table->rules().size(); ++i) {
+        QCOMPARE(table->rules().at(i).rect.height(), 0.5);
+        QCOMPARE(table->rules().at(i).tone, PreviewTone::faintSeparator);
+    }
+    const auto &header = table->cells().at(0);
+    QCOMPARE(header.textOrigin - header.rect.topLeft(), QPointF(10, 6));
+    if (cells > columns) {
+        const auto &data = table->cells().at(columns);
+        QCOMPARE(data.textOrigin - data.rect.topLeft(), QPointF(10, 5));
+    }
+}
+
+void PreviewViewTest::editLaysOutOnlyTheChangedBlock()
+{
+    QString text;
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral("Paragraph %1 with some words.\n\n").arg(i);
+    Preview preview(text);
+    const qsizetype count = preview.view.blockCount();
+    QList<const PreviewBlockLayout *> before;
+    for (qsizetype i = 0; i < count; ++i)
+        before << &preview.view.blockLayout(i);
+    const qsizetype changed = text.indexOf(QStringLiteral("Paragraph 150"));
+    preview.edit(text.left(changed) + u'X' + text.mid(changed));
+    QCOMPARE(preview.view.blockCount(), count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const PreviewBlockLayout &layout = preview.view.blockLayout(i);
+        if (i == 300) {
+            QVERIFY(&layout != before.at(i));
+            QCOMPARE(layout.text(Part::paragraph)->text->text(),
+                     QStringLiteral("XParagraph 150 with some words."));
+        } else {
+            QCOMPARE(&layout, before.at(i));
+            QCOMPARE(layout.timesLaidOut(), 1);
+        }
+    }
+    // A new block in the middle: the ones after it keep their layouts too.
+    preview.edit(text.left(changed) + QStringLiteral("New.\n\n") + text.mid(changed));
+    QCOMPARE(preview.view.blockCount(), count + 2);
+    QCOMPARE(&preview.view.blockLayout(count + 1), before.at(count - 1));
+}
+
+void PreviewViewTest::longTextParsesInTheBackground()
+{
+    const QString line = QStringLiteral("Some prose, long enough to fill a line of text.\n\n");
+    const QString text = line.repeated(int(PreviewView::kBackgroundParseSize / line.size()) + 10);
+    Preview preview{QString()};
+    preview.scratchpad->setContent(text);
+    preview.scratchpad->setContent(text + QStringLiteral("# End"));
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.view.isRefreshPending(), 10000);
+    // Whatever was shown on the way, the blocks now are those of the last text.
+    const auto *last =
+        preview.view.block(preview.view.blockCount() - 1).as<MarkdownBlock::Heading>();
+    QVERIFY(last);
+    QCOMPARE(last->text.text(), QStringLiteral("End"));
+}
+
+void PreviewViewTest::selectionOnlyInCode()
+{
+    Preview preview("Paragraph text\n\n" + kCodeFence + "\nalpha beta\ngamma\n" + kCodeFence);
+    QWidget *viewport = preview.view.viewport();
+    const QRectF paragraph = preview.view.blockRect(0);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, paragraph.center().toPoint());
+    QCOMPARE(preview.view.selectedText(), QString());
+
+    qsizetype code = 2;
+    QVERIFY(preview.view.block(code).as<MarkdownBlock::CodeBlock>());
+    const auto *content = preview.view.blockLayout(code).text(Part::codeContent);
+    const QPointF origin = preview.view.blockRect(code).topLeft() + content->origin;
+    const QTextLine first = content->text->textLayout().lineAt(0);
+    const qreal y = first.y() + first.height() / 2;
+    // Double-click on "beta".
+    const QPoint onBeta = (origin + QPointF(first.cursorToX(8), y)).toPoint();
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, onBeta);
+    QCOMPARE(preview.view.selectedText(), QStringLiteral("beta"));
+    // Drag from the start of the content into the second line.
+    const QTextLine second = content->text->textLayout().lineAt(1);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, (origin + QPointF(0, y)).toPoint());
+    QTest::mouseMove(viewport, (origin + QPointF(second.cursorToX(13), second.y() + 4)).toPoint());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {},
+                        (origin + QPointF(second.cursorToX(13), second.y() + 4)).toPoint());
+    QCOMPARE(preview.view.selectedText(), QStringLiteral("alpha beta\nga"));
+    preview.view.setFocus();
+    QTest::keySequence(&preview.view, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha beta\nga"));
+    // A press outside the code clears it.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, paragraph.center().toPoint());
+    QCOMPARE(preview.view.selectedText(), QString());
+}
+
+void PreviewViewTest::linkActivationByScheme_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("https") << "https://example.org/a" << true;
+    QTest::newRow("http upper case") << "HTTP://example.org" << true;
+    QTest::newRow("mailto") << "mailto:someone@example.org" << true;
+    QTest::newRow("file") << "file:///etc/passwd" << false;
+    QTest::newRow("javascript") << "javascript:alert(1)" << false;
+    QTest::newRow("data") << "data:text/html,hi" << false;
+    QTest::newRow("custom scheme") << "vscode://open" << false;
+    QTest::newRow("relative") << "notes/other.md" << false;
+    QTest::newRow("absolute path") << "/usr/bin/xterm" << false;
+}
+
+void PreviewViewTest::linkActivationByScheme()
+{
+    QFETCH(QString, destination);
+    QFETCH(bool, opened);
+    Preview preview(QStringLiteral("[link text](%1)").arg(destination));
+    QList<QUrl> openedUrls;
+    preview.view.setUrlOpener([&](const QUrl &url) { openedUrls << url; });
+    QSignalSpy activated(&preview.view, &PreviewView::linkActivated);
+    const auto *text = preview.view.blockLayout(0).text(Part::paragraph);
+    const QPoint onLink = (preview.view.blockRect(0).topLeft() + text->origin +
+                           QPointF(text->text->textLayout().lineAt(0).naturalTextWidth() / 2, 8))
+                              .toPoint();
+    QMouseEvent move(QEvent::MouseMove, onLink, preview.view.viewport()->mapToGlobal(onLink),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(preview.view.viewport(), &move);
+    QCOMPARE(preview.view.viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(preview.view.viewport(), Qt::LeftButton, {}, onLink);
+    QCOMPARE(activated.size(), 1);
+    QCOMPARE(activated.at(0).at(0).toString(), destination);
+    QCOMPARE(activated.at(0).at(1).toBool(), opened);
+    QCOMPARE(openedUrls.size(), opened ? 1 : 0);
+    QCOMPARE(quillet::LinkActivation::openableUrl(destination).has_value(), opened);
+}
+
+void PreviewViewTest::screenshots_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void PreviewViewTest::screenshots()
+{
+    QFETCH(bool, dark);
+    QApplication::setPalette(quillet::test::appearance(dark));
+    const QString sample = QStringLiteral(
+        "# Heading one\n## Heading two\n### Heading three\n"
+        "A paragraph with **bold**, *italic*, ~~struck~~, `code` and a "
+        "[link](https://example.org) that wraps across the width of the column.\n\n"
+        "```swift\nlet greeting = \"hello\"\nprint(greeting)\n```\n"
+        "> A quote that is long enough to wrap onto a second line of the preview column.\n\n"
+        "- first\n  - nested\n- third\n\n3. three\n4. four\n\n- [ ] to do\n- [x] done\n\n"
+        "| Name | Value |\n|---|---|\n| a | **1** |\n| b | 2 |\n| c | 3 |\n| d |\n\n---\n"
+        "Last line.");
+    Preview preview(sample, QSize(560, 1100));
+    preview.view.update();
+    QApplication::processEvents();
+    quillet::test::saveScreenshot(preview.view, dark ? QStringLiteral("preview_dark")
+                                                     : QStringLiteral("preview_light"));
+    QApplication::setPalette(quillet::test::appearance(false));
+}
+
+QTEST_MAIN(PreviewViewTest)
+#include "tst_preview_view.moc"
