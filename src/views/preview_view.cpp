@@ -13,10 +13,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QToolTip>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <tuple>
 
 namespace quillet {
 
@@ -24,6 +26,22 @@ namespace {
 
 // Time given to laying out blocks outside the view between two turns of the event loop.
 constexpr qint64 kLayoutSliceMilliseconds = 4;
+
+// How many blocks are equal at the start, and then how many at the end of what is left.
+std::pair<qsizetype, qsizetype> matchingEnds(const QList<MarkdownBlock> &before,
+                                             const QList<MarkdownBlock> &after)
+{
+    const qsizetype oldCount = before.size();
+    const qsizetype newCount = after.size();
+    qsizetype prefix = 0;
+    while (prefix < oldCount && prefix < newCount && before.at(prefix) == after.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < oldCount - prefix && suffix < newCount - prefix &&
+           before.at(oldCount - 1 - suffix) == after.at(newCount - 1 - suffix))
+        ++suffix;
+    return {prefix, suffix};
+}
 
 bool isWordCharacter(QChar c)
 {
@@ -65,6 +83,8 @@ void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
     m_scratchpad = scratchpad;
     m_selection.reset();
     m_entries.clear();
+    m_shownBlocks.clear();
+    ++m_shownRevision;
     m_tops.clear();
     if (m_scratchpad) {
         m_contentConnection = connect(m_scratchpad.get(), &Scratchpad::contentChanged, this,
@@ -120,8 +140,13 @@ void PreviewView::startBackgroundParse()
     m_parseRunning = true;
     const QString text = m_scratchpad->content();
     const quint64 generation = m_generation;
-    m_parseWatcher.setFuture(QtConcurrent::run([text, generation] {
-        return ParseResult{MarkdownBlockParser::parse(text), generation};
+    const quint64 revision = m_shownRevision;
+    // Matching the new blocks against the shown ones is a walk over the whole document too, so
+    // it is done here as well; the list is shared, not copied.
+    m_parseWatcher.setFuture(QtConcurrent::run([text, generation, revision, shown = m_shownBlocks] {
+        ParseResult result{MarkdownBlockParser::parse(text), generation, 0, 0, revision};
+        std::tie(result.prefix, result.suffix) = matchingEnds(shown, result.blocks);
+        return result;
     }));
 }
 
@@ -136,21 +161,18 @@ void PreviewView::backgroundParseFinished()
         return;
     }
     m_shownGeneration = result.generation;
-    showBlocks(std::move(result.blocks));
+    std::optional<std::pair<qsizetype, qsizetype>> match;
+    if (result.comparedWith == m_shownRevision)
+        match = std::pair(result.prefix, result.suffix);
+    showBlocks(std::move(result.blocks), match);
 }
 
-void PreviewView::showBlocks(QList<MarkdownBlock> blocks)
+void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
+                             std::optional<std::pair<qsizetype, qsizetype>> match)
 {
     const qsizetype oldCount = m_entries.size();
     const qsizetype newCount = blocks.size();
-    qsizetype prefix = 0;
-    while (prefix < oldCount && prefix < newCount &&
-           m_entries.at(prefix)->block() == blocks.at(prefix))
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < oldCount - prefix && suffix < newCount - prefix &&
-           m_entries.at(oldCount - 1 - suffix)->block() == blocks.at(newCount - 1 - suffix))
-        ++suffix;
+    const auto [prefix, suffix] = match ? *match : matchingEnds(m_shownBlocks, blocks);
 
     QList<Entry> entries;
     entries.reserve(newCount);
@@ -158,13 +180,21 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks)
         entries.append(m_entries.at(i));
     const qreal width = columnWidth();
     for (qsizetype i = prefix; i < newCount - suffix; ++i) {
-        auto entry = std::make_shared<PreviewBlockLayout>(std::move(blocks[i]));
+        auto entry = std::make_shared<PreviewBlockLayout>(blocks.at(i));
         entry->estimateHeight(width);
         entries.append(std::move(entry));
     }
     for (qsizetype i = oldCount - suffix; i < oldCount; ++i)
         entries.append(m_entries.at(i));
     m_entries = std::move(entries);
+    // Freeing a whole document's blocks takes milliseconds; a large list goes on a worker.
+    QList<MarkdownBlock> previous = std::exchange(m_shownBlocks, std::move(blocks));
+    ++m_shownRevision;
+    if (previous.size() > 1024 && !previous.isDetached())
+        previous = {};
+    if (previous.size() > 1024)
+        QThreadPool::globalInstance()->start(
+            [list = std::make_shared<QList<MarkdownBlock>>(std::move(previous))] {});
 
     if (m_selection && indexOf(m_selection->entry) < 0)
         m_selection.reset();

@@ -59,6 +59,8 @@ public:
     void refreshNow();
     // Whether a change of the text has not reached the shown blocks yet.
     bool isRefreshPending() const;
+    // Whether blocks out of view still wait for their layout at the current width.
+    bool isLayoutPending() const { return m_layoutTimer.isActive(); }
 
     qsizetype blockCount() const { return m_entries.size(); }
     const MarkdownBlock &block(qsizetype index) const { return m_entries.at(index)->block(); }
@@ -98,6 +100,10 @@ private:
     struct ParseResult {
         QList<MarkdownBlock> blocks;
         quint64 generation = 0;
+        // Blocks equal at the start and at the end to those shown in revision `comparedWith`.
+        qsizetype prefix = 0;
+        qsizetype suffix = 0;
+        quint64 comparedWith = 0;
     };
     struct Selection {
         Entry entry;
@@ -109,7 +115,8 @@ private:
     void scheduleRefresh();
     void startBackgroundParse();
     void backgroundParseFinished();
-    void showBlocks(QList<MarkdownBlock> blocks);
+    void showBlocks(QList<MarkdownBlock> blocks,
+                    std::optional<std::pair<qsizetype, qsizetype>> match = {});
     void updateGeometryOfContent();
     void layOutVisible();
     void layOutSomeMore();
@@ -127,6 +134,9 @@ private:
     std::shared_ptr<Scratchpad> m_scratchpad;
     QMetaObject::Connection m_contentConnection;
     QList<Entry> m_entries;
+    // The blocks shown, as the parse gave them, and a count of the lists shown so far.
+    QList<MarkdownBlock> m_shownBlocks;
+    quint64 m_shownRevision = 0;
     // Top of each block in the content, and the end of the column as a last entry.
     QList<qreal> m_tops;
     qreal m_laidOutWidth = -1;
