@@ -93,7 +93,7 @@ PreviewText::PreviewText(const StyledText &styled, const QFont &fallback, bool s
         QFont font = previewFont(run.font, run.intents);
         if (strikethrough)
             font.setStrikeOut(true);
-        format.setFont(font);
+        format.setFont(font, QTextCharFormat::FontPropertiesAll);
         if (run.link) {
             format.setForeground(previewColor(PreviewTone::accent));
             m_links.append({start, length, *run.link});
