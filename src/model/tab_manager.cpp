@@ -39,9 +39,18 @@ TabManager::~TabManager()
 
 void TabManager::setTabs(const QList<std::shared_ptr<Scratchpad>> &tabs)
 {
+    bool closedAny = false;
+    for (qsizetype i = 0; i < m_tabs.size(); ++i) {
+        if (!tabs.contains(m_tabs.at(i))) {
+            rememberClosed(m_tabs.at(i), i);
+            closedAny = true;
+        }
+    }
     m_tabs = tabs;
     emit tabsChanged();
     notifyIfCurrentTabChanged();
+    if (closedAny)
+        emit closedTabsChanged();
 }
 
 void TabManager::setSelectedTabId(const std::optional<QUuid> &id)
@@ -71,9 +80,8 @@ qint64 TabManager::currentTabIndex() const
 {
     if (!m_selectedTabId)
         return -1;
-    const auto found = std::find_if(m_tabs.cbegin(), m_tabs.cend(), [&](const auto &tab) {
-        return tab->id() == *m_selectedTabId;
-    });
+    const auto found = std::find_if(m_tabs.cbegin(), m_tabs.cend(),
+                                    [&](const auto &tab) { return tab->id() == *m_selectedTabId; });
     return found == m_tabs.cend() ? -1 : qint64(found - m_tabs.cbegin());
 }
 
@@ -118,8 +126,35 @@ void TabManager::closeTab(const QUuid &id)
         else
             setSelectedTabId(m_tabs.at(index + 1)->id());
     }
+    rememberClosed(m_tabs.at(index), index);
     m_tabs.removeAt(index);
     emit tabsChanged();
+    notifyIfCurrentTabChanged();
+    emit closedTabsChanged();
+}
+
+void TabManager::rememberClosed(const std::shared_ptr<Scratchpad> &tab, qsizetype position)
+{
+    m_closedTabs.append({tab, position});
+    while (m_closedTabs.size() > kClosedTabLimit)
+        m_closedTabs.removeFirst();
+}
+
+void TabManager::reopenClosedTab()
+{
+    if (m_closedTabs.empty())
+        return;
+    const ClosedTab closed = m_closedTabs.takeLast();
+    // A tab reopened twice (through a direct list edit) must not appear twice.
+    if (m_tabs.contains(closed.tab)) {
+        emit closedTabsChanged();
+        setSelectedTabId(closed.tab->id());
+        return;
+    }
+    m_tabs.insert(std::min(closed.position, m_tabs.size()), closed.tab);
+    emit tabsChanged();
+    emit closedTabsChanged();
+    setSelectedTabId(closed.tab->id());
     notifyIfCurrentTabChanged();
 }
 
@@ -263,8 +298,7 @@ std::optional<QString> TabManager::setAsideUnreadableStateFile(const QString &pa
     const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const QString base = path + QStringLiteral(".unreadable-") + stamp;
     for (int attempt = 1; attempt < 1000; ++attempt) {
-        const QString candidate =
-            attempt == 1 ? base : base + QStringLiteral("-%1").arg(attempt);
+        const QString candidate = attempt == 1 ? base : base + QStringLiteral("-%1").arg(attempt);
         const QByteArray from = QFile::encodeName(path);
         const QByteArray to = QFile::encodeName(candidate);
         // link() never replaces an existing file, so an earlier one is safe.

@@ -41,10 +41,10 @@ struct TabPersistence {
 class TabManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<std::shared_ptr<Scratchpad>> tabs READ tabs WRITE setTabs NOTIFY tabsChanged)
-    Q_PROPERTY(std::optional<QUuid> selectedTabId READ selectedTabId WRITE setSelectedTabId
-                   NOTIFY selectedTabIdChanged)
-    Q_PROPERTY(PreviewMode previewMode READ previewMode WRITE setPreviewMode
-                   NOTIFY previewModeChanged)
+    Q_PROPERTY(std::optional<QUuid> selectedTabId READ selectedTabId WRITE setSelectedTabId NOTIFY
+                   selectedTabIdChanged)
+    Q_PROPERTY(
+        PreviewMode previewMode READ previewMode WRITE setPreviewMode NOTIFY previewModeChanged)
 
 public:
     using Persistence = TabPersistence;
@@ -72,6 +72,12 @@ public:
     void selectTab(const QUuid &id);
     void closeTab(const QUuid &id);
     void closeCurrentTab();
+    // Brings back the most recently closed tab of this session, as it was, at its old position
+    // where the list is still that long, and selects it. Nothing when none is kept.
+    void reopenClosedTab();
+    bool hasClosedTabs() const { return !m_closedTabs.empty(); }
+    // How many closed tabs are kept, newest first out.
+    static constexpr qsizetype kClosedTabLimit = 20;
     void previousTab();
     void nextTab();
     // Moves the tabs at `from` (positions before the move) in their order to before the tab at
@@ -101,6 +107,8 @@ signals:
     void previewModeChanged();
     // The derived current tab became a different scratchpad (or none).
     void currentTabChanged();
+    // A tab was closed or reopened, so whether one can be reopened may differ.
+    void closedTabsChanged();
 
 private:
     void restoreTabs();
@@ -112,6 +120,12 @@ private:
     void writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
     void saveTab(Scratchpad &scratchpad, const QUrl &url);
     void notifyIfCurrentTabChanged();
+    void rememberClosed(const std::shared_ptr<Scratchpad> &tab, qsizetype position);
+
+    struct ClosedTab {
+        std::shared_ptr<Scratchpad> tab;
+        qsizetype position = 0;
+    };
 
     Persistence m_persistence;
     std::unique_ptr<FilePanels> m_filePanels;
@@ -119,6 +133,8 @@ private:
     std::optional<QUuid> m_selectedTabId;
     PreviewMode m_previewMode = PreviewMode::edit;
     std::weak_ptr<Scratchpad> m_lastCurrentTab;
+    // Oldest first; at most kClosedTabLimit.
+    QList<ClosedTab> m_closedTabs;
     // False when an unreadable state file could not be moved aside: it is never overwritten.
     bool m_stateWritable = true;
     std::unique_ptr<AutoSaver> m_autoSaveTask;

@@ -59,6 +59,9 @@ private slots:
     void closeTab_data();
     void closeTab();
     void closeCurrentTabWithoutSelectionDoesNothing();
+    void reopenClosedTab_data();
+    void reopenClosedTab();
+    void reopenKeepsTheLastTwenty();
     void previousAndNext_data();
     void previousAndNext();
     void moveTab_data();
@@ -88,12 +91,12 @@ void TabManagerTest::newTab_data()
     QTest::addColumn<QString>("title");
 
     QTest::newRow("no arguments") << QString() << QString() << QStringLiteral("Untitled");
-    QTest::newRow("heading and file") << QStringLiteral("# Ideas") << QStringLiteral("/n/notes.md")
-                                      << QStringLiteral("Ideas");
-    QTest::newRow("empty text and file") << QString() << QStringLiteral("/n/notes.md")
-                                         << QStringLiteral("notes");
-    QTest::newRow("blank text and file") << QStringLiteral(" \n\t") << QStringLiteral("/n/a.b.txt")
-                                         << QStringLiteral("a.b");
+    QTest::newRow("heading and file")
+        << QStringLiteral("# Ideas") << QStringLiteral("/n/notes.md") << QStringLiteral("Ideas");
+    QTest::newRow("empty text and file")
+        << QString() << QStringLiteral("/n/notes.md") << QStringLiteral("notes");
+    QTest::newRow("blank text and file")
+        << QStringLiteral(" \n\t") << QStringLiteral("/n/a.b.txt") << QStringLiteral("a.b");
 }
 
 void TabManagerTest::newTab()
@@ -134,17 +137,18 @@ void TabManagerTest::closeTab_data()
     QTest::addColumn<QString>("selectedAfter");
 
     const QStringList abc = {"A", "B", "C"};
-    QTest::newRow("selected middle selects next") << abc << "B" << "B" << QStringList{"A", "C"}
-                                                  << "C";
-    QTest::newRow("selected last selects previous") << abc << "C" << "C" << QStringList{"A", "B"}
-                                                    << "B";
-    QTest::newRow("selected first selects next") << abc << "A" << "A" << QStringList{"B", "C"}
-                                                 << "B";
-    QTest::newRow("only tab leaves nothing") << QStringList{"A"} << "A" << "A" << QStringList{}
-                                             << QString();
-    QTest::newRow("unselected keeps selection") << abc << "A" << "C" << QStringList{"A", "B"}
-                                                << "A";
-    QTest::newRow("unknown id does nothing") << abc << "B" << "Z" << abc << "B";
+    QTest::newRow("selected middle selects next") << abc << "B"
+                                                  << "B" << QStringList{"A", "C"} << "C";
+    QTest::newRow("selected last selects previous") << abc << "C"
+                                                    << "C" << QStringList{"A", "B"} << "B";
+    QTest::newRow("selected first selects next") << abc << "A"
+                                                 << "A" << QStringList{"B", "C"} << "B";
+    QTest::newRow("only tab leaves nothing") << QStringList{"A"} << "A"
+                                             << "A" << QStringList{} << QString();
+    QTest::newRow("unselected keeps selection") << abc << "A"
+                                                << "C" << QStringList{"A", "B"} << "A";
+    QTest::newRow("unknown id does nothing") << abc << "B"
+                                             << "Z" << abc << "B";
 }
 
 void TabManagerTest::closeTab()
@@ -172,6 +176,76 @@ void TabManagerTest::closeCurrentTabWithoutSelectionDoesNothing()
     manager->closeCurrentTab();
     QCOMPARE(titles(*manager), QStringList({"B"}));
     QCOMPARE(currentTitle(*manager), QStringLiteral("B"));
+}
+
+void TabManagerTest::reopenClosedTab_data()
+{
+    QTest::addColumn<QStringList>("tabs");
+    QTest::addColumn<QStringList>("closed");
+    QTest::addColumn<bool>("closeOthersOfFirst");
+    QTest::addColumn<int>("reopenCount");
+    QTest::addColumn<QStringList>("after");
+
+    const QStringList abc = {"A", "B", "C"};
+    QTest::newRow("middle comes back in place") << abc << QStringList{"B"} << false << 1 << abc;
+    QTest::newRow("newest closed first")
+        << abc << QStringList{"A", "C"} << false << 1 << QStringList{"B", "C"};
+    QTest::newRow("both, in their places") << abc << QStringList{"A", "C"} << false << 2 << abc;
+    QTest::newRow("position past the end appends")
+        << abc << QStringList{"C", "B", "A"} << false << 1 << QStringList{"A"};
+    QTest::newRow("close others is kept")
+        << abc << QStringList{} << true << 2 << QStringList{"A", "B", "C"};
+    QTest::newRow("nothing closed does nothing") << abc << QStringList{} << false << 1 << abc;
+}
+
+void TabManagerTest::reopenClosedTab()
+{
+    QFETCH(QStringList, tabs);
+    QFETCH(QStringList, closed);
+    QFETCH(bool, closeOthersOfFirst);
+    QFETCH(int, reopenCount);
+    auto manager = managerWithTabs(tabs);
+    for (const QString &name : closed) {
+        // Edited and dirty, so that all of it has to come back.
+        manager->updateContent(*manager->tabs().at(titles(*manager).indexOf(name)), name);
+        manager->closeTab(idOf(*manager, name));
+    }
+    if (closeOthersOfFirst)
+        manager->setTabs({manager->tabs().first()});
+    QCOMPARE(manager->hasClosedTabs(), !closed.isEmpty() || closeOthersOfFirst);
+    QSignalSpy closedSpy(manager.get(), &TabManager::closedTabsChanged);
+    QString lastReopened;
+    for (int i = 0; i < reopenCount; ++i) {
+        const QStringList before = titles(*manager);
+        manager->reopenClosedTab();
+        for (const QString &title : titles(*manager))
+            if (!before.contains(title))
+                lastReopened = title;
+    }
+    QTEST(titles(*manager), "after");
+    if (!lastReopened.isEmpty()) {
+        QCOMPARE(currentTitle(*manager), lastReopened);
+        QVERIFY(!closedSpy.isEmpty());
+        if (closed.contains(lastReopened))
+            QVERIFY(manager->currentTab()->isDirty());
+    }
+}
+
+void TabManagerTest::reopenKeepsTheLastTwenty()
+{
+    auto manager = std::make_unique<TabManager>(noPersistence());
+    for (int i = 0; i < 25; ++i) {
+        manager->newTab(QString::number(i));
+        manager->closeCurrentTab();
+    }
+    QStringList reopened;
+    while (manager->hasClosedTabs()) {
+        manager->reopenClosedTab();
+        reopened.append(currentTitle(*manager));
+    }
+    QCOMPARE(reopened.size(), int(TabManager::kClosedTabLimit));
+    QCOMPARE(reopened.first(), QStringLiteral("24"));
+    QCOMPARE(reopened.last(), QStringLiteral("5"));
 }
 
 void TabManagerTest::previousAndNext_data()
@@ -209,18 +283,18 @@ void TabManagerTest::moveTab_data()
     QTest::addColumn<qsizetype>("to");
     QTest::addColumn<QStringList>("order");
 
-    QTest::newRow("first before third") << QList<qsizetype>{0} << qsizetype(2)
-                                        << QStringList{"B", "A", "C", "D"};
-    QTest::newRow("last to front") << QList<qsizetype>{3} << qsizetype(0)
-                                   << QStringList{"D", "A", "B", "C"};
+    QTest::newRow("first before third")
+        << QList<qsizetype>{0} << qsizetype(2) << QStringList{"B", "A", "C", "D"};
+    QTest::newRow("last to front")
+        << QList<qsizetype>{3} << qsizetype(0) << QStringList{"D", "A", "B", "C"};
     QTest::newRow("to the end") << QList<qsizetype>{1} << qsizetype(4)
                                 << QStringList{"A", "C", "D", "B"};
-    QTest::newRow("several keep their order") << QList<qsizetype>{3, 0} << qsizetype(2)
-                                              << QStringList{"B", "A", "D", "C"};
+    QTest::newRow("several keep their order")
+        << QList<qsizetype>{3, 0} << qsizetype(2) << QStringList{"B", "A", "D", "C"};
     QTest::newRow("onto itself") << QList<qsizetype>{2} << qsizetype(2)
                                  << QStringList{"A", "B", "C", "D"};
-    QTest::newRow("out of range ignored") << QList<qsizetype>{9} << qsizetype(0)
-                                          << QStringList{"A", "B", "C", "D"};
+    QTest::newRow("out of range ignored")
+        << QList<qsizetype>{9} << qsizetype(0) << QStringList{"A", "B", "C", "D"};
 }
 
 void TabManagerTest::moveTab()
