@@ -1,16 +1,46 @@
+#include "app_commands.h"
 #include "file_dialog_panels.h"
 #include "model/quit_signals.h"
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 #include "views/content_view.h"
 
-#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QSettings>
 
 #include <memory>
 
 using quillet::TabManager;
+
+namespace {
+
+const QString kGeometryKey = QStringLiteral("windowGeometry");
+
+// The main window remembers where it was and how large when it closes.
+class MainWindow : public QMainWindow {
+public:
+    MainWindow()
+    {
+        setWindowTitle(QStringLiteral("Quillet"));
+        setMinimumSize(600, 400);
+        resize(900, 650);
+        const QByteArray geometry = QSettings().value(kGeometryKey).toByteArray();
+        if (!geometry.isEmpty() && !restoreGeometry(geometry))
+            qWarning("Quillet: the remembered window geometry could not be used");
+    }
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        QSettings().setValue(kGeometryKey, saveGeometry());
+        QMainWindow::closeEvent(event);
+    }
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -20,26 +50,10 @@ int main(int argc, char *argv[])
 
     quillet::QuitSignals quitSignals;
     TabManager tabManager({}, std::make_unique<quillet::FileDialogPanels>());
-    QMainWindow window;
+    MainWindow window;
     window.setCentralWidget(new quillet::ContentView(tabManager, quillet::Preferences::shared()));
-    window.setWindowTitle(QStringLiteral("Quillet"));
-    window.resize(900, 650);
-
-    // Until the menus exist: a new tab, closing, the previous and next tab, and the preview
-    // mode. Ctrl+N and Ctrl+O belong to the welcome view's buttons while it is shown.
-    const auto addShortcut = [&](const QKeySequence &keys, auto run) {
-        auto *action = new QAction(&window);
-        action->setShortcut(keys);
-        action->setShortcutContext(Qt::ApplicationShortcut);
-        QObject::connect(action, &QAction::triggered, &window, run);
-        window.addAction(action);
-    };
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), [&] { tabManager.newTab(); });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), [&] { tabManager.closeCurrentTab(); });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), [&] { tabManager.cyclePreviewMode(); });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [&] { tabManager.saveCurrent(); });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [&] { tabManager.previousTab(); });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [&] { tabManager.nextTab(); });
+    quillet::AppCommands commands(tabManager, *window.menuBar());
+    QObject::connect(&commands, &quillet::AppCommands::quitRequested, &window, &QWidget::close);
 
     window.show();
     window.raise();

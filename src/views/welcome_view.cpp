@@ -109,9 +109,7 @@ WelcomeView::WelcomeView(TabManager &tabManager, const std::optional<QString> &b
     buttons->setSpacing(12);
     buttons->setContentsMargins(0, 8, 0, 0);
     m_newButton = new WelcomeButton(QStringLiteral("New Scratchpad"), QStringLiteral("plus"), this);
-    m_newButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     m_openButton = new WelcomeButton(QStringLiteral("Open File…"), QStringLiteral("folder"), this);
-    m_openButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(m_newButton, &QPushButton::clicked, this, [this] { m_tabManager.newTab(); });
     connect(m_openButton, &QPushButton::clicked, this, [this] { m_tabManager.openFile(); });
     buttons->addWidget(m_newButton, 0, Qt::AlignHCenter);
