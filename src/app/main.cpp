@@ -1,4 +1,5 @@
 #include "app_commands.h"
+#include "appearance.h"
 #include "file_dialog_panels.h"
 #include "model/quit_signals.h"
 #include "model/tab_manager.h"
@@ -46,12 +47,25 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
+    // The per-user store is then ~/.config/Quillet/Quillet.conf.
+    QApplication::setOrganizationName(QStringLiteral("Quillet"));
     QApplication::setStyle(QStringLiteral("Fusion"));
 
     quillet::QuitSignals quitSignals;
-    TabManager tabManager({}, std::make_unique<quillet::FileDialogPanels>());
+    quillet::Preferences &preferences = quillet::Preferences::shared();
+    const auto interval = [&] {
+        return std::chrono::milliseconds(qint64(preferences.autoSaveSeconds() * 1000));
+    };
+    TabManager::Persistence persistence;
+    persistence.restoreTabs = preferences.restoreTabsOnLaunch();
+    persistence.autoSaveInterval = interval();
+    TabManager tabManager(persistence, std::make_unique<quillet::FileDialogPanels>());
+    QObject::connect(&preferences, &quillet::Preferences::autoSaveIntervalChanged, &tabManager,
+                     [&] { tabManager.setAutoSaveInterval(interval()); });
+    quillet::Appearance appearance(preferences);
+    appearance.apply();
     MainWindow window;
-    window.setCentralWidget(new quillet::ContentView(tabManager, quillet::Preferences::shared()));
+    window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
     quillet::AppCommands commands(tabManager, *window.menuBar());
     QObject::connect(&commands, &quillet::AppCommands::quitRequested, &window, &QWidget::close);
 

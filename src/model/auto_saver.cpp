@@ -1,5 +1,7 @@
 #include "auto_saver.h"
 
+#include <atomic>
+
 #include "cancellable_sleep.h"
 
 #include <QMetaObject>
@@ -12,7 +14,8 @@ namespace quillet {
 
 struct AutoSaver::State {
     QObject *owner = nullptr; // outlives the worker: its destruction stops the loop first
-    std::chrono::milliseconds interval;
+    // Read at the start of every wait, so a change applies from the next one.
+    std::atomic<std::chrono::milliseconds::rep> interval{0};
     TakeSnapshots takeSnapshots;
     Write write;
     CancellableSleep sleep;
@@ -28,10 +31,15 @@ AutoSaver::AutoSaver(QObject *owner, std::chrono::milliseconds interval,
     : m_state(std::make_shared<State>())
 {
     m_state->owner = owner;
-    m_state->interval = interval;
+    m_state->interval = interval.count();
     m_state->takeSnapshots = std::move(takeSnapshots);
     m_state->write = std::move(write);
     m_worker = std::thread([this] { run(); });
+}
+
+void AutoSaver::setInterval(std::chrono::milliseconds interval)
+{
+    m_state->interval = interval.count();
 }
 
 AutoSaver::~AutoSaver()
@@ -54,7 +62,7 @@ void AutoSaver::stop()
 void AutoSaver::run()
 {
     const std::shared_ptr<State> state = m_state;
-    while (state->sleep.sleepFor(state->interval)) {
+    while (state->sleep.sleepFor(std::chrono::milliseconds(state->interval.load()))) {
         {
             std::lock_guard lock(state->mutex);
             if (state->stopped)

@@ -30,6 +30,8 @@ public:
     AutoSaver &operator=(const AutoSaver &) = delete;
 
     void stop();
+    // Takes effect at the next wait; the one in progress runs its course.
+    void setInterval(std::chrono::milliseconds interval);
 
 private:
     struct State;

@@ -260,6 +260,10 @@ void TabManager::restoreTabs()
     removeInterruptedWrites(path);
     if (!QFileInfo::exists(path))
         return;
+    if (!m_persistence.restoreTabs) {
+        keepPreviousStateFile(path);
+        return;
+    }
 
     QString error;
     std::optional<QList<Scratchpad::Snapshot>> restored;
@@ -313,6 +317,37 @@ std::optional<QString> TabManager::setAsideUnreadableStateFile(const QString &pa
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+void TabManager::keepPreviousStateFile(const QString &path)
+{
+    const QString previous = path + QStringLiteral(".previous");
+    // The older copy goes only once the newer one can take its place.
+    const QString staged = previous + QStringLiteral(".new");
+    QFile::remove(staged);
+    if (!QFile::copy(path, staged)) {
+        printFailureLine(QStringLiteral("Tab restoration skipped: "),
+                         QStringLiteral("%1 could not be copied to %2, so tabs will not be saved "
+                                        "this run")
+                             .arg(path, staged));
+        m_stateWritable = false;
+        return;
+    }
+    QFile::remove(previous);
+    if (!QFile::rename(staged, previous)) {
+        printFailureLine(QStringLiteral("Tab restoration skipped: "),
+                         QStringLiteral("%1 could not be renamed to %2, so tabs will not be saved "
+                                        "this run")
+                             .arg(staged, previous));
+        m_stateWritable = false;
+    }
+}
+
+void TabManager::setAutoSaveInterval(std::chrono::milliseconds interval)
+{
+    m_persistence.autoSaveInterval = interval;
+    if (m_autoSaveTask)
+        m_autoSaveTask->setInterval(interval);
 }
 
 void TabManager::startAutoSave()

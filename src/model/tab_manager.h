@@ -25,6 +25,9 @@ struct TabPersistence {
     std::chrono::milliseconds autoSaveInterval{5000};
     // Without it, nothing is restored and nothing is written.
     bool enabled = true;
+    // Off: start with no tabs; the previous run's file is kept as "tabs.json.previous" before
+    // the first autosave replaces it.
+    bool restoreTabs = true;
 
     // Nothing restored, nothing written: for a tab manager that lives only in memory.
     static TabPersistence disabled()
@@ -95,6 +98,9 @@ public:
     // Asks where to save the current tab, proposing its title + ".md".
     void saveCurrentAs();
 
+    // The autosave period from the next wait on.
+    void setAutoSaveInterval(std::chrono::milliseconds interval);
+
     FilePanels *filePanels() const { return m_filePanels.get(); }
 
     // The folder of the saved-tabs file, created with its parents on every call.
@@ -114,6 +120,8 @@ private:
     void restoreTabs();
     // Moves an unreadable state file aside so no write replaces it; returns the new path.
     std::optional<QString> setAsideUnreadableStateFile(const QString &path);
+    // Copies the state file to "<file>.previous"; on failure no autosave replaces it.
+    void keepPreviousStateFile(const QString &path);
     void startAutoSave();
     QList<Scratchpad::Snapshot> snapshots() const;
     // Encodes and writes; safe on any thread. Failures print the auto-save line.

@@ -1,17 +1,62 @@
 #include "preferences.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillet {
+
+namespace {
+
+QStringList allKeys()
+{
+    using namespace PreferenceKeys;
+    return {editorFontSize,      editorLineHeight, editorTabWidth, editorShowLineNumbers,
+            restoreTabsOnLaunch, autoSaveInterval, appTheme};
+}
+
+} // namespace
 
 Preferences::Preferences(std::unique_ptr<QSettings> store, QObject *parent)
     : QObject(parent)
     , m_store(store ? std::move(store) : std::make_unique<QSettings>())
 {
+    for (const QString &key : allKeys())
+        m_seen.insert(key, m_store->value(key));
+    // A store that is not a file has nothing to watch.
+    if (!QFileInfo(m_store->fileName()).isAbsolute())
+        return;
+    m_watcher = new QFileSystemWatcher(this);
+    // Writers replace the file, which ends a watch on it; the folder's watch sees the new one.
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Preferences::pickUpOutsideChanges);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
+            &Preferences::pickUpOutsideChanges);
+    watchStoreFile();
+}
+
+void Preferences::watchStoreFile()
+{
+    const QString file = m_store->fileName();
+    const QString folder = QFileInfo(file).absolutePath();
+    QDir().mkpath(folder);
+    if (!m_watcher->directories().contains(folder))
+        m_watcher->addPath(folder);
+    if (QFileInfo::exists(file) && !m_watcher->files().contains(file))
+        m_watcher->addPath(file);
+}
+
+void Preferences::pickUpOutsideChanges()
+{
+    watchStoreFile();
+    m_store->sync();
+    for (const QString &key : allKeys())
+        if (m_store->value(key) != m_seen.value(key))
+            announce(key);
 }
 
 Preferences::~Preferences() = default;
@@ -74,6 +119,28 @@ bool Preferences::editorShowLineNumbers() const
                        PreferenceDefaults::editorShowLineNumbers);
 }
 
+bool Preferences::restoreTabsOnLaunch() const
+{
+    return readBoolean(PreferenceKeys::restoreTabsOnLaunch,
+                       PreferenceDefaults::restoreTabsOnLaunch);
+}
+
+double Preferences::autoSaveInterval() const
+{
+    return readDouble(PreferenceKeys::autoSaveInterval, PreferenceDefaults::autoSaveInterval);
+}
+
+double Preferences::autoSaveSeconds() const
+{
+    return std::clamp(autoSaveInterval(), 1.0, 3600.0);
+}
+
+QString Preferences::appTheme() const
+{
+    const QVariant stored = m_store->value(PreferenceKeys::appTheme);
+    return stored.isValid() ? stored.toString() : PreferenceDefaults::appTheme;
+}
+
 template <typename Write> void Preferences::changeKey(const QString &key, Write write)
 {
     const QVariant before = m_store->value(key);
@@ -106,6 +173,24 @@ void Preferences::setEditorShowLineNumbers(bool show)
               [&] { m_store->setValue(PreferenceKeys::editorShowLineNumbers, show); });
 }
 
+void Preferences::setRestoreTabsOnLaunch(bool restore)
+{
+    changeKey(PreferenceKeys::restoreTabsOnLaunch,
+              [&] { m_store->setValue(PreferenceKeys::restoreTabsOnLaunch, restore); });
+}
+
+void Preferences::setAutoSaveInterval(double seconds)
+{
+    changeKey(PreferenceKeys::autoSaveInterval,
+              [&] { m_store->setValue(PreferenceKeys::autoSaveInterval, seconds); });
+}
+
+void Preferences::setAppTheme(const QString &theme)
+{
+    changeKey(PreferenceKeys::appTheme,
+              [&] { m_store->setValue(PreferenceKeys::appTheme, theme); });
+}
+
 void Preferences::remove(const QString &key)
 {
     changeKey(key, [&] { m_store->remove(key); });
@@ -113,6 +198,7 @@ void Preferences::remove(const QString &key)
 
 void Preferences::announce(const QString &key)
 {
+    m_seen.insert(key, m_store->value(key));
     if (key == PreferenceKeys::editorFontSize)
         emit editorFontSizeChanged();
     else if (key == PreferenceKeys::editorLineHeight)
@@ -121,6 +207,12 @@ void Preferences::announce(const QString &key)
         emit editorTabWidthChanged();
     else if (key == PreferenceKeys::editorShowLineNumbers)
         emit editorShowLineNumbersChanged();
+    else if (key == PreferenceKeys::restoreTabsOnLaunch)
+        emit restoreTabsOnLaunchChanged();
+    else if (key == PreferenceKeys::autoSaveInterval)
+        emit autoSaveIntervalChanged();
+    else if (key == PreferenceKeys::appTheme)
+        emit appThemeChanged();
     emit changed(key);
 }
 

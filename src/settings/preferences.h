@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFileSystemWatcher>
+#include <QHash>
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -14,6 +16,9 @@ inline const QString editorFontSize = QStringLiteral("editorFontSize");
 inline const QString editorLineHeight = QStringLiteral("editorLineHeight");
 inline const QString editorTabWidth = QStringLiteral("editorTabWidth");
 inline const QString editorShowLineNumbers = QStringLiteral("editorShowLineNumbers");
+inline const QString restoreTabsOnLaunch = QStringLiteral("restoreTabsOnLaunch");
+inline const QString autoSaveInterval = QStringLiteral("autoSaveInterval");
+inline const QString appTheme = QStringLiteral("appTheme");
 } // namespace PreferenceKeys
 
 namespace PreferenceDefaults {
@@ -21,14 +26,17 @@ inline constexpr double editorFontSize = 14.0;
 inline constexpr double editorLineHeight = 1.5;
 inline constexpr qint64 editorTabWidth = 4;
 inline constexpr bool editorShowLineNumbers = true;
+inline constexpr bool restoreTabsOnLaunch = true;
+inline constexpr double autoSaveInterval = 5.0;
+inline const QString appTheme = QStringLiteral("system");
 } // namespace PreferenceDefaults
 
 // The user's preferences, kept in a QSettings store. Reading an absent key yields its default and
 // never writes it; a stored value is returned as stored, whatever range the settings window
 // offers (the readers decide what they can use). Every write through this object, and every
 // removal, is announced to all its observers when it changes what the key reads as, so two views
-// bound to one key stay in step. Values that another process writes are seen on the next read
-// but not announced.
+// bound to one key stay in step. Values that another process writes to the store's file are
+// picked up when the file changes and announced the same way.
 class Preferences : public QObject {
     Q_OBJECT
 
@@ -45,11 +53,20 @@ public:
     double editorLineHeight() const;
     qint64 editorTabWidth() const;
     bool editorShowLineNumbers() const;
+    bool restoreTabsOnLaunch() const;
+    // Seconds, as stored; autoSaveSeconds() is what the autosave loop can use.
+    double autoSaveInterval() const;
+    QString appTheme() const;
+    // The stored interval held to 1 to 3600 seconds.
+    double autoSaveSeconds() const;
 
     void setEditorFontSize(double points);
     void setEditorLineHeight(double multiple);
     void setEditorTabWidth(qint64 spaces);
     void setEditorShowLineNumbers(bool show);
+    void setRestoreTabsOnLaunch(bool restore);
+    void setAutoSaveInterval(double seconds);
+    void setAppTheme(const QString &theme);
 
     // Forgets the stored value, so the key reads as its default again.
     void remove(const QString &key);
@@ -61,6 +78,9 @@ signals:
     void editorLineHeightChanged();
     void editorTabWidthChanged();
     void editorShowLineNumbersChanged();
+    void restoreTabsOnLaunchChanged();
+    void autoSaveIntervalChanged();
+    void appThemeChanged();
 
 private:
     // A stored value of the wrong type, or a double that is not finite, reads as the default.
@@ -70,8 +90,14 @@ private:
     // Runs `write`, then announces the key if what it reads as has changed.
     template <typename Write> void changeKey(const QString &key, Write write);
     void announce(const QString &key);
+    // Re-reads the store's file after another process changed it.
+    void pickUpOutsideChanges();
+    void watchStoreFile();
 
     std::unique_ptr<QSettings> m_store;
+    QFileSystemWatcher *m_watcher = nullptr;
+    // What each key read as when last looked at, to tell which ones an outside change touched.
+    QHash<QString, QVariant> m_seen;
 };
 
 } // namespace quillet

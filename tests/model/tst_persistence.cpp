@@ -83,6 +83,7 @@ private slots:
     void restorationClearsInterruptedWritesOnly();
     void autosaveFollowsClosedTabs();
     void quitWritesTheLastEdits();
+    void restoreOffKeepsThePreviousFile();
     void encodesTheFormat();
     void roundTripsEveryKindOfText_data();
     void roundTripsEveryKindOfText();
@@ -103,15 +104,17 @@ void PersistenceTest::restoresValidFiles_data()
     QTest::newRow("stored title is derived again")
         << "[" + entry(kUuidA, "Old", "# New") + "]" << QStringList{"New"} << QStringList{""};
     QTest::newRow("lower-case id, unknown keys, null file")
-        << "[" + entry(kUuidA.toLower(), "x", "text", ",\"filePath\":null,\"colour\":[1,2]") +
-               "]"
+        << "[" + entry(kUuidA.toLower(), "x", "text", ",\"filePath\":null,\"colour\":[1,2]") + "]"
         << QStringList{"text"} << QStringList{""};
     QTest::newRow("percent-escaped file with spaces and non-ASCII")
-        << "[" + entry(kUuidA, "x", "", ",\"filePath\":\"file:///home/ann/My%20Notes/caf%C3%A9.md\"") +
+        << "[" +
+               entry(kUuidA, "x", "",
+                     ",\"filePath\":\"file:///home/ann/My%20Notes/caf%C3%A9.md\"") +
                "]"
         << QStringList{"café"} << QStringList{"/home/ann/My Notes/café.md"};
     QTest::newRow("offset date is accepted")
-        << QByteArray("[{\"id\":\"" + kUuidA + "\",\"title\":\"\",\"content\":\"t\","
+        << QByteArray("[{\"id\":\"" + kUuidA +
+                      "\",\"title\":\"\",\"content\":\"t\","
                       "\"createdAt\":\"2026-03-01T10:30:00+01:00\"}]")
         << QStringList{"t"} << QStringList{""};
 }
@@ -159,9 +162,9 @@ void PersistenceTest::rejectsUnreadableFiles_data()
         << QByteArray("[{\"id\":\"" + kUuidA + "\",\"title\":\"a\",\"content\":\"x\"}]");
     QTest::newRow("invalid id") << "[" + entry("not-a-uuid", "a", "x") + "]";
     QTest::newRow("braced id") << "[" + entry("{" + kUuidA + "}", "a", "x") + "]";
-    QTest::newRow("content is a number")
-        << QByteArray("[{\"id\":\"" + kUuidA + "\",\"title\":\"a\",\"content\":5,"
-                      "\"createdAt\":\"2026-03-01T09:30:00Z\"}]");
+    QTest::newRow("content is a number") << QByteArray("[{\"id\":\"" + kUuidA +
+                                                       "\",\"title\":\"a\",\"content\":5,"
+                                                       "\"createdAt\":\"2026-03-01T09:30:00Z\"}]");
     QTest::newRow("filePath is not a URL")
         << "[" + entry(kUuidA, "a", "x", ",\"filePath\":\"http://exa mple.com/%zz\"") + "]";
     QTest::newRow("filePath is a number") << "[" + entry(kUuidA, "a", "x", ",\"filePath\":3") + "]";
@@ -170,9 +173,12 @@ void PersistenceTest::rejectsUnreadableFiles_data()
     QTest::newRow("trailing comma") << "[" + entry(kUuidA, "a", "x") + ",]";
     QTest::newRow("text after the array") << "[" + entry(kUuidA, "a", "x") + "] x";
     QTest::newRow("bad escape") << "[" + entry(kUuidA, "a", "\\q") + "]";
-    QTest::newRow("leading zero in an unknown key") << "[" + entry(kUuidA, "a", "x", ",\"n\":01") + "]";
+    QTest::newRow("leading zero in an unknown key")
+        << "[" + entry(kUuidA, "a", "x", ",\"n\":01") + "]";
     QTest::newRow("nested too deeply")
-        << "[" + entry(kUuidA, "a", "x", ",\"n\":" + QByteArray(2000, '[') + QByteArray(2000, ']')) + "]";
+        << "[" +
+               entry(kUuidA, "a", "x", ",\"n\":" + QByteArray(2000, '[') + QByteArray(2000, ']')) +
+               "]";
     QTest::newRow("second of two is bad")
         << "[" + entry(kUuidA, "a", "good") + "," + entry("bad", "b", "x") + "]";
 }
@@ -242,7 +248,8 @@ void PersistenceTest::restorationClearsInterruptedWritesOnly_data()
     QTest::addColumn<bool>("removed");
 
     QTest::newRow("interrupted write") << QStringLiteral(".tabs.json.a1B2c3") << true;
-    QTest::newRow("set-aside file") << QStringLiteral("tabs.json.unreadable-20261206T080000Z") << false;
+    QTest::newRow("set-aside file")
+        << QStringLiteral("tabs.json.unreadable-20261206T080000Z") << false;
     QTest::newRow("longer suffix") << QStringLiteral(".tabs.json.a1B2c3d") << false;
     QTest::newRow("shorter suffix") << QStringLiteral(".tabs.json.a1B2c") << false;
     QTest::newRow("another file's write") << QStringLiteral(".notes.md.a1B2c3") << false;
@@ -279,6 +286,24 @@ void PersistenceTest::autosaveFollowsClosedTabs()
     QTRY_COMPARE(readFile(statePath(folder)), QByteArray("[]"));
 }
 
+void PersistenceTest::restoreOffKeepsThePreviousFile()
+{
+    QTemporaryDir folder;
+    const QByteArray earlier = "[" + entry(kUuidA, "a", "earlier") + "]";
+    writeState(folder, earlier);
+    QFile::copy(statePath(folder), statePath(folder) + QStringLiteral(".previous"));
+    writeState(folder, "[" + entry(kUuidB, "b", "last run") + "]");
+    TabManager::Persistence persistence = persistenceIn(folder, std::chrono::milliseconds(20));
+    persistence.restoreTabs = false;
+    TabManager manager(persistence);
+    QVERIFY(manager.tabs().isEmpty());
+    manager.newTab(QStringLiteral("this run"));
+    QTRY_VERIFY(readFile(statePath(folder)).contains("this run"));
+    // The older copy made way for the last run's file.
+    QVERIFY(readFile(statePath(folder) + QStringLiteral(".previous")).contains("last run"));
+    QVERIFY(!QFile::exists(statePath(folder) + QStringLiteral(".previous.new")));
+}
+
 void PersistenceTest::quitWritesTheLastEdits()
 {
     QTemporaryDir folder;
@@ -289,8 +314,7 @@ void PersistenceTest::quitWritesTheLastEdits()
         manager.updateContent(*manager.currentTab(), QStringLiteral("# Second\nbody"));
     }
     TabManager restarted(persistenceIn(folder));
-    QCOMPARE(contents(restarted),
-             QStringList({"typed just before quitting", "# Second\nbody"}));
+    QCOMPARE(contents(restarted), QStringList({"typed just before quitting", "# Second\nbody"}));
     QCOMPARE(restarted.tabs().at(1)->title(), QStringLiteral("Second"));
 }
 
@@ -300,9 +324,12 @@ void PersistenceTest::encodesTheFormat()
         QUuid::fromString(QLatin1String(kUuidA.toLower())), QStringLiteral("T"),
         QStringLiteral("a\"b\n"), QUrl::fromLocalFile(QStringLiteral("/home/ann/My Notes/é.md")),
         QDateTime(QDate(2026, 3, 1), QTime(9, 30, 0, 750), Qt::UTC)};
-    const QByteArray bytes = TabStateFile::encode({snapshot, Scratchpad::Snapshot{
-        QUuid::fromString(QLatin1String(kUuidB)), {}, {}, std::nullopt,
-        QDateTime(QDate(2026, 3, 1), QTime(9, 30), Qt::UTC)}});
+    const QByteArray bytes = TabStateFile::encode(
+        {snapshot, Scratchpad::Snapshot{QUuid::fromString(QLatin1String(kUuidB)),
+                                        {},
+                                        {},
+                                        std::nullopt,
+                                        QDateTime(QDate(2026, 3, 1), QTime(9, 30), Qt::UTC)}});
     QVERIFY(!bytes.contains('\n'));
     QVERIFY(!bytes.contains(": "));
     const QJsonArray array = QJsonDocument::fromJson(bytes).array();

@@ -19,6 +19,12 @@ QVariant readThrough(const Preferences &preferences, const QString &key)
         return preferences.editorLineHeight();
     if (key == Keys::editorTabWidth)
         return preferences.editorTabWidth();
+    if (key == Keys::restoreTabsOnLaunch)
+        return preferences.restoreTabsOnLaunch();
+    if (key == Keys::autoSaveInterval)
+        return preferences.autoSaveInterval();
+    if (key == Keys::appTheme)
+        return preferences.appTheme();
     return preferences.editorShowLineNumbers();
 }
 
@@ -30,6 +36,12 @@ void writeThrough(Preferences &preferences, const QString &key, const QVariant &
         preferences.setEditorLineHeight(value.toDouble());
     else if (key == Keys::editorTabWidth)
         preferences.setEditorTabWidth(value.toLongLong());
+    else if (key == Keys::restoreTabsOnLaunch)
+        preferences.setRestoreTabsOnLaunch(value.toBool());
+    else if (key == Keys::autoSaveInterval)
+        preferences.setAutoSaveInterval(value.toDouble());
+    else if (key == Keys::appTheme)
+        preferences.setAppTheme(value.toString());
     else
         preferences.setEditorShowLineNumbers(value.toBool());
 }
@@ -50,6 +62,9 @@ private slots:
     void writesAreAnnouncedOnlyOnChange_data();
     void writesAreAnnouncedOnlyOnChange();
     void removalRestoresTheDefault();
+    void autoSaveSecondsAreClamped_data();
+    void autoSaveSecondsAreClamped();
+    void outsideChangesArePickedUp();
 
 private:
     std::unique_ptr<Preferences> open();
@@ -78,6 +93,9 @@ void PreferencesTest::absentKeysReadAsDefaultsWithoutWriting_data()
     QTest::newRow("line height 1.5") << Keys::editorLineHeight << QVariant(1.5);
     QTest::newRow("tab width 4") << Keys::editorTabWidth << QVariant(qint64(4));
     QTest::newRow("line numbers on") << Keys::editorShowLineNumbers << QVariant(true);
+    QTest::newRow("restore on") << Keys::restoreTabsOnLaunch << QVariant(true);
+    QTest::newRow("autosave 5 s") << Keys::autoSaveInterval << QVariant(5.0);
+    QTest::newRow("theme system") << Keys::appTheme << QVariant(QStringLiteral("system"));
 }
 
 void PreferencesTest::absentKeysReadAsDefaultsWithoutWriting()
@@ -113,6 +131,11 @@ void PreferencesTest::storedValuesAreUsedUnchanged_data()
         << Keys::editorLineHeight << QVariant("inf") << QVariant(1.5);
     QTest::newRow("not a boolean reads as the default")
         << Keys::editorShowLineNumbers << QVariant("maybe") << QVariant(true);
+    QTest::newRow("autosave past the offered range")
+        << Keys::autoSaveInterval << QVariant(90.0) << QVariant(90.0);
+    QTest::newRow("unknown theme kept as stored")
+        << Keys::appTheme << QVariant("sepia") << QVariant(QStringLiteral("sepia"));
+    QTest::newRow("restore off") << Keys::restoreTabsOnLaunch << QVariant(false) << QVariant(false);
 }
 
 void PreferencesTest::storedValuesAreUsedUnchanged()
@@ -189,6 +212,47 @@ void PreferencesTest::removalRestoresTheDefault()
 
     QCOMPARE(preferences->editorTabWidth(), 4);
     QCOMPARE(spy.size(), 1);
+}
+
+void PreferencesTest::autoSaveSecondsAreClamped_data()
+{
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("zero") << 0.0 << 1.0;
+    QTest::newRow("negative") << -4.0 << 1.0;
+    QTest::newRow("in range") << 7.5 << 7.5;
+    QTest::newRow("a day") << 86400.0 << 3600.0;
+}
+
+void PreferencesTest::autoSaveSecondsAreClamped()
+{
+    QFETCH(double, stored);
+    auto preferences = open();
+    preferences->setAutoSaveInterval(stored);
+    QCOMPARE(preferences->autoSaveInterval(), stored);
+    QTEST(preferences->autoSaveSeconds(), "seconds");
+}
+
+void PreferencesTest::outsideChangesArePickedUp()
+{
+    auto preferences = open();
+    auto second = open();
+    QSignalSpy themeSpy(preferences.get(), &Preferences::appThemeChanged);
+    QSignalSpy fontSpy(preferences.get(), &Preferences::editorFontSizeChanged);
+    {
+        // Another process's write: a store of its own, flushed to the file.
+        QSettings outside(storePath(), QSettings::IniFormat);
+        outside.setValue(Keys::appTheme, QStringLiteral("dark"));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(themeSpy.size(), 1, 1000);
+    QCOMPARE(preferences->appTheme(), QStringLiteral("dark"));
+    QVERIFY(fontSpy.isEmpty());
+    // A write through one object reaches another over the same file the same way.
+    QSignalSpy secondFontSpy(second.get(), &Preferences::editorFontSizeChanged);
+    preferences->setEditorFontSize(20.0);
+    QCOMPARE(fontSpy.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(secondFontSpy.size(), 1, 3000);
+    QCOMPARE(second->editorFontSize(), 20.0);
 }
 
 QTEST_GUILESS_MAIN(PreferencesTest)
