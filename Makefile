@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench install uninstall clean
 
 all: build
 
@@ -27,6 +27,17 @@ test: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bin/bench_*; do echo "== $$b"; $$b; done
+
+# Installs under PREFIX (override on the command line); the manifest lists every file written,
+# and uninstall removes exactly those.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+uninstall:
+	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt
+	-rmdir $(PREFIX)/bin/Quillet_Quillet.bundle 2>/dev/null
 
 clean:
 	rm -rf $(BUILD_DIR)
