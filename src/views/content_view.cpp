@@ -2,6 +2,7 @@
 
 #include "editor_preview_container.h"
 #include "opacity_fade.h"
+#include "separator_line.h"
 #include "status_bar_view.h"
 #include "tab_bar_view.h"
 #include "view_style.h"
@@ -15,28 +16,6 @@
 #include <QVBoxLayout>
 
 namespace quillet {
-
-namespace {
-
-class Divider : public QWidget {
-public:
-    explicit Divider(QWidget *parent)
-        : QWidget(parent)
-    {
-        setObjectName(QStringLiteral("divider"));
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), ViewStyle::separatorColor());
-    }
-};
-
-} // namespace
 
 ContentView::ContentView(TabManager &tabManager, Preferences &preferences,
                          std::shared_ptr<FileRevealer> revealer, QWidget *parent)
@@ -89,7 +68,8 @@ void ContentView::showState()
         m_tabBar = new TabBarView(m_tabManager, m_revealer, m_content);
         m_editingArea = new EditorPreviewContainer(m_tabManager, m_preferences, m_content);
         m_statusBar = new StatusBarView(m_tabManager, m_content);
-        m_dividers = {new Divider(m_content), new Divider(m_content)};
+        m_dividers = {new SeparatorLine(Qt::Horizontal, QStringLiteral("divider"), m_content),
+                      new SeparatorLine(Qt::Horizontal, QStringLiteral("divider"), m_content)};
         column->addWidget(m_tabBar);
         column->addWidget(m_dividers[0]);
         column->addWidget(m_editingArea, 1);

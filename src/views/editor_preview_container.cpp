@@ -2,45 +2,16 @@
 
 #include "opacity_fade.h"
 #include "preview_view.h"
-#include "view_style.h"
+#include "separator_line.h"
 #include "welcome_view.h"
 
 #include "editor/editor_view.h"
 #include "model/tab_manager.h"
 
 #include <QHBoxLayout>
-#include <QPainter>
 #include <QVBoxLayout>
 
 namespace quillet {
-
-namespace {
-
-// A line of the separator colour, painted from the palette each time.
-class SeparatorLine : public QWidget {
-public:
-    explicit SeparatorLine(Qt::Orientation orientation, QWidget *parent)
-        : QWidget(parent)
-    {
-        setObjectName(QStringLiteral("separator"));
-        if (orientation == Qt::Vertical) {
-            setFixedWidth(1);
-            setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-        } else {
-            setFixedHeight(1);
-            setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        }
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), ViewStyle::separatorColor());
-    }
-};
-
-} // namespace
 
 EditorPreviewContainer::EditorPreviewContainer(TabManager &tabManager, Preferences &preferences,
                                                QWidget *parent)
@@ -126,7 +97,7 @@ void EditorPreviewContainer::rebuild(bool fade)
         break;
     case Shape::split:
         addEditor();
-        m_separator = new SeparatorLine(Qt::Vertical, m_content);
+        m_separator = new SeparatorLine(Qt::Vertical, QStringLiteral("separator"), m_content);
         row->addWidget(m_separator);
         addPreview();
         break;

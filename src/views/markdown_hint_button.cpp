@@ -1,5 +1,6 @@
 #include "markdown_hint_button.h"
 
+#include "separator_line.h"
 #include "text_label.h"
 #include "view_style.h"
 
@@ -17,24 +18,6 @@ namespace quillet {
 namespace {
 
 using ViewStyle::Tone;
-
-class HorizontalLine : public QWidget {
-public:
-    explicit HorizontalLine(QWidget *parent)
-        : QWidget(parent)
-    {
-        setObjectName(QStringLiteral("separator"));
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), ViewStyle::separatorColor());
-    }
-};
 
 // The popup window around the content. A press on the button that opened it closes it without
 // reaching the button again, so that click closes rather than reopens.
@@ -138,7 +121,9 @@ MarkdownHintContent::MarkdownHintContent(QWidget *parent)
     title->setObjectName(QStringLiteral("title"));
     column->addWidget(title);
 
-    const auto separator = [&] { column->addWidget(new HorizontalLine(this)); };
+    const auto separator = [&] {
+        column->addWidget(new SeparatorLine(Qt::Horizontal, QStringLiteral("separator"), this));
+    };
     using Hint = std::pair<const char16_t *, const char16_t *>;
     const std::initializer_list<Hint> groups[] = {
         {{u"# Heading 1", u"Large heading"},
