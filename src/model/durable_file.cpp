@@ -43,12 +43,14 @@ mode_t newFileMode()
     return 0644;
 }
 
-bool writeAll(int fd, QByteArrayView bytes)
+using WriteCall = std::function<long(int fd, const void *data, unsigned long size)>;
+
+bool writeAll(const WriteCall &write, int fd, QByteArrayView bytes)
 {
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
+        const long written = write(fd, data, static_cast<unsigned long>(left));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -86,6 +88,10 @@ std::optional<QString> writeFileDurably(const QString &path, const QByteArray &b
 std::optional<QString> writeFileDurably(const QString &path, const ContentProducer &produce,
                                         const DurableWriteSystem &system)
 {
+    const WriteCall write = system.write ? system.write
+                                         : [](int fd, const void *data, unsigned long size) {
+                                               return long(::write(fd, data, size));
+                                           };
     const auto sync = system.sync ? system.sync : [](int fd) { return ::fsync(fd); };
     const auto rename = system.rename ? system.rename
                                       : [](const char *from, const char *to) {
@@ -122,7 +128,7 @@ std::optional<QString> writeFileDurably(const QString &path, const ContentProduc
     }
     int writeError = 0;
     const bool produced = produce([&](QByteArrayView chunk) {
-        if (writeError == 0 && !writeAll(fd, chunk))
+        if (writeError == 0 && !writeAll(write, fd, chunk))
             writeError = errno;
         return writeError == 0;
     });

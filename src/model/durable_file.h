@@ -11,6 +11,7 @@ namespace quillet {
 
 // The system calls a durable write makes that tests need to see fail.
 struct DurableWriteSystem {
+    std::function<long(int fd, const void *data, unsigned long size)> write; // write
     std::function<int(int fd)> sync;                                  // fsync
     std::function<int(const char *from, const char *to)> rename;      // rename
 };

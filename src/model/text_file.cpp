@@ -6,6 +6,13 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quillet {
 
 std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
@@ -17,9 +24,23 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
     };
     if (QFileInfo(path).isDir())
         return fail(QStringLiteral("%1: is a folder, not a file").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking and checked on the open descriptor: a FIFO would otherwise wait
+    // for a writer and a device could be read forever. Only regular files are text files.
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(strerror(errno))));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return fail(QStringLiteral("%1: is not a regular file").arg(path));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));

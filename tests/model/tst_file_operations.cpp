@@ -9,7 +9,9 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using quillet::TabManager;
 using quillet::testing::FakeFilePanels;
@@ -56,6 +58,8 @@ private slots:
 
     void readsStrictUtf8_data();
     void readsStrictUtf8();
+    void refusesHostileFiles_data();
+    void refusesHostileFiles();
     void opensChosenFilesInOrder();
     void openCancelledChangesNothing();
     void opensTheSameFileTwice();
@@ -85,10 +89,11 @@ void FileOperationsTest::readsStrictUtf8_data()
     QTest::addColumn<bool>("readable");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("plain") << QByteArray("hello\r\nworld") << true << QStringLiteral("hello\r\nworld");
+    QTest::newRow("plain") << QByteArray("hello\r\nworld") << true
+                           << QStringLiteral("hello\r\nworld");
     QTest::newRow("empty") << QByteArray() << true << QString();
-    QTest::newRow("byte-order mark dropped") << QByteArray("\xEF\xBB\xBFhi") << true
-                                             << QStringLiteral("hi");
+    QTest::newRow("byte-order mark dropped")
+        << QByteArray("\xEF\xBB\xBFhi") << true << QStringLiteral("hi");
     QTest::newRow("multibyte") << QByteArray("caf\xC3\xA9 \xF0\x9F\x91\x8D") << true
                                << QString::fromUtf8("café 👍");
     QTest::newRow("Latin-1 byte") << QByteArray("caf\xE9 au lait") << false << QString();
@@ -109,6 +114,46 @@ void FileOperationsTest::readsStrictUtf8()
         QTEST(*text, "text");
     else
         QVERIFY(error.contains(path("f.txt")));
+}
+
+void FileOperationsTest::refusesHostileFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("failure");
+
+    // A FIFO without a writer would block an ordinary open; a device would be read forever.
+    QTest::newRow("FIFO") << QStringLiteral("fifo") << QStringLiteral("is not a regular file");
+    QTest::newRow("device") << QStringLiteral("device") << QStringLiteral("is not a regular file");
+    QTest::newRow("vanished before the read")
+        << QStringLiteral("vanished") << QStringLiteral("No such file");
+    QTest::newRow("NUL bytes are text") << QStringLiteral("nul") << QString();
+}
+
+void FileOperationsTest::refusesHostileFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, failure);
+    QString target = path("f.txt");
+    if (kind == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    else if (kind == u"device")
+        target = QStringLiteral("/dev/zero");
+    else if (kind == u"vanished") {
+        createFile(target, "soon gone");
+        QVERIFY(QFile::remove(target));
+    } else
+        createFile(target, QByteArray("a\0b\0", 4));
+
+    QString error;
+    const std::optional<QString> text = quillet::readUtf8TextFile(target, &error);
+    if (failure.isEmpty()) {
+        QVERIFY(text.has_value());
+        QCOMPARE(*text, QStringView(u"a\0b\0", 4).toString());
+    } else {
+        QVERIFY(!text.has_value());
+        QVERIFY2(error.startsWith(target + QStringLiteral(": ")) && error.contains(failure),
+                 qPrintable(error));
+    }
 }
 
 void FileOperationsTest::opensChosenFilesInOrder()
@@ -255,8 +300,7 @@ void FileOperationsTest::writesExactBytes()
     QCOMPARE(quillet::writeUtf8TextFile(path("x.txt"), QString()), std::nullopt);
     QCOMPARE(readFile(path("x.txt")), QByteArray());
     // No temporary file is left behind.
-    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"x.txt"});
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"x.txt"});
 }
 
 void FileOperationsTest::keepsPermissionsAndSymlinks()
@@ -276,25 +320,38 @@ void FileOperationsTest::keepsPermissionsAndSymlinks()
 
 void FileOperationsTest::durableWriteFailures_data()
 {
+    QTest::addColumn<int>("writeError");
     QTest::addColumn<bool>("failSync");
     QTest::addColumn<bool>("failRename");
     QTest::addColumn<bool>("failFolderSync");
     QTest::addColumn<QByteArray>("contentAfter");
 
-    QTest::newRow("file sync fails") << true << false << false << QByteArray("old");
-    QTest::newRow("rename fails") << false << true << false << QByteArray("old");
+    QTest::newRow("write fails") << EIO << false << false << false << QByteArray("old");
+    QTest::newRow("disk full") << ENOSPC << false << false << false << QByteArray("old");
+    QTest::newRow("file sync fails") << 0 << true << false << false << QByteArray("old");
+    QTest::newRow("rename fails") << 0 << false << true << false << QByteArray("old");
     // After the rename only durability is in doubt; it is still reported.
-    QTest::newRow("folder sync fails") << false << false << true << QByteArray("new");
+    QTest::newRow("folder sync fails") << 0 << false << false << true << QByteArray("new");
 }
 
 void FileOperationsTest::durableWriteFailures()
 {
+    QFETCH(int, writeError);
     QFETCH(bool, failSync);
     QFETCH(bool, failRename);
     QFETCH(bool, failFolderSync);
     createFile(path("t.json"), "old");
     int syncCalls = 0;
     quillet::DurableWriteSystem system;
+    // The first piece goes through, so a full disk is met halfway into the file.
+    int writeCalls = 0;
+    system.write = [&](int fd, const void *data, unsigned long size) -> long {
+        if (writeError != 0 && ++writeCalls > 1) {
+            errno = writeError;
+            return -1;
+        }
+        return ::write(fd, data, writeError != 0 ? 1 : size);
+    };
     system.sync = [&](int fd) {
         const bool folder = ++syncCalls == 2;
         if ((!folder && failSync) || (folder && failFolderSync)) {
@@ -310,13 +367,14 @@ void FileOperationsTest::durableWriteFailures()
         }
         return ::rename(from, to);
     };
-    const std::optional<QString> error =
-        quillet::writeFileDurably(path("t.json"), "new", system);
+    const std::optional<QString> error = quillet::writeFileDurably(path("t.json"), "new", system);
     QVERIFY(error.has_value());
     QVERIFY2(error->contains(path("t.json")), qPrintable(*error));
+    if (writeError != 0)
+        QVERIFY2(error->contains(QString::fromLocal8Bit(std::strerror(writeError))),
+                 qPrintable(*error));
     QTEST(readFile(path("t.json")), "contentAfter");
-    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"t.json"});
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.json"});
 }
 
 QTEST_GUILESS_MAIN(FileOperationsTest)

@@ -88,6 +88,7 @@ private slots:
     void roundTripsEveryKindOfText_data();
     void roundTripsEveryKindOfText();
     void failedWriteLeavesPreviousFile();
+    void failedAutosaveRetriesAtTheNextInterval();
 };
 
 void PersistenceTest::restoresValidFiles_data()
@@ -403,6 +404,25 @@ void PersistenceTest::failedWriteLeavesPreviousFile()
     QCOMPARE(printed.count('\n'), 1);
     QVERIFY(printed.endsWith('\n'));
     QCOMPARE(readFile(autosave + QStringLiteral(".real/tabs.json")), before);
+}
+
+void PersistenceTest::failedAutosaveRetriesAtTheNextInterval()
+{
+    QTemporaryDir folder;
+    const QString autosave = folder.filePath(QStringLiteral("Quillet/autosave"));
+    QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("Quillet"))));
+    QVERIFY(QFile(autosave).open(QIODevice::WriteOnly)); // a file where the folder should be
+    StdoutCapture output;
+    TabManager manager(persistenceIn(folder, std::chrono::milliseconds(20)));
+    manager.newTab(QStringLiteral("only in memory"));
+    QTRY_VERIFY(output.text().startsWith("Auto-save failed: "));
+
+    // The fault goes away: a later interval writes the text that stayed in the tab.
+    QVERIFY(QFile::remove(autosave));
+    QVERIFY(QDir().mkpath(autosave));
+    QTRY_VERIFY(readFile(statePath(folder)).contains("only in memory"));
+    QString error;
+    QVERIFY2(TabStateFile::decode(readFile(statePath(folder)), &error), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(PersistenceTest)
