@@ -5,6 +5,7 @@
 #include "cancellable_sleep.h"
 
 #include <QMetaObject>
+#include <QPointer>
 
 #include <condition_variable>
 #include <mutex>
@@ -13,7 +14,6 @@
 namespace quillet {
 
 struct AutoSaver::State {
-    QObject *owner = nullptr; // outlives the worker: its destruction stops the loop first
     // Read at the start of every wait, so a change applies from the next one.
     std::atomic<std::chrono::milliseconds::rep> interval{0};
     TakeSnapshots takeSnapshots;
@@ -26,11 +26,43 @@ struct AutoSaver::State {
     bool stopped = false;
 };
 
+// Lives on the owner's thread as its child, so a request that arrives after the owner is gone
+// dies with it. The worker calls it by name: everything the call carries is made inside QtCore,
+// and all data crosses threads under State's mutex, which the thread sanitizer sees.
+class AutoSaverRelay : public QObject {
+    Q_OBJECT
+
+public:
+    AutoSaverRelay(QObject *owner, std::weak_ptr<AutoSaver::State> state)
+        : QObject(owner)
+        , m_state(std::move(state))
+    {
+    }
+
+    Q_INVOKABLE void deliverSnapshots()
+    {
+        const std::shared_ptr<AutoSaver::State> alive = m_state.lock();
+        if (!alive)
+            return;
+        QList<Scratchpad::Snapshot> snapshots = alive->takeSnapshots();
+        {
+            std::lock_guard lock(alive->mutex);
+            if (alive->stopped)
+                return;
+            alive->snapshots = std::move(snapshots);
+        }
+        alive->delivered.notify_all();
+    }
+
+private:
+    const std::weak_ptr<AutoSaver::State> m_state;
+};
+
 AutoSaver::AutoSaver(QObject *owner, std::chrono::milliseconds interval,
                      TakeSnapshots takeSnapshots, Write write)
     : m_state(std::make_shared<State>())
 {
-    m_state->owner = owner;
+    m_relay = new AutoSaverRelay(owner, m_state);
     m_state->interval = interval.count();
     m_state->takeSnapshots = std::move(takeSnapshots);
     m_state->write = std::move(write);
@@ -45,6 +77,7 @@ void AutoSaver::setInterval(std::chrono::milliseconds interval)
 AutoSaver::~AutoSaver()
 {
     stop();
+    delete m_relay.data();
 }
 
 void AutoSaver::stop()
@@ -62,30 +95,16 @@ void AutoSaver::stop()
 void AutoSaver::run()
 {
     const std::shared_ptr<State> state = m_state;
+    QObject *const relay = m_relay.data();
     while (state->sleep.sleepFor(std::chrono::milliseconds(state->interval.load()))) {
         {
             std::lock_guard lock(state->mutex);
             if (state->stopped)
                 return;
         }
-        // The owner's thread takes the snapshots; the queued call dies with the owner.
-        const std::weak_ptr<State> weakState = state;
-        QMetaObject::invokeMethod(
-            state->owner,
-            [weakState] {
-                const std::shared_ptr<State> alive = weakState.lock();
-                if (!alive)
-                    return;
-                QList<Scratchpad::Snapshot> snapshots = alive->takeSnapshots();
-                {
-                    std::lock_guard lock(alive->mutex);
-                    if (alive->stopped)
-                        return;
-                    alive->snapshots = std::move(snapshots);
-                }
-                alive->delivered.notify_all();
-            },
-            Qt::QueuedConnection);
+        // The owner's thread takes the snapshots. The relay pointer is read only here and
+        // changes only after this thread has been joined.
+        QMetaObject::invokeMethod(relay, "deliverSnapshots", Qt::QueuedConnection);
 
         std::optional<QList<Scratchpad::Snapshot>> snapshots;
         {
@@ -100,3 +119,5 @@ void AutoSaver::run()
 }
 
 } // namespace quillet
+
+#include "auto_saver.moc"

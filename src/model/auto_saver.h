@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
@@ -11,6 +12,8 @@
 #include <thread>
 
 namespace quillet {
+
+class AutoSaverRelay;
 
 // The background loop that keeps the saved-tabs file fresh. Every interval it asks the owner's
 // thread for snapshots (a cheap copy of shared strings, so nothing is torn and the owner never
@@ -37,7 +40,10 @@ private:
     struct State;
     void run();
 
+    friend class AutoSaverRelay;
+
     std::shared_ptr<State> m_state;
+    QPointer<QObject> m_relay; // a child of the owner, which may delete it first
     std::thread m_worker;
 };
 
