@@ -27,8 +27,8 @@ bool isUuidText(const QString &text)
 // The internet date-time form, without fractional seconds.
 std::optional<QDateTime> parseDate(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
     if (!pattern.match(text).hasMatch())
         return std::nullopt;
     const QDateTime date = QDateTime::fromString(text, Qt::ISODate);
@@ -86,13 +86,27 @@ char *writeJsonStringBody(char *out, QStringView text)
             }
             *out++ = '\\';
             switch (c) {
-            case u'"': *out++ = '"'; break;
-            case u'\\': *out++ = '\\'; break;
-            case u'\b': *out++ = 'b'; break;
-            case u'\f': *out++ = 'f'; break;
-            case u'\n': *out++ = 'n'; break;
-            case u'\r': *out++ = 'r'; break;
-            case u'\t': *out++ = 't'; break;
+            case u'"':
+                *out++ = '"';
+                break;
+            case u'\\':
+                *out++ = '\\';
+                break;
+            case u'\b':
+                *out++ = 'b';
+                break;
+            case u'\f':
+                *out++ = 'f';
+                break;
+            case u'\n':
+                *out++ = 'n';
+                break;
+            case u'\r':
+                *out++ = 'r';
+                break;
+            case u'\t':
+                *out++ = 't';
+                break;
             default:
                 *out++ = 'u';
                 *out++ = '0';
@@ -129,7 +143,8 @@ char *writeJsonStringBody(char *out, QStringView text)
 // size is written without ever being held whole.
 class JsonWriter {
 public:
-    explicit JsonWriter(const WriteChunk &writeChunk) : m_writeChunk(writeChunk)
+    explicit JsonWriter(const WriteChunk &writeChunk)
+        : m_writeChunk(writeChunk)
     {
         m_buffer.resize(kBufferSize);
     }
@@ -224,7 +239,9 @@ int hexValue(char c)
 class Reader {
 public:
     explicit Reader(const QByteArray &bytes)
-        : m_begin(bytes.constData()), m_cursor(m_begin), m_end(m_begin + bytes.size())
+        : m_begin(bytes.constData())
+        , m_cursor(m_begin)
+        , m_end(m_begin + bytes.size())
     {
         if (bytes.startsWith("\xEF\xBB\xBF"))
             m_cursor += 3;
@@ -297,7 +314,8 @@ private:
     bool fail(const QString &what)
     {
         if (m_error.isEmpty())
-            m_error = QStringLiteral("not valid JSON (%1 at byte %2)").arg(what).arg(m_cursor - m_begin);
+            m_error =
+                QStringLiteral("not valid JSON (%1 at byte %2)").arg(what).arg(m_cursor - m_begin);
         return false;
     }
 
@@ -327,11 +345,11 @@ private:
                 return false;
             skipSpace();
             RawField *field = key == u"id"          ? &entry.id
-                                            : key == u"title"     ? &entry.title
-                                            : key == u"content"   ? &entry.content
-                                            : key == u"filePath"  ? &entry.filePath
-                                            : key == u"createdAt" ? &entry.createdAt
-                                                                  : nullptr;
+                              : key == u"title"     ? &entry.title
+                              : key == u"content"   ? &entry.content
+                              : key == u"filePath"  ? &entry.filePath
+                              : key == u"createdAt" ? &entry.createdAt
+                                                    : nullptr;
             if (field && peek() == '"') {
                 QString value;
                 if (!readString(&value))
@@ -456,10 +474,13 @@ private:
         QString &text = out ? *out : scratch;
         text.resize(end - start);
         QChar *written = text.data();
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // ConvertInitialBom: a U+FEFF at the start of a string or after an escape is text.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                      QStringDecoder::Flag::ConvertInitialBom);
         const char *piece = start;
         while (piece < end) {
-            const char *escape = static_cast<const char *>(std::memchr(piece, '\\', size_t(end - piece)));
+            const char *escape =
+                static_cast<const char *>(std::memchr(piece, '\\', size_t(end - piece)));
             const char *pieceEnd = escape ? escape : end;
             written = utf8.appendToBuffer(written, QByteArrayView(piece, pieceEnd - piece));
             if (utf8.hasError()) {
@@ -472,14 +493,30 @@ private:
             const char letter = escape[1];
             piece = escape + 2;
             switch (letter) {
-            case '"': *written++ = u'"'; break;
-            case '\\': *written++ = u'\\'; break;
-            case '/': *written++ = u'/'; break;
-            case 'b': *written++ = u'\b'; break;
-            case 'f': *written++ = u'\f'; break;
-            case 'n': *written++ = u'\n'; break;
-            case 'r': *written++ = u'\r'; break;
-            case 't': *written++ = u'\t'; break;
+            case '"':
+                *written++ = u'"';
+                break;
+            case '\\':
+                *written++ = u'\\';
+                break;
+            case '/':
+                *written++ = u'/';
+                break;
+            case 'b':
+                *written++ = u'\b';
+                break;
+            case 'f':
+                *written++ = u'\f';
+                break;
+            case 'n':
+                *written++ = u'\n';
+                break;
+            case 'r':
+                *written++ = u'\r';
+                break;
+            case 't':
+                *written++ = u'\t';
+                break;
             case 'u': {
                 if (end - piece < 4)
                     return fail(QStringLiteral("invalid escape"));
@@ -565,12 +602,15 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
         if (!entry.isObject)
             return fail(describeEntry(index, QStringLiteral("not an object")));
         const std::pair<const char *, const RawField *> required[] = {
-            {"id", &entry.id}, {"title", &entry.title}, {"content", &entry.content},
+            {"id", &entry.id},
+            {"title", &entry.title},
+            {"content", &entry.content},
             {"createdAt", &entry.createdAt}};
         for (const auto &[key, field] : required) {
             if (!field->text)
-                return fail(describeEntry(index, QStringLiteral("\"%1\" is missing or not a string")
-                                                     .arg(QLatin1String(key))));
+                return fail(describeEntry(
+                    index,
+                    QStringLiteral("\"%1\" is missing or not a string").arg(QLatin1String(key))));
         }
         Scratchpad::Snapshot snapshot;
         if (!isUuidText(*entry.id.text))
@@ -590,8 +630,8 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
 
         const std::optional<QDateTime> createdAt = parseDate(*entry.createdAt.text);
         if (!createdAt)
-            return fail(describeEntry(
-                index, QStringLiteral("\"createdAt\" is not an ISO 8601 date-time")));
+            return fail(
+                describeEntry(index, QStringLiteral("\"createdAt\" is not an ISO 8601 date-time")));
         snapshot.createdAt = *createdAt;
         snapshots.append(std::move(snapshot));
     }

@@ -361,6 +361,9 @@ void PersistenceTest::roundTripsEveryKindOfText_data()
     QTest::newRow("long text of emoji") << QString::fromUtf8("x😀").repeated(300000) << QString();
     QTest::newRow("line and paragraph separators")
         << QString::fromUtf8("a\u2028b\u2029c") << QStringLiteral("/tmp/100%.md");
+    // Found by fuzzing: a U+FEFF first in the text or right after an escape was dropped.
+    QTest::newRow("zero-width no-break spaces")
+        << QString::fromUtf8("\uFEFFa\n\uFEFFb\uFEFF") << QString();
 }
 
 void PersistenceTest::roundTripsEveryKindOfText()
