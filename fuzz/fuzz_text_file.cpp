@@ -1,0 +1,32 @@
+// The strict UTF-8 reader: a file is read exactly when it is valid UTF-8, and then its text
+// encodes back to the same bytes, less a leading byte-order mark.
+#include "model/text_file.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("input.txt"));
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size())
+            std::abort();
+    }
+    QString error;
+    const auto text = quillet::readUtf8TextFile(path, &error);
+    if (!text)
+        return error.isEmpty() ? (std::abort(), 0) : 0;
+    QByteArray expected = bytes;
+    if (expected.startsWith("\xEF\xBB\xBF"))
+        expected.remove(0, 3);
+    if (text->toUtf8() != expected)
+        std::abort();
+    return 0;
+}
