@@ -41,17 +41,21 @@ test-asan: deps
 # The model and persistence tests (autosave worker, quit-time write, signals) under
 # ThreadSanitizer. Qt itself is not instrumented; tsan.supp names only Qt's own internals.
 TSAN_DIR ?= build-tsan
-# tst_process_persistence (signals, kills) is built too but left out until it is steady under
-# the sanitizer's slow start-up: add it with TSAN_TESTS='...|process_persistence'.
 TSAN_TESTS ?= text_metrics|scratchpad|tab_manager|persistence|file_operations
+# Of the multi-process checks only the kill-during-autosave one runs here: the sanitizer defers a
+# signal that lands outside its own code and can lose the wake-up of a process blocked in poll,
+# so a quit signal sometimes never reaches the handler. The quit-time write itself is covered
+# in process by tst_persistence.
+TSAN_PROCESS_TESTS ?= killedMidAutosaveLeavesOneWholeSnapshot
+TSAN_ENV = QT_QPA_PLATFORM=offscreen \
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp"
 test-tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=ON \
 		-DCMAKE_CXX_FLAGS="-fsanitize=thread -O1" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
 	cmake --build $(TSAN_DIR) -j$(JOBS) --target quillet_model_tests
-	cd $(TSAN_DIR) && QT_QPA_PLATFORM=offscreen \
-		TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
-		ctest --output-on-failure --no-tests=error -j$(JOBS) \
+	cd $(TSAN_DIR) && $(TSAN_ENV) ctest --output-on-failure --no-tests=error -j$(JOBS) \
 		-R '^tst_($(TSAN_TESTS))$$'
+	cd $(TSAN_DIR) && $(TSAN_ENV) ./bin/tst_process_persistence $(TSAN_PROCESS_TESTS)
 
 # libFuzzer targets, built by clang with AddressSanitizer and UndefinedBehaviorSanitizer, each
 # run for FUZZ_SECONDS from its committed seeds. New inputs go to the build folder, never into
