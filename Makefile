@@ -46,8 +46,8 @@ TSAN_TESTS ?= text_metrics|scratchpad|tab_manager|persistence|file_operations
 # signal that lands outside its own code and can lose the wake-up of a process blocked in poll,
 # so a quit signal sometimes never reaches the handler. The quit-time write itself is covered
 # in process by tst_persistence.
-TSAN_PROCESS_TESTS ?= killedMidAutosaveLeavesOneWholeSnapshot
-TSAN_ENV = QT_QPA_PLATFORM=offscreen \
+TSAN_PROCESS_TESTS ?= killedMidWriteLeavesOneWholeFile
+TSAN_ENV = QT_QPA_PLATFORM=offscreen QUILLET_KILLS=40 \
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp"
 test-tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=ON \

@@ -288,6 +288,9 @@ void TabManager::restoreTabs()
     }
 
     for (const Scratchpad::Snapshot &snapshot : *restored) {
+        // A save of the tab's file cut short by a kill leaves its temporary beside the file.
+        if (snapshot.filePath && snapshot.filePath->isLocalFile())
+            removeInterruptedWrites(snapshot.filePath->toLocalFile());
         std::shared_ptr<Scratchpad> tab = Scratchpad::from(snapshot);
         tab->deriveTitle();
         tab->updateCounts();

@@ -8,6 +8,11 @@
 //       prints "ready" once a state file with tabs exists (the caller removes it before each run).
 //       Generation g holds (g % 7) + 1 tabs, each starting with "g:<g> " so a reader can tell a
 //       mixed snapshot from a whole one.
+//   persistence_helper save <folder>
+//       Keeps one tab bound to <folder>/note.txt and saves generation after generation of its
+//       text to that file as fast as the event loop turns, while autosaving without pause so
+//       the next start restores the tab. Prints "ready" once the file holds a generation and the
+//       state file holds the tab.
 
 #include "model/quit_signals.h"
 #include "model/tab_manager.h"
@@ -15,6 +20,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <QUrl>
 
 #include <chrono>
 #include <cstdio>
@@ -75,6 +81,36 @@ int churn(const QString &folder)
     return QCoreApplication::exec();
 }
 
+int saveRepeatedly(const QString &folder)
+{
+    TabManager::Persistence persistence;
+    persistence.autosaveDirectory = folder;
+    persistence.autoSaveInterval = std::chrono::milliseconds(0);
+    TabManager tabManager(persistence);
+    const QString notePath = folder + QStringLiteral("/note.txt");
+    if (tabManager.tabs().isEmpty())
+        tabManager.newTab({}, QUrl::fromLocalFile(notePath));
+    tabManager.selectTab(tabManager.tabs().constFirst()->id());
+
+    qint64 generation = 0;
+    bool announced = false;
+    QTimer rewrite;
+    QObject::connect(&rewrite, &QTimer::timeout, [&] {
+        ++generation;
+        tabManager.updateContent(*tabManager.tabs().constFirst(), generationText(generation, 0));
+        tabManager.saveCurrent();
+        // Once the state file names the tab, a start after a kill cleans up after it.
+        if (!announced && QFileInfo(notePath).size() > 0 &&
+            QFileInfo(tabManager.stateFilePath()).size() > 2) {
+            announced = true;
+            std::puts("ready");
+            std::fflush(stdout);
+        }
+    });
+    rewrite.start(0);
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -85,6 +121,9 @@ int main(int argc, char *argv[])
         return runUntilQuit(arguments[2], arguments[3]);
     if (arguments.size() == 3 && arguments[1] == u"churn")
         return churn(arguments[2]);
-    std::fputs("usage: persistence_helper quit <folder> <text> | churn <folder>\n", stderr);
+    if (arguments.size() == 3 && arguments[1] == u"save")
+        return saveRepeatedly(arguments[2]);
+    std::fputs("usage: persistence_helper quit <folder> <text> | churn <folder> | save <folder>\n",
+               stderr);
     return 2;
 }

@@ -1,5 +1,5 @@
 // How the saved tabs fare when the process ends: by a quit signal, or killed without warning
-// in the middle of autosaving.
+// in the middle of autosaving or of saving a file.
 
 #include "model/tab_state_file.h"
 
@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <optional>
 #include <unistd.h>
@@ -88,7 +89,8 @@ class ProcessPersistenceTest : public QObject {
 private slots:
     void quitSignalsSaveTheLastEdits_data();
     void quitSignalsSaveTheLastEdits();
-    void killedMidAutosaveLeavesOneWholeSnapshot();
+    void killedMidWriteLeavesOneWholeFile_data();
+    void killedMidWriteLeavesOneWholeFile();
 };
 
 void ProcessPersistenceTest::quitSignalsSaveTheLastEdits_data()
@@ -140,49 +142,88 @@ void ProcessPersistenceTest::quitSignalsSaveTheLastEdits()
     QCOMPARE(contents, expected);
 }
 
-void ProcessPersistenceTest::killedMidAutosaveLeavesOneWholeSnapshot()
+void ProcessPersistenceTest::killedMidWriteLeavesOneWholeFile_data()
 {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("wantedKills");
+
+    QTest::newRow("state file while autosaving") << "churn"
+                                                 << "tabs.json" << 2000;
+    QTest::newRow("user file while saving") << "save"
+                                            << "note.txt" << 500;
+}
+
+// Empty when the saved note is one whole generation of the helper's text, else what is wrong.
+QString describeNote(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    const QString content = QString::fromUtf8(file.readAll());
+    static const QRegularExpression generationPrefix(QStringLiteral("^g:(\\d+) "));
+    const QRegularExpressionMatch match = generationPrefix.match(content);
+    if (!match.hasMatch())
+        return QStringLiteral("%1 bytes holding no generation").arg(content.size());
+    if (content != generationText(match.captured(1).toLongLong(), 0))
+        return QStringLiteral("a mixed or cut generation %1").arg(match.captured(1));
+    return {};
+}
+
+void ProcessPersistenceTest::killedMidWriteLeavesOneWholeFile()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, target);
+    QFETCH(int, wantedKills);
+    // Slow builds (the sanitizers) ask for fewer.
+    if (const int kills = qEnvironmentVariableIntValue("QUILLET_KILLS"); kills > 0)
+        wantedKills = std::min(wantedKills, kills);
+
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString state = statePath(folder);
+    const QString targetPath = folder.filePath(target);
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
     qInfo("random seed %u", seed);
 
-    // A few hundred kills, but never more than a few seconds of them.
-    constexpr int kWantedKills = 250;
-    QDeadlineTimer budget(6000);
     int kills = 0;
     int interruptedWrites = 0;
     QStringList leftovers;
-    // Slow builds (the sanitizers) get longer, up to a hard limit, to reach the minimum.
     constexpr int kMinimumKills = 20;
-    QDeadlineTimer hardLimit(60000);
-    while (kills < kWantedKills && (!budget.hasExpired() || kills < kMinimumKills) &&
-           !hardLimit.hasExpired()) {
-        QFile::remove(state);
+    QDeadlineTimer hardLimit(120000);
+    while (kills < wantedKills && (kills < kMinimumKills || !hardLimit.hasExpired())) {
+        // The state file starts afresh each run, so "ready" means this run wrote one; the note
+        // keeps its last generation, and the restored tab still names it.
+        if (mode == u"churn")
+            QFile::remove(targetPath);
         QProcess process;
-        process.start(helperPath(), {QStringLiteral("churn"), folder.path()});
+        process.start(helperPath(), {mode, folder.path()});
         QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
-        QVERIFY2(waitForReady(process), "the helper never wrote its first state file");
-        // Restoring cleared what the previous kill left half-written.
+        QVERIFY2(waitForReady(process), "the helper never wrote its first file");
+        // Starting again cleared what the previous kill left half-written.
         for (const QString &leftover : std::as_const(leftovers))
             QVERIFY2(!QFile::exists(folder.filePath(leftover)), qPrintable(leftover));
-        ::usleep(random.bounded(0u, 15000u));
+        ::usleep(random.bounded(0u, 8000u));
         QCOMPARE(::kill(pid_t(process.processId()), SIGKILL), 0);
         QVERIFY(process.waitForFinished(10000));
         ++kills;
 
-        QString error;
-        const auto snapshots = readState(state, &error);
-        QVERIFY2(snapshots, qPrintable(QStringLiteral("kill %1: %2").arg(kills).arg(error)));
-        const QString mixture = describeMixture(*snapshots);
-        QVERIFY2(mixture.isEmpty(),
-                 qPrintable(QStringLiteral("kill %1: %2").arg(kills).arg(mixture)));
+        QString wrong;
+        if (mode == u"churn") {
+            const auto snapshots = readState(targetPath, &wrong);
+            if (snapshots)
+                wrong = describeMixture(*snapshots);
+        } else {
+            wrong = describeNote(targetPath);
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("kill %1: %2").arg(kills).arg(wrong)));
 
-        // A temporary file left behind means the kill landed inside a write.
+        // A temporary file left behind means the kill landed inside a write; one write runs at
+        // a time, so there is never more than one.
         leftovers = QDir(folder.path())
-                        .entryList({QStringLiteral(".tabs.json.*")}, QDir::Hidden | QDir::Files);
+                        .entryList({QLatin1Char('.') + target + QStringLiteral(".*")},
+                                   QDir::Hidden | QDir::Files);
+        QVERIFY2(leftovers.size() <= 1, qPrintable(leftovers.join(u' ')));
         interruptedWrites += leftovers.isEmpty() ? 0 : 1;
     }
     qInfo("%d kills, %d inside a write", kills, interruptedWrites);
