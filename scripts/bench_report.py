@@ -23,6 +23,12 @@ TARGETS = {
     "keystrokeToModel1MB": 2.0,
     "keystrokeToModel10MB": 10.0,
     "tabSwitch10MB": 5.0,
+    "editToRepaint100KB": 8.0,
+    "editToRepaint1MB": 100.0,
+}
+# Figures a benchmark reports as a counter in milliseconds: (benchmark, counter) -> name, target.
+COUNTERS = {
+    ("editToRepaint1MB", "longest_gui_ms"): ("editToRepaint1MB longest GUI-thread stretch", 8.0),
 }
 # Ratios: (name, numerator, denominator, target).
 RATIOS = [("parseAndRender1MB / cmark-gfm tool 1MB", "parseAndRender1MB", "cmarkGfmTool1MB", 1.5)]
@@ -47,10 +53,15 @@ def main() -> int:
                 continue
             name = entry["name"].split("/")[0]
             times[name] = entry["real_time"] * TO_MS[entry["time_unit"]]
+            for (benchmark, counter), (figure, _) in COUNTERS.items():
+                if benchmark == name and counter in entry:
+                    times[figure] = entry[counter]
 
     report, rows = [], []
     for name, value in times.items():
         target = TARGETS.get(name)
+        if target is None:
+            target = next((t for f, t in COUNTERS.values() if f == name), None)
         rows.append((name, value, "ms", target))
         if target is not None:
             report.append({"name": name, "value": value, "unit": "ms", "target": target})
