@@ -49,9 +49,20 @@ QFont monospacedFont(int pixels, QFont::Weight weight)
     return font;
 }
 
-QString shortcutText(int key)
+QString shortcutText(int key, bool shift)
 {
-    return QKeySequence(QKeyCombination(Qt::ControlModifier, Qt::Key(key)))
+#if defined(Q_OS_MACOS)
+    // Command first, then Shift, then the key as printed on it (Shift+[ arrives as a brace).
+    if (shift) {
+        const QString keyCap = key == Qt::Key_BraceLeft    ? QStringLiteral("[")
+                               : key == Qt::Key_BraceRight ? QStringLiteral("]")
+                                                           : QKeySequence(key).toString();
+        return QStringLiteral("⌘⇧") + keyCap;
+    }
+#endif
+    const Qt::KeyboardModifiers modifiers =
+        shift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier;
+    return QKeySequence(QKeyCombination(modifiers, Qt::Key(key)))
         .toString(QKeySequence::NativeText);
 }
 
