@@ -369,9 +369,8 @@ QWidget *SettingsView::shortcutsSettings()
         {Qt::Key_S, true, QStringLiteral("Save As…")},
         {Qt::Key_O, false, QStringLiteral("Open file")},
         {Qt::Key_P, false, QStringLiteral("Toggle preview")},
-        // Shift+[ and Shift+] reach the application as braces; the menu names them so too.
-        {Qt::Key_BraceLeft, true, QStringLiteral("Previous tab")},
-        {Qt::Key_BraceRight, true, QStringLiteral("Next tab")},
+        {Qt::Key_BracketLeft, true, QStringLiteral("Previous tab")},
+        {Qt::Key_BracketRight, true, QStringLiteral("Next tab")},
         {Qt::Key_Comma, false, QStringLiteral("Settings")},
     };
     // The key texts share one right-aligned column, widened where the platform's texts ("Ctrl+

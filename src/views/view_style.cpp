@@ -52,13 +52,9 @@ QFont monospacedFont(int pixels, QFont::Weight weight)
 QString shortcutText(int key, bool shift)
 {
 #if defined(Q_OS_MACOS)
-    // Command first, then Shift, then the key as printed on it (Shift+[ arrives as a brace).
-    if (shift) {
-        const QString keyCap = key == Qt::Key_BraceLeft    ? QStringLiteral("[")
-                               : key == Qt::Key_BraceRight ? QStringLiteral("]")
-                                                           : QKeySequence(key).toString();
-        return QStringLiteral("⌘⇧") + keyCap;
-    }
+    // Command first, then Shift, then the key.
+    if (shift)
+        return QStringLiteral("⌘⇧") + QKeySequence(key).toString(QKeySequence::NativeText);
 #endif
     const Qt::KeyboardModifiers modifiers =
         shift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier;

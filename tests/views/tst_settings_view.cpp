@@ -112,8 +112,8 @@ void SettingsViewTest::emptyStoreShowsTheDefaults()
         {"Ctrl+N", "New scratchpad"}, {"Ctrl+T", "New tab"},
         {"Ctrl+W", "Close tab"},      {"Ctrl+S", "Save"},
         {"Ctrl+Shift+S", "Save As…"}, {"Ctrl+O", "Open file"},
-        {"Ctrl+P", "Toggle preview"}, {"Ctrl+Shift+{", "Previous tab"},
-        {"Ctrl+Shift+}", "Next tab"}, {"Ctrl+,", "Settings"},
+        {"Ctrl+P", "Toggle preview"}, {"Ctrl+Shift+[", "Previous tab"},
+        {"Ctrl+Shift+]", "Next tab"}, {"Ctrl+,", "Settings"},
     };
     const auto rows = view.shortcutRows();
     QCOMPARE(rows.size(), 10);
