@@ -6,6 +6,7 @@
 
 #include "settings/preferences.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
 #include <QTabWidget>
@@ -114,6 +114,77 @@ protected:
 
 private:
     QVBoxLayout *m_rows;
+};
+
+// One choice of a segmented control: its title, on the accent colour while chosen. The control
+// behind it draws the frame.
+class Segment : public QAbstractButton {
+public:
+    Segment(const QString &title, QWidget *parent)
+        : QAbstractButton(parent)
+    {
+        setText(title);
+        setCheckable(true);
+        setFocusPolicy(Qt::TabFocus);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        // The control repaints the chosen segment's fill and the dividers beside it.
+        connect(this, &QAbstractButton::toggled, parent, qOverload<>(&QWidget::update));
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics = fontMetrics();
+        return {metrics.horizontalAdvance(text()) + 20, metrics.height() + 10};
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QPalette &colors = palette();
+        painter.setPen(isChecked()
+                           ? colors.color(QPalette::HighlightedText)
+                           : colors.color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                          QPalette::ButtonText));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+        if (hasFocus()) {
+            QPen focus(colors.color(QPalette::Highlight));
+            focus.setStyle(Qt::DotLine);
+            painter.setPen(focus);
+            painter.drawRect(rect().adjusted(3, 3, -4, -4));
+        }
+    }
+};
+
+// A row of segments in one rounded frame, the chosen one filled with the accent colour, plain
+// dividers between the others. Colours come from the palette at each paint.
+class SegmentedControl : public QWidget {
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPalette &colors = palette();
+        QPainterPath frame;
+        frame.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+        painter.fillPath(frame, colors.color(QPalette::Button));
+        const QList<Segment *> segments = findChildren<Segment *>(Qt::FindDirectChildrenOnly);
+        painter.setClipPath(frame);
+        for (const Segment *segment : segments)
+            if (segment->isChecked())
+                painter.fillRect(segment->geometry(), colors.color(QPalette::Highlight));
+        painter.setClipping(false);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        for (int i = 0; i + 1 < segments.size(); ++i) {
+            if (segments[i]->isChecked() || segments[i + 1]->isChecked())
+                continue;
+            const int x = segments[i]->geometry().right() + 1;
+            painter.fillRect(QRect(x, 5, 1, height() - 10), ViewStyle::separatorColor());
+        }
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(colors.color(QPalette::Mid));
+        painter.drawPath(frame);
+    }
 };
 
 QWidget *section(const QString &title, const QList<QWidget *> &rows, QWidget *parent)
@@ -276,7 +347,7 @@ QAbstractButton *SettingsView::themeSegment(const QString &theme) const
 
 QWidget *SettingsView::appearanceSettings()
 {
-    auto *segmented = new QWidget;
+    auto *segmented = new SegmentedControl;
     segmented->setObjectName(QStringLiteral("themePicker"));
     segmented->setAccessibleName(QStringLiteral("Appearance"));
     segmented->setFixedWidth(kSegmentedWidth);
@@ -290,10 +361,8 @@ QWidget *SettingsView::appearanceSettings()
         {QStringLiteral("Dark"), QStringLiteral("dark")},
     };
     for (const auto &[title, theme] : choices) {
-        auto *segment = new QPushButton(title, segmented);
-        segment->setCheckable(true);
+        auto *segment = new Segment(title, segmented);
         segment->setProperty("theme", theme);
-        segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         group->addButton(segment);
         segments->addWidget(segment);
         m_themeSegments.append(segment);

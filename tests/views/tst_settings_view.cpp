@@ -132,6 +132,12 @@ void SettingsViewTest::emptyStoreShowsTheDefaults()
         quillet::test::saveScreenshot(view, QStringLiteral("settings-") + titles[i].toLower());
     }
 
+    tabs->setCurrentIndex(0);
+    QApplication::setPalette(quillet::test::appearance(true));
+    QCoreApplication::processEvents();
+    quillet::test::saveScreenshot(view, QStringLiteral("settings-appearance-dark"));
+    QApplication::setPalette(quillet::test::appearance(false));
+
     // Showing the defaults wrote none of them.
     QVERIFY(QSettings(store.path, QSettings::IniFormat).allKeys().isEmpty());
 }
