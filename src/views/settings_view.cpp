@@ -55,10 +55,11 @@ double valueAt(const SliderRange &range, int position)
     return position / double(range.scale);
 }
 
-// Whole numbers by truncation, as the value texts want them; 'f' copes with any magnitude.
+// Whole numbers by truncation, as the value texts want them; 'f' copes with any magnitude, and
+// adding zero turns the -0 of a small negative value into 0.
 QString truncated(double value)
 {
-    return QString::number(std::trunc(value), 'f', 0);
+    return QString::number(std::trunc(value) + 0.0, 'f', 0);
 }
 
 QString formatFontSize(double points)

@@ -64,6 +64,7 @@ private slots:
     void emptyStoreShowsTheDefaults();
     void slidersWriteWhileDraggedAndShowTheirValue_data();
     void slidersWriteWhileDraggedAndShowTheirValue();
+    void lineHeightStepsByTenthsFromTheKeyboard();
     void valuesNoControlOffersStayStoredUntilPicked();
     void choicesReachOtherBindingsAndChangesElsewhereShow();
 };
@@ -192,6 +193,31 @@ void SettingsViewTest::slidersWriteWhileDraggedAndShowTheirValue()
     control->setSliderDown(false);
     QCOMPARE(store.raw(key).toDouble(), stored);
     QCOMPARE(control->value(), position);
+}
+
+void SettingsViewTest::lineHeightStepsByTenthsFromTheKeyboard()
+{
+    Store store;
+    auto preferences = store.open();
+    SettingsView view(*preferences);
+    view.present();
+    QSlider *slider = view.lineHeightSlider();
+    QTest::keyClick(slider, Qt::Key_Home);
+    QStringList shown{view.lineHeightText()->text()};
+    QList<double> stored{preferences->editorLineHeight()};
+    for (int i = 0; i < 16; ++i) {
+        QTest::keyClick(slider, Qt::Key_Right);
+        shown.append(view.lineHeightText()->text());
+        stored.append(store.raw("editorLineHeight").toDouble());
+    }
+    QCOMPARE(shown.join(u' '), QStringLiteral("1.0 1.1 1.2 1.3 1.4 1.5 1.6 1.7 1.8 1.9 2.0 2.1 "
+                                              "2.2 2.3 2.4 2.5 2.5"));
+    // Each a tenth as written in decimal, not a sum of tenths drifting off it.
+    // (QCOMPARE would forgive the drift, so the values are compared exactly.)
+    QVERIFY(stored.at(3) == 1.3);
+    QVERIFY(stored.at(7) == 1.7);
+    QVERIFY(stored.at(14) == 2.4);
+    QVERIFY(stored.last() == 2.5);
 }
 
 void SettingsViewTest::valuesNoControlOffersStayStoredUntilPicked()
