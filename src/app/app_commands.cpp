@@ -64,6 +64,9 @@ AppCommands::AppCommands(TabManager &tabManager, QMenuBar &menuBar, QObject *par
     connect(settings, &QAction::triggered, this, &AppCommands::settingsRequested);
     QAction *quit = add(m_file, QStringLiteral("Quit"), ctrl(Qt::Key_Q), false);
     quit->setMenuRole(QAction::QuitRole);
+    // These two are about the application, not the window: they act from the settings window too.
+    for (QAction *action : {settings, quit})
+        action->setShortcutContext(Qt::ApplicationShortcut);
     connect(quit, &QAction::triggered, this, &AppCommands::quitRequested);
 
     m_edit = menuBar.addMenu(QStringLiteral("&Edit"));

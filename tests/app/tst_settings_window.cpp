@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -94,6 +95,11 @@ void SettingsWindowTest::commandOpensOneWindowThatDoesNotBlock()
     app.openSettings();
     QCOMPARE(shownSettingsWindows(), QList<SettingsView *>{app.settings});
     QCOMPARE(app.settings->tabView()->currentIndex(), 0);
+
+    // Quitting works from the settings window as from the main one.
+    QSignalSpy quit(&app.commands, &quillet::AppCommands::quitRequested);
+    QTest::keyClick(app.settings, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(quit.count(), 1);
 
     // The main window keeps working while it is open.
     const qsizetype tabs = app.tabManager.tabs().size();
