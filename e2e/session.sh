@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end: a session as a user has it. Two tabs made and typed into with the keyboard, the
-# preview toggled, Ctrl+Q; a second start finds both tabs with their text. Screenshots of each
-# step go to SCREENSHOT_DIR. Exits 77 (skipped) when the X tools are missing.
+# preview toggled, Ctrl+Q; a second start shows both tabs with their text, read back from the
+# editor through the clipboard; Ctrl+, opens the settings, a click on "Dark" stores the choice and
+# darkens the main window, and Ctrl+Q still ends the application with the settings open.
+# Screenshots of each step go to SCREENSHOT_DIR (PNG with netpbm, the X dump without it). Exits
+# 77 (skipped) when the X tools are missing.
 #
 # usage: session.sh QUILLET_BINARY SCREENSHOT_DIR
 set -euo pipefail
@@ -10,7 +13,7 @@ quillet=$1
 shots=$2
 
 if [[ -z "${QUILLET_E2E_INNER:-}" ]]; then
-    for tool in xvfb-run xdotool xwd; do
+    for tool in xvfb-run xdotool xwd xclip; do
         if ! command -v "$tool" >/dev/null; then
             echo "SKIP: $tool is not installed"
             exit 77
@@ -34,6 +37,7 @@ export XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$shots"
 chmod 700 "$XDG_RUNTIME_DIR"
 state=$XDG_DATA_HOME/Quillet/autosave/tabs.json
+config=$XDG_CONFIG_HOME/Quillet/Quillet.conf
 
 fail() {
     echo "FAIL: $*"
@@ -56,13 +60,43 @@ start() {
     sleep 0.5
 }
 
-# The whole screen as X has it; PNG where a converter is at hand, the X dump otherwise.
+# Waits for the application to end after a quit command, then forgets it.
+await_exit() {
+    for _ in $(seq 1 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "$1"
+    wait "$pid" || true
+    pid=
+}
+
+# The whole screen as X has it, as PNG where netpbm is installed, as the X dump otherwise.
 shot() {
     local base=$shots/session-$1
-    xwd -root -silent >"$base.xwd"
-    if command -v convert >/dev/null && convert "$base.xwd" "$base.png" 2>/dev/null; then
-        rm -f "$base.xwd"
+    rm -f "$base.xwd" "$base.png"
+    if command -v xwdtopnm >/dev/null && command -v pnmtopng >/dev/null; then
+        xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$base.png" 2>/dev/null ||
+            fail "the screenshot $base.png could not be written"
+    else
+        xwd -root -silent >"$base.xwd"
     fi
+}
+
+# The text of the tab the editor shows, as the user would copy it out.
+shown_text() {
+    printf '' | xclip -selection clipboard -i
+    xdotool key --clearmodifiers ctrl+a ctrl+c
+    sleep 0.3
+    xclip -selection clipboard -o 2>/dev/null || true
+}
+
+# The mean brightness (0 to 255) of the window `$1`; empty without netpbm.
+brightness() {
+    command -v pamscale >/dev/null && command -v pamdepth >/dev/null || return 0
+    xwd -id "$1" -silent | xwdtopnm 2>/dev/null | pamdepth 255 2>/dev/null |
+        pamscale -xsize 1 -ysize 1 2>/dev/null |
+        pamtopnm -plain 2>/dev/null | tail -n +4 | awk '{ print int(($1 + $2 + $3) / 3) }'
 }
 
 start
@@ -78,22 +112,54 @@ xdotool key --clearmodifiers ctrl+p
 sleep 0.3
 shot 3-split-preview
 xdotool key --clearmodifiers ctrl+q
-for _ in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "Ctrl+Q did not end the application"
-wait "$pid" || true
-pid=
+await_exit "Ctrl+Q did not end the application"
 
 grep -qF '"content":"first tab words"' "$state" || fail "the first tab was not saved"
 grep -qF '"content":"second tab words"' "$state" || fail "the second tab was not saved"
 
 start
 shot 4-restarted
-kill "$pid"
-wait "$pid" || true
-pid=
-grep -qF '"content":"first tab words"' "$state" || fail "the first tab did not come back"
-grep -qF '"content":"second tab words"' "$state" || fail "the second tab did not come back"
-echo "PASS: both tabs and their text survived a quit and a new start"
+# Both tabs are back on screen: the editor shows one, the next-tab command the other, and once
+# more the first, so there are exactly two.
+seen=()
+for _ in 1 2 3; do
+    seen+=("$(shown_text)")
+    xdotool key --clearmodifiers ctrl+shift+bracketright
+    sleep 0.3
+done
+printf '%s\n' "${seen[@]:0:2}" | sort | paste -sd '|' | grep -qx 'first tab words|second tab words' ||
+    fail "the restarted window shows '${seen[0]}' and '${seen[1]}'"
+[[ "${seen[2]}" == "${seen[0]}" ]] || fail "a third tab '${seen[2]}' came back"
+
+before=$(brightness "$window")
+xdotool key --clearmodifiers ctrl+comma
+settings=
+for _ in $(seq 1 50); do
+    settings=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -n1 || true)
+    [[ -n "$settings" ]] && break
+    sleep 0.1
+done
+[[ -n "$settings" ]] || fail "Ctrl+, opened no settings window"
+sleep 0.5
+shot 5-settings
+# The "Dark" segment: the right end of the theme picker, in the first row of "Appearance".
+xdotool mousemove --window "$settings" 397 90 click 1
+for _ in $(seq 1 30); do
+    grep -qx 'appTheme=dark' "$config" 2>/dev/null && break
+    sleep 0.1
+done
+grep -qx 'appTheme=dark' "$config" 2>/dev/null ||
+    fail "choosing Dark stored '$(grep appTheme "$config" 2>/dev/null)'"
+sleep 0.3
+shot 6-dark
+after=$(brightness "$window")
+if [[ -n "$before" && -n "$after" ]]; then
+    ((after + 60 < before)) || fail "the main window did not turn dark ($before -> $after)"
+fi
+
+# Quitting from the main window ends the application with the settings window still open.
+xdotool windowfocus --sync "$window"
+sleep 0.2
+xdotool key --clearmodifiers ctrl+q
+await_exit "Ctrl+Q did not end the application while the settings were open"
+echo "PASS: both tabs came back on screen, and Dark chosen in the settings darkened the window"

@@ -52,10 +52,11 @@ AppCommands::AppCommands(TabManager &tabManager, QMenuBar &menuBar, QObject *par
     m_reopen = add(m_file, QStringLiteral("Reopen Closed Tab"), ctrl(Qt::Key_T, true), false);
     connect(m_reopen, &QAction::triggered, this, [this] { m_tabManager.reopenClosedTab(); });
     m_file->addSeparator();
-    // Shift+[ and Shift+] arrive as the braces they type.
-    connect(add(m_file, QStringLiteral("Previous Tab"), ctrl(Qt::Key_BraceLeft, true), false),
+    // Named by the bracket keys: X11 and Wayland match Ctrl+Shift+] against "Ctrl+Shift+]" (and
+    // "Ctrl+}"), never against "Ctrl+Shift+}", so a brace with Shift would never fire there.
+    connect(add(m_file, QStringLiteral("Previous Tab"), ctrl(Qt::Key_BracketLeft, true), false),
             &QAction::triggered, this, [this] { m_tabManager.previousTab(); });
-    connect(add(m_file, QStringLiteral("Next Tab"), ctrl(Qt::Key_BraceRight, true), false),
+    connect(add(m_file, QStringLiteral("Next Tab"), ctrl(Qt::Key_BracketRight, true), false),
             &QAction::triggered, this, [this] { m_tabManager.nextTab(); });
     m_file->addSeparator();
     QAction *settings = add(m_file, QStringLiteral("Settings…"), ctrl(Qt::Key_Comma), false);
@@ -63,6 +64,9 @@ AppCommands::AppCommands(TabManager &tabManager, QMenuBar &menuBar, QObject *par
     connect(settings, &QAction::triggered, this, &AppCommands::settingsRequested);
     QAction *quit = add(m_file, QStringLiteral("Quit"), ctrl(Qt::Key_Q), false);
     quit->setMenuRole(QAction::QuitRole);
+    // These two are about the application, not the window: they act from the settings window too.
+    for (QAction *action : {settings, quit})
+        action->setShortcutContext(Qt::ApplicationShortcut);
     connect(quit, &QAction::triggered, this, &AppCommands::quitRequested);
 
     m_edit = menuBar.addMenu(QStringLiteral("&Edit"));

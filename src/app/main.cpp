@@ -5,6 +5,7 @@
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 #include "views/content_view.h"
+#include "views/settings_view.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -68,6 +69,12 @@ int main(int argc, char *argv[])
     window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
     quillet::AppCommands commands(tabManager, *window.menuBar());
     QObject::connect(&commands, &quillet::AppCommands::quitRequested, &window, &QWidget::close);
+    // One settings window for the whole run, a window of its own above the main one; being the
+    // main window's, it neither keeps the application running once that has closed nor blocks
+    // it while open.
+    auto *settings = new quillet::SettingsView(preferences, &window);
+    QObject::connect(&commands, &quillet::AppCommands::settingsRequested, settings,
+                     &quillet::SettingsView::present);
 
     window.show();
     window.raise();

@@ -18,6 +18,7 @@ struct AutoSaver::State {
     std::atomic<std::chrono::milliseconds::rep> interval{0};
     TakeSnapshots takeSnapshots;
     Write write;
+    Wait wait;
     CancellableSleep sleep;
 
     std::mutex mutex;
@@ -59,9 +60,14 @@ private:
 };
 
 AutoSaver::AutoSaver(QObject *owner, std::chrono::milliseconds interval,
-                     TakeSnapshots takeSnapshots, Write write)
+                     TakeSnapshots takeSnapshots, Write write, Wait wait)
     : m_state(std::make_shared<State>())
 {
+    if (!wait)
+        wait = [](CancellableSleep &sleep, std::chrono::milliseconds duration) {
+            return sleep.sleepFor(duration);
+        };
+    m_state->wait = std::move(wait);
     m_relay = new AutoSaverRelay(owner, m_state);
     m_state->interval = interval.count();
     m_state->takeSnapshots = std::move(takeSnapshots);
@@ -96,7 +102,7 @@ void AutoSaver::run()
 {
     const std::shared_ptr<State> state = m_state;
     QObject *const relay = m_relay.data();
-    while (state->sleep.sleepFor(std::chrono::milliseconds(state->interval.load()))) {
+    while (state->wait(state->sleep, std::chrono::milliseconds(state->interval.load()))) {
         {
             std::lock_guard lock(state->mutex);
             if (state->stopped)

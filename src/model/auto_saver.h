@@ -13,6 +13,7 @@
 
 namespace quillet {
 
+class CancellableSleep;
 class AutoSaverRelay;
 
 // The background loop that keeps the saved-tabs file fresh. Every interval it asks the owner's
@@ -23,10 +24,14 @@ class AutoSaver {
 public:
     using TakeSnapshots = std::function<QList<Scratchpad::Snapshot>()>;
     using Write = std::function<void(const QList<Scratchpad::Snapshot> &)>;
+    // One wait between saves, on the worker: sleeps `interval` on `sleep` and returns false once
+    // the sleep is cancelled. Tests pass their own to see each wait's length without waiting.
+    using Wait = std::function<bool(CancellableSleep &sleep, std::chrono::milliseconds interval)>;
 
-    // `takeSnapshots` runs on the owner's thread, `write` on the worker.
+    // `takeSnapshots` runs on the owner's thread, `write` on the worker. Without `wait`, the loop
+    // sleeps the whole interval.
     AutoSaver(QObject *owner, std::chrono::milliseconds interval, TakeSnapshots takeSnapshots,
-              Write write);
+              Write write, Wait wait = {});
     // Stops the loop; a write in progress is finished first.
     ~AutoSaver();
     AutoSaver(const AutoSaver &) = delete;

@@ -49,9 +49,16 @@ QFont monospacedFont(int pixels, QFont::Weight weight)
     return font;
 }
 
-QString shortcutText(int key)
+QString shortcutText(int key, bool shift)
 {
-    return QKeySequence(QKeyCombination(Qt::ControlModifier, Qt::Key(key)))
+#if defined(Q_OS_MACOS)
+    // Command first, then Shift, then the key.
+    if (shift)
+        return QStringLiteral("⌘⇧") + QKeySequence(key).toString(QKeySequence::NativeText);
+#endif
+    const Qt::KeyboardModifiers modifiers =
+        shift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier;
+    return QKeySequence(QKeyCombination(modifiers, Qt::Key(key)))
         .toString(QKeySequence::NativeText);
 }
 

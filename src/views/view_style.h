@@ -21,8 +21,8 @@ QFont systemFont(int pixels, QFont::Weight weight = QFont::Normal);
 // The monospaced system font at `pixels`.
 QFont monospacedFont(int pixels, QFont::Weight weight = QFont::Normal);
 
-// The platform's text for Command (Control off macOS) with `key`: "⌘P" on macOS, "Ctrl+P"
-// elsewhere.
-QString shortcutText(int key);
+// The platform's text for Command (Control off macOS) with `key`, and Shift when asked: "⌘P" and
+// "⌘⇧S" on macOS, "Ctrl+P" and "Ctrl+Shift+S" elsewhere, as the menus show them.
+QString shortcutText(int key, bool shift = false);
 
 } // namespace quillet::ViewStyle

@@ -88,8 +88,8 @@ void AppCommandsTest::menus_data()
                            "Close Tab|Ctrl+W|" + t,
                            QStringLiteral("Reopen Closed Tab|Ctrl+Shift+T|") + (closed ? "1" : "0"),
                            "-",
-                           "Previous Tab|Ctrl+Shift+{|1",
-                           "Next Tab|Ctrl+Shift+}|1",
+                           "Previous Tab|Ctrl+Shift+[|1",
+                           "Next Tab|Ctrl+Shift+]|1",
                            "-",
                            "Settings…|Ctrl+,|1",
                            "Quit|Ctrl+Q|1"};
@@ -154,8 +154,8 @@ void AppCommandsTest::shortcuts_data()
     QTest::newRow("Ctrl+W without tab") << 0 << ctrl(Qt::Key_W) << 0 << -1 << PreviewMode::edit;
     QTest::newRow("Ctrl+P cycles") << 1 << ctrl(Qt::Key_P) << 1 << 0 << PreviewMode::split;
     QTest::newRow("Ctrl+P without tab") << 0 << ctrl(Qt::Key_P) << 0 << -1 << PreviewMode::edit;
-    QTest::newRow("previous") << 3 << ctrlShift(Qt::Key_BraceLeft) << 3 << 1 << PreviewMode::edit;
-    QTest::newRow("next wraps") << 3 << ctrlShift(Qt::Key_BraceRight) << 3 << 0
+    QTest::newRow("previous") << 3 << ctrlShift(Qt::Key_BracketLeft) << 3 << 1 << PreviewMode::edit;
+    QTest::newRow("next wraps") << 3 << ctrlShift(Qt::Key_BracketRight) << 3 << 0
                                 << PreviewMode::edit;
 }
 

@@ -1,0 +1,137 @@
+#include "app/app_commands.h"
+#include "app/appearance.h"
+#include "model/tab_manager.h"
+#include "settings/preferences.h"
+#include "views/content_view.h"
+#include "views/settings_view.h"
+
+#include <QAbstractButton>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using quillet::Appearance;
+using quillet::SettingsView;
+using quillet::TabManager;
+
+namespace {
+
+// The application as main() puts it together: the window with its menus, the appearance, and
+// the one settings window that File > Settings… opens.
+struct Application {
+    QTemporaryDir dir;
+    quillet::Preferences preferences{std::make_unique<QSettings>(
+        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat)};
+    Appearance appearance{preferences};
+    TabManager tabManager{TabManager::Persistence::disabled()};
+    QMainWindow window;
+    quillet::AppCommands commands{tabManager, *window.menuBar()};
+    quillet::ContentView *content = new quillet::ContentView(tabManager, preferences);
+    SettingsView *settings = new SettingsView(preferences, &window);
+
+    Application()
+    {
+        appearance.apply();
+        QObject::connect(&commands, &quillet::AppCommands::settingsRequested, settings,
+                         &SettingsView::present);
+        window.setCentralWidget(content);
+        tabManager.newTab(QStringLiteral("text"));
+        window.resize(900, 650);
+        window.show();
+        window.activateWindow();
+    }
+
+    // The menu's shortcuts act in the main window while it is the active one.
+    void openSettings()
+    {
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+        // It opens in front, ready for the keyboard.
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+    }
+};
+
+QList<SettingsView *> shownSettingsWindows()
+{
+    QList<SettingsView *> shown;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *settings = qobject_cast<SettingsView *>(widget);
+            settings && settings->isVisible())
+            shown.append(settings);
+    return shown;
+}
+
+} // namespace
+
+class SettingsWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandOpensOneWindowThatDoesNotBlock();
+    void themeSegmentsSwitchTheWholeApplication();
+};
+
+void SettingsWindowTest::commandOpensOneWindowThatDoesNotBlock()
+{
+    Application app;
+    QVERIFY(QTest::qWaitForWindowExposed(&app.window));
+    QVERIFY(shownSettingsWindows().isEmpty());
+    app.openSettings();
+    QCOMPARE(shownSettingsWindows(), QList<SettingsView *>{app.settings});
+    QVERIFY(app.settings->isWindow());
+    QVERIFY(!app.settings->isModal());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+
+    // Asked again while open, and again after closing: still the one window.
+    app.settings->tabView()->setCurrentIndex(2);
+    app.openSettings();
+    QCOMPARE(shownSettingsWindows(), QList<SettingsView *>{app.settings});
+    QCOMPARE(app.settings->tabView()->currentIndex(), 2);
+    app.settings->close();
+    app.openSettings();
+    QCOMPARE(shownSettingsWindows(), QList<SettingsView *>{app.settings});
+    QCOMPARE(app.settings->tabView()->currentIndex(), 0);
+
+    // Quitting works from the settings window as from the main one.
+    QSignalSpy quit(&app.commands, &quillet::AppCommands::quitRequested);
+    QTest::keyClick(app.settings, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(quit.count(), 1);
+
+    // The main window keeps working while it is open.
+    const qsizetype tabs = app.tabManager.tabs().size();
+    app.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&app.window));
+    QTest::keyClick(&app.window, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(app.tabManager.tabs().size(), tabs + 1);
+}
+
+void SettingsWindowTest::themeSegmentsSwitchTheWholeApplication()
+{
+    Application app;
+    app.openSettings();
+    QVERIFY(QTest::qWaitForWindowExposed(app.settings));
+    // No desktop answers in the test session, so following it means light.
+    const QColor light = Appearance::lightPalette().color(QPalette::Window);
+    const QColor dark = Appearance::darkPalette().color(QPalette::Window);
+    QCOMPARE(app.content->tabBar()->palette().color(QPalette::Window), light);
+
+    QTest::mouseClick(app.settings->themeSegment(QStringLiteral("dark")), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(app.preferences.appTheme(), QStringLiteral("dark"));
+    QCOMPARE(app.content->tabBar()->palette().color(QPalette::Window), dark);
+    QCOMPARE(app.content->statusBar()->palette().color(QPalette::Window), dark);
+    QCOMPARE(app.settings->tabView()->palette().color(QPalette::Window), dark);
+
+    QTest::mouseClick(app.settings->themeSegment(QStringLiteral("system")), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(app.preferences.appTheme(), QStringLiteral("system"));
+    QCOMPARE(app.content->tabBar()->palette().color(QPalette::Window), light);
+    QCOMPARE(app.settings->tabView()->palette().color(QPalette::Window), light);
+}
+
+QTEST_MAIN(SettingsWindowTest)
+#include "tst_settings_window.moc"
