@@ -50,6 +50,8 @@ private slots:
     void headingTopPadding_data();
     void headingTopPadding();
     void listMarkersAndIndent();
+    void inlineCodeIsMonospaced_data();
+    void inlineCodeIsMonospaced();
     void codeBlockLabel_data();
     void codeBlockLabel();
     void quoteBarFollowsWrappedText();
@@ -122,6 +124,58 @@ void PreviewViewTest::listMarkersAndIndent()
     }
     QCOMPARE(hugeMarkers,
              QStringList({"9223372036854775807.", "9223372036854775808.", "9223372036854775809."}));
+}
+
+void PreviewViewTest::inlineCodeIsMonospaced_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<Part>("part");
+    QTest::newRow("paragraph") << "Call `iiMM` now" << Part::paragraph;
+    QTest::newRow("heading") << "## Call `iiMM` now" << Part::heading;
+    QTest::newRow("checked task") << "- [x] Call `iiMM` now" << Part::itemText;
+    // A table cell is looked up in the grid instead.
+    QTest::newRow("table cell") << "| a |\n| - |\n| Call `iiMM` now |" << Part::rule;
+}
+
+// The letters of a code span are drawn in a face where a narrow and a wide letter take the same
+// advance, while the body text around it keeps its proportional face. The glyph runs are those
+// that painting the block draws.
+void PreviewViewTest::inlineCodeIsMonospaced()
+{
+    QFETCH(QString, source);
+    QFETCH(Part, part);
+    Preview preview(source);
+    const PreviewBlockLayout &block = preview.view.blockLayout(0);
+    const quillet::PreviewText *text = nullptr;
+    if (block.table()) {
+        for (const auto &cell : block.table()->cells()) {
+            if (cell.text->text().contains(u"iiMM"))
+                text = cell.text.get();
+        }
+    } else if (const auto *piece = block.text(part)) {
+        text = piece->text.get();
+    }
+    QVERIFY(text);
+    const int code = int(text->text().indexOf(u"iiMM"));
+    QVERIFY(code > 0);
+    // The advances from each of four letters to the next: i to i, i to M, M to M.
+    auto advances = [&](int from) {
+        QList<qreal> result;
+        for (const QGlyphRun &run : text->textLayout().glyphRuns(from, 4)) {
+            const QList<QPointF> positions = run.positions();
+            for (qsizetype i = 1; i < positions.size(); ++i)
+                result.append(positions.at(i).x() - positions.at(i - 1).x());
+        }
+        return result;
+    };
+    const QList<qreal> inCode = advances(code);
+    QCOMPARE(inCode.size(), 3);
+    QCOMPARE(inCode.at(0), inCode.at(1));
+    QCOMPARE(inCode.at(1), inCode.at(2));
+    // "Call" in the body face: "a" and "l" differ in width.
+    const QList<qreal> inBody = advances(0);
+    QCOMPARE(inBody.size(), 3);
+    QVERIFY(inBody.at(0) != inBody.at(1));
 }
 
 void PreviewViewTest::codeBlockLabel_data()
