@@ -117,7 +117,9 @@ private:
     void backgroundParseFinished();
     void showBlocks(QList<MarkdownBlock> blocks,
                     std::optional<std::pair<qsizetype, qsizetype>> match = {});
-    void updateGeometryOfContent();
+    // Recomputes the tops from block `first` on (those above it are unchanged) and the scroll
+    // range, and starts laying out blocks out of view if some wait for it.
+    void updateGeometryOfContent(qsizetype first = 0);
     void layOutVisible();
     void layOutSomeMore();
     void invalidateAll();
@@ -139,7 +141,10 @@ private:
     quint64 m_shownRevision = 0;
     // Top of each block in the content, and the end of the column as a last entry.
     QList<qreal> m_tops;
+    // The width the blocks before m_layoutFrom are laid out at; blocks from there on may still
+    // wait for their layout.
     qreal m_laidOutWidth = -1;
+    qsizetype m_layoutFrom = 0;
 
     QTimer m_refreshTimer;
     QTimer m_layoutTimer;
