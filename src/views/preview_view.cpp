@@ -180,6 +180,11 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
     const qsizetype removed = oldCount - prefix - suffix;
     const qsizetype added = newCount - prefix - suffix;
 
+    ScrollAnchor anchor = scrollAnchor();
+    if (anchor.index >= oldCount - suffix)
+        anchor.index += added - removed;
+    else if (anchor.index >= prefix)
+        anchor = {}; // the block in view itself changed: the scroll value stays
     if (m_selection) {
         for (qsizetype i = prefix; i < prefix + removed; ++i) {
             if (m_entries.at(i) == m_selection->entry) {
@@ -221,6 +226,7 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
             [list = std::make_shared<QList<MarkdownBlock>>(std::move(previous))] {});
 
     updateGeometryOfContent(prefix);
+    restoreScrollAnchor(anchor);
     viewport()->update();
     emit blocksChanged();
 }
@@ -261,11 +267,28 @@ void PreviewView::updateGeometryOfContent(qsizetype first)
         m_layoutTimer.start(0);
 }
 
+PreviewView::ScrollAnchor PreviewView::scrollAnchor() const
+{
+    const qreal scroll = verticalScrollBar()->value();
+    const qsizetype index = blockAt(scroll);
+    if (index < 0)
+        return {};
+    return {index, scroll - m_tops.at(index)};
+}
+
+void PreviewView::restoreScrollAnchor(const ScrollAnchor &anchor)
+{
+    if (anchor.index < 0 || anchor.index >= m_entries.size())
+        return;
+    verticalScrollBar()->setValue(int(std::lround(m_tops.at(anchor.index) + anchor.offset)));
+}
+
 void PreviewView::layOutSomeMore()
 {
     const qreal width = columnWidth();
     QElapsedTimer slice;
     slice.start();
+    const ScrollAnchor anchor = scrollAnchor();
     qsizetype firstChanged = -1;
     bool laidOut = false;
     qsizetype i = m_layoutFrom;
@@ -282,8 +305,11 @@ void PreviewView::layOutSomeMore()
             firstChanged = i;
     }
     m_layoutFrom = i;
-    if (firstChanged >= 0)
+    if (firstChanged >= 0) {
         updateGeometryOfContent(firstChanged);
+        // Real heights replace estimates above the view too; what is shown stays in place.
+        restoreScrollAnchor(anchor);
+    }
     if (laidOut)
         viewport()->update();
     if (m_layoutFrom < m_entries.size() && !m_layoutTimer.isActive())
@@ -295,6 +321,7 @@ void PreviewView::layOutVisible()
     const qreal width = columnWidth();
     // Laying a block out can change its height and so what is in view; a few rounds settle it.
     for (int round = 0; round < 4; ++round) {
+        const ScrollAnchor anchor = scrollAnchor();
         const qreal top = verticalScrollBar()->value();
         const qreal bottom = top + viewport()->height();
         qsizetype firstChanged = -1;
@@ -311,6 +338,7 @@ void PreviewView::layOutVisible()
         if (firstChanged < 0)
             return;
         updateGeometryOfContent(firstChanged);
+        restoreScrollAnchor(anchor);
     }
 }
 
@@ -327,8 +355,10 @@ const PreviewBlockLayout &PreviewView::blockLayout(qsizetype index)
 {
     const Entry &entry = m_entries.at(index);
     if (!entry->isLaidOutAt(columnWidth())) {
+        const ScrollAnchor anchor = scrollAnchor();
         entry->layout(columnWidth());
         updateGeometryOfContent(index);
+        restoreScrollAnchor(anchor);
     }
     return *entry;
 }

@@ -8,6 +8,7 @@
 
 #include <QClipboard>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 using quillet::MarkdownBlock;
@@ -58,6 +59,8 @@ private slots:
     void tableGrid_data();
     void tableGrid();
     void editLaysOutOnlyTheChangedBlock();
+    void scrollKeepsFirstVisibleBlock_data();
+    void scrollKeepsFirstVisibleBlock();
     void longTextParsesInTheBackground();
     void selectionOnlyInCode();
     void linkActivationByScheme_data();
@@ -311,6 +314,54 @@ void PreviewViewTest::editLaysOutOnlyTheChangedBlock()
     preview.edit(text.left(changed) + QStringLiteral("New.\n\n") + text.mid(changed));
     QCOMPARE(preview.view.blockCount(), count + 2);
     QCOMPARE(&preview.view.blockLayout(count + 1), before.at(count - 1));
+}
+
+void PreviewViewTest::scrollKeepsFirstVisibleBlock_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("insertedAbove");
+    QTest::newRow("narrower: blocks above grow") << 300 << 0;
+    QTest::newRow("wider: blocks above shrink") << 900 << 0;
+    QTest::newRow("paragraphs typed above, laid out later") << 600 << 100;
+}
+
+// Blocks above the view that get their real height (after a resize, or when new ones arrive
+// with estimated heights) do not move what is shown: the first block in view stays where it was
+// on screen, also when the view is scrolled into the middle of that block.
+void PreviewViewTest::scrollKeepsFirstVisibleBlock()
+{
+    QFETCH(int, width);
+    QFETCH(int, insertedAbove);
+    const QString words =
+        QStringLiteral("Words that wrap at the width of the column. ").repeated(6);
+    QString text;
+    for (int i = 0; i < 200; ++i)
+        text += QStringLiteral("Paragraph %1. ").arg(i) + words + QStringLiteral("\n\n");
+    Preview preview(text, QSize(600, 400));
+    QTRY_VERIFY(!preview.view.isLayoutPending());
+    // Paragraph 120 (a blank line between each two) is the first block in view, 10 points in.
+    const qsizetype shown = 240;
+    QScrollBar *bar = preview.view.verticalScrollBar();
+    bar->setValue(int(preview.view.blockRect(shown).top()) + 10);
+    const qreal onScreen = preview.view.blockRect(shown).top() - bar->value();
+    QCOMPARE(onScreen, -10.0);
+
+    qsizetype expected = shown;
+    if (insertedAbove > 0) {
+        QString typed;
+        for (int i = 0; i < insertedAbove; ++i)
+            typed += QStringLiteral("New %1. ").arg(i) + words + QStringLiteral("\n\n");
+        preview.edit(typed + text);
+        expected += 2 * insertedAbove;
+        QVERIFY(preview.view.isLayoutPending());
+    } else {
+        preview.view.resize(width, 400);
+        QVERIFY(preview.view.isLayoutPending());
+    }
+    QTRY_VERIFY(!preview.view.isLayoutPending());
+    const PreviewBlockLayout &layout = preview.view.blockLayout(expected);
+    QVERIFY(layout.text(Part::paragraph)->text->text().startsWith(u"Paragraph 120."));
+    QCOMPARE(preview.view.blockRect(expected).top() - bar->value(), onScreen);
 }
 
 void PreviewViewTest::longTextParsesInTheBackground()
