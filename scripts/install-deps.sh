@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libcmark-gfm-dev libcmark-gfm-extensions-dev cmark-gfm
     libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev fonts-dejavu-core
     xvfb xauth xclip xdotool x11-apps netpbm
 )
 

@@ -18,6 +18,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 
 namespace quillet {
@@ -86,6 +87,7 @@ void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
     m_shownBlocks.clear();
     ++m_shownRevision;
     m_tops.clear();
+    m_layoutFrom = 0;
     if (m_scratchpad) {
         m_contentConnection = connect(m_scratchpad.get(), &Scratchpad::contentChanged, this,
                                       &PreviewView::textChanged);
@@ -173,20 +175,47 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
     const qsizetype oldCount = m_entries.size();
     const qsizetype newCount = blocks.size();
     const auto [prefix, suffix] = match ? *match : matchingEnds(m_shownBlocks, blocks);
+    // Only the blocks between the equal ends are replaced, in place, so that an edit costs in
+    // proportion to what it changed and not to the length of the document.
+    const qsizetype removed = oldCount - prefix - suffix;
+    const qsizetype added = newCount - prefix - suffix;
 
-    QList<Entry> entries;
-    entries.reserve(newCount);
-    for (qsizetype i = 0; i < prefix; ++i)
-        entries.append(m_entries.at(i));
-    const qreal width = columnWidth();
-    for (qsizetype i = prefix; i < newCount - suffix; ++i) {
-        auto entry = std::make_shared<PreviewBlockLayout>(blocks.at(i));
-        entry->estimateHeight(width);
-        entries.append(std::move(entry));
+    ScrollAnchor anchor = scrollAnchor();
+    if (anchor.index >= oldCount - suffix)
+        anchor.index += added - removed;
+    else if (anchor.index >= prefix)
+        anchor = {}; // the block in view itself changed: the scroll value stays
+    if (m_selection) {
+        for (qsizetype i = prefix; i < prefix + removed; ++i) {
+            if (m_entries.at(i) == m_selection->entry) {
+                m_selection.reset();
+                break;
+            }
+        }
     }
-    for (qsizetype i = oldCount - suffix; i < oldCount; ++i)
-        entries.append(m_entries.at(i));
-    m_entries = std::move(entries);
+    if (m_layoutFrom >= oldCount - suffix)
+        m_layoutFrom += added - removed;
+    else if (m_layoutFrom > prefix)
+        m_layoutFrom = prefix;
+
+    if (added > removed)
+        m_entries.insert(prefix + removed, added - removed, Entry());
+    else if (removed > added)
+        m_entries.remove(prefix + added, removed - added);
+    const qreal width = columnWidth();
+    // The changed blocks are few after an edit: lay them out at once so nothing jumps.
+    const bool layOutNow = added <= 64;
+    for (qsizetype i = 0; i < added; ++i) {
+        auto entry = std::make_shared<PreviewBlockLayout>(blocks.at(prefix + i));
+        if (layOutNow)
+            entry->layout(width);
+        else
+            entry->estimateHeight(width);
+        m_entries[prefix + i] = std::move(entry);
+    }
+    if (!layOutNow)
+        m_layoutFrom = std::min(m_layoutFrom, prefix);
+
     // Freeing a whole document's blocks takes milliseconds; a large list goes on a worker.
     QList<MarkdownBlock> previous = std::exchange(m_shownBlocks, std::move(blocks));
     ++m_shownRevision;
@@ -196,14 +225,8 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
         QThreadPool::globalInstance()->start(
             [list = std::make_shared<QList<MarkdownBlock>>(std::move(previous))] {});
 
-    if (m_selection && indexOf(m_selection->entry) < 0)
-        m_selection.reset();
-    // The changed blocks are few after an edit: lay them out at once so nothing jumps.
-    if (newCount - suffix - prefix <= 64) {
-        for (qsizetype i = prefix; i < newCount - suffix; ++i)
-            m_entries.at(i)->layout(width);
-    }
-    updateGeometryOfContent();
+    updateGeometryOfContent(prefix);
+    restoreScrollAnchor(anchor);
     viewport()->update();
     emit blocksChanged();
 }
@@ -218,26 +241,46 @@ qreal PreviewView::contentHeight() const
     return m_tops.isEmpty() ? 2 * kMargin : m_tops.last() + kMargin;
 }
 
-void PreviewView::updateGeometryOfContent()
+void PreviewView::updateGeometryOfContent(qsizetype first)
 {
-    m_tops.resize(m_entries.size() + 1);
+    const qsizetype count = m_entries.size();
+    m_tops.resize(count + 1);
+    first = std::clamp<qsizetype>(first, 0, count);
     qreal y = kMargin;
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        if (i > 0)
-            y += kBlockSpacing;
+    if (first > 0)
+        y = m_tops.at(first - 1) + m_entries.at(first - 1)->height() + kBlockSpacing;
+    for (qsizetype i = first; i < count; ++i) {
         m_tops[i] = y;
-        y += m_entries.at(i)->height();
+        y += m_entries.at(i)->height() + kBlockSpacing;
     }
-    m_tops[m_entries.size()] = y;
+    m_tops[count] = count == 0 ? kMargin : y - kBlockSpacing;
     QScrollBar *bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());
     bar->setRange(0, std::max(0, int(std::ceil(contentHeight())) - viewport()->height()));
 
     const qreal width = columnWidth();
-    const bool anyStale = std::any_of(m_entries.begin(), m_entries.end(),
-                                      [width](const Entry &e) { return !e->isLaidOutAt(width); });
-    if (anyStale && !m_layoutTimer.isActive())
+    if (width != m_laidOutWidth) {
+        m_laidOutWidth = width;
+        m_layoutFrom = 0;
+    }
+    if (m_layoutFrom < count && !m_layoutTimer.isActive())
         m_layoutTimer.start(0);
+}
+
+PreviewView::ScrollAnchor PreviewView::scrollAnchor() const
+{
+    const qreal scroll = verticalScrollBar()->value();
+    const qsizetype index = blockAt(scroll);
+    if (index < 0)
+        return {};
+    return {index, scroll - m_tops.at(index)};
+}
+
+void PreviewView::restoreScrollAnchor(const ScrollAnchor &anchor)
+{
+    if (anchor.index < 0 || anchor.index >= m_entries.size())
+        return;
+    verticalScrollBar()->setValue(int(std::lround(m_tops.at(anchor.index) + anchor.offset)));
 }
 
 void PreviewView::layOutSomeMore()
@@ -245,23 +288,31 @@ void PreviewView::layOutSomeMore()
     const qreal width = columnWidth();
     QElapsedTimer slice;
     slice.start();
-    bool changed = false;
-    bool done = true;
-    for (const Entry &entry : std::as_const(m_entries)) {
+    const ScrollAnchor anchor = scrollAnchor();
+    qsizetype firstChanged = -1;
+    bool laidOut = false;
+    qsizetype i = m_layoutFrom;
+    for (; i < m_entries.size(); ++i) {
+        const Entry &entry = m_entries.at(i);
         if (entry->isLaidOutAt(width))
             continue;
-        if (slice.elapsed() >= kLayoutSliceMilliseconds) {
-            done = false;
+        if (slice.elapsed() >= kLayoutSliceMilliseconds)
             break;
-        }
+        const qreal before = entry->height();
         entry->layout(width);
-        changed = true;
+        laidOut = true;
+        if (firstChanged < 0 && entry->height() != before)
+            firstChanged = i;
     }
-    if (changed) {
-        updateGeometryOfContent();
+    m_layoutFrom = i;
+    if (firstChanged >= 0) {
+        updateGeometryOfContent(firstChanged);
+        // Real heights replace estimates above the view too; what is shown stays in place.
+        restoreScrollAnchor(anchor);
+    }
+    if (laidOut)
         viewport()->update();
-    }
-    if (!done)
+    if (m_layoutFrom < m_entries.size() && !m_layoutTimer.isActive())
         m_layoutTimer.start(0);
 }
 
@@ -270,21 +321,24 @@ void PreviewView::layOutVisible()
     const qreal width = columnWidth();
     // Laying a block out can change its height and so what is in view; a few rounds settle it.
     for (int round = 0; round < 4; ++round) {
+        const ScrollAnchor anchor = scrollAnchor();
         const qreal top = verticalScrollBar()->value();
         const qreal bottom = top + viewport()->height();
-        bool changed = false;
+        qsizetype firstChanged = -1;
         for (qsizetype i = std::max<qsizetype>(0, blockAt(top)); i < m_entries.size(); ++i) {
             if (m_tops.at(i) > bottom)
                 break;
             if (!m_entries.at(i)->isLaidOutAt(width)) {
                 const qreal before = m_entries.at(i)->height();
                 m_entries.at(i)->layout(width);
-                changed = changed || before != m_entries.at(i)->height();
+                if (firstChanged < 0 && before != m_entries.at(i)->height())
+                    firstChanged = i;
             }
         }
-        if (!changed)
+        if (firstChanged < 0)
             return;
-        updateGeometryOfContent();
+        updateGeometryOfContent(firstChanged);
+        restoreScrollAnchor(anchor);
     }
 }
 
@@ -301,8 +355,10 @@ const PreviewBlockLayout &PreviewView::blockLayout(qsizetype index)
 {
     const Entry &entry = m_entries.at(index);
     if (!entry->isLaidOutAt(columnWidth())) {
+        const ScrollAnchor anchor = scrollAnchor();
         entry->layout(columnWidth());
-        updateGeometryOfContent();
+        updateGeometryOfContent(index);
+        restoreScrollAnchor(anchor);
     }
     return *entry;
 }
@@ -327,6 +383,7 @@ void PreviewView::invalidateAll()
 {
     for (const Entry &entry : std::as_const(m_entries))
         entry->invalidate();
+    m_layoutFrom = 0;
     updateGeometryOfContent();
     viewport()->update();
 }

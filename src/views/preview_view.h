@@ -27,7 +27,9 @@ class Scratchpad;
 // shown ones by position, from the start and from the end, and a block equal to the one it
 // matches keeps its layout, so an edit lays out only the blocks it changed. Only the blocks in
 // view are painted, and blocks not yet laid out (after a resize, or a new document) are laid out
-// when they come into view and otherwise a few milliseconds at a time between events.
+// when they come into view and otherwise a few milliseconds at a time between events. When real
+// heights replace estimated ones above the view, or blocks are added or removed above it, the
+// scroll value moves with them, so the first block in view stays where it is on screen.
 //
 // The text is parsed again after every change, at most once per frame. Texts longer than
 // kBackgroundParseSize are parsed on a worker thread; the shown blocks change when the result
@@ -117,7 +119,18 @@ private:
     void backgroundParseFinished();
     void showBlocks(QList<MarkdownBlock> blocks,
                     std::optional<std::pair<qsizetype, qsizetype>> match = {});
-    void updateGeometryOfContent();
+    // The first block in view and how far the scroll value lies below its top.
+    struct ScrollAnchor {
+        qsizetype index = -1;
+        qreal offset = 0;
+    };
+
+    // Recomputes the tops from block `first` on (those above it are unchanged) and the scroll
+    // range, and starts laying out blocks out of view if some wait for it.
+    void updateGeometryOfContent(qsizetype first = 0);
+    ScrollAnchor scrollAnchor() const;
+    // Scrolls so that the anchor's block is where it was on screen, after heights above changed.
+    void restoreScrollAnchor(const ScrollAnchor &anchor);
     void layOutVisible();
     void layOutSomeMore();
     void invalidateAll();
@@ -139,7 +152,10 @@ private:
     quint64 m_shownRevision = 0;
     // Top of each block in the content, and the end of the column as a last entry.
     QList<qreal> m_tops;
+    // The width the blocks before m_layoutFrom are laid out at; blocks from there on may still
+    // wait for their layout.
     qreal m_laidOutWidth = -1;
+    qsizetype m_layoutFrom = 0;
 
     QTimer m_refreshTimer;
     QTimer m_layoutTimer;

@@ -3,11 +3,48 @@
 #include "editor/theme.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeySequence>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace quillet::ViewStyle {
+
+namespace {
+
+// The platform's fixed font, checked once against what the font database resolves: a platform
+// without a theme hands out its general font as the fixed one, and a machine may lack the face
+// the theme names. Then the generic monospace alias, and failing that the first family the
+// database knows as fixed pitch, take its place.
+const QFont &fixedBaseFont()
+{
+    static const QFont base = [] {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        if (QFontInfo(font).fixedPitch())
+            return font;
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+        font.setFamilies({QStringLiteral("monospace")});
+        if (QFontInfo(font).fixedPitch())
+            return font;
+        const QStringList families = QFontDatabase::families();
+        const auto fixed = std::find_if(families.begin(), families.end(), [](const QString &f) {
+            return QFontDatabase::isFixedPitch(f);
+        });
+        if (fixed != families.end())
+            font.setFamilies({*fixed});
+        else
+            qWarning() << "No fixed-pitch font is installed; code is drawn in"
+                       << QFontInfo(font).family();
+        return font;
+    }();
+    return base;
+}
+
+} // namespace
 
 QColor color(Tone tone)
 {
@@ -43,7 +80,7 @@ QFont systemFont(int pixels, QFont::Weight weight)
 
 QFont monospacedFont(int pixels, QFont::Weight weight)
 {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = fixedBaseFont();
     font.setPixelSize(pixels);
     font.setWeight(weight);
     return font;

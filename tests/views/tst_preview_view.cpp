@@ -8,6 +8,7 @@
 
 #include <QClipboard>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 using quillet::MarkdownBlock;
@@ -50,12 +51,16 @@ private slots:
     void headingTopPadding_data();
     void headingTopPadding();
     void listMarkersAndIndent();
+    void inlineCodeIsMonospaced_data();
+    void inlineCodeIsMonospaced();
     void codeBlockLabel_data();
     void codeBlockLabel();
     void quoteBarFollowsWrappedText();
     void tableGrid_data();
     void tableGrid();
     void editLaysOutOnlyTheChangedBlock();
+    void scrollKeepsFirstVisibleBlock_data();
+    void scrollKeepsFirstVisibleBlock();
     void longTextParsesInTheBackground();
     void selectionOnlyInCode();
     void linkActivationByScheme_data();
@@ -122,6 +127,58 @@ void PreviewViewTest::listMarkersAndIndent()
     }
     QCOMPARE(hugeMarkers,
              QStringList({"9223372036854775807.", "9223372036854775808.", "9223372036854775809."}));
+}
+
+void PreviewViewTest::inlineCodeIsMonospaced_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<Part>("part");
+    QTest::newRow("paragraph") << "Call `iiMM` now" << Part::paragraph;
+    QTest::newRow("heading") << "## Call `iiMM` now" << Part::heading;
+    QTest::newRow("checked task") << "- [x] Call `iiMM` now" << Part::itemText;
+    // A table cell is looked up in the grid instead.
+    QTest::newRow("table cell") << "| a |\n| - |\n| Call `iiMM` now |" << Part::rule;
+}
+
+// The letters of a code span are drawn in a face where a narrow and a wide letter take the same
+// advance, while the body text around it keeps its proportional face. The glyph runs are those
+// that painting the block draws.
+void PreviewViewTest::inlineCodeIsMonospaced()
+{
+    QFETCH(QString, source);
+    QFETCH(Part, part);
+    Preview preview(source);
+    const PreviewBlockLayout &block = preview.view.blockLayout(0);
+    const quillet::PreviewText *text = nullptr;
+    if (block.table()) {
+        for (const auto &cell : block.table()->cells()) {
+            if (cell.text->text().contains(u"iiMM"))
+                text = cell.text.get();
+        }
+    } else if (const auto *piece = block.text(part)) {
+        text = piece->text.get();
+    }
+    QVERIFY(text);
+    const int code = int(text->text().indexOf(u"iiMM"));
+    QVERIFY(code > 0);
+    // The advances from each of four letters to the next: i to i, i to M, M to M.
+    auto advances = [&](int from) {
+        QList<qreal> result;
+        for (const QGlyphRun &run : text->textLayout().glyphRuns(from, 4)) {
+            const QList<QPointF> positions = run.positions();
+            for (qsizetype i = 1; i < positions.size(); ++i)
+                result.append(positions.at(i).x() - positions.at(i - 1).x());
+        }
+        return result;
+    };
+    const QList<qreal> inCode = advances(code);
+    QCOMPARE(inCode.size(), 3);
+    QCOMPARE(inCode.at(0), inCode.at(1));
+    QCOMPARE(inCode.at(1), inCode.at(2));
+    // "Call" in the body face: "a" and "l" differ in width.
+    const QList<qreal> inBody = advances(0);
+    QCOMPARE(inBody.size(), 3);
+    QVERIFY(inBody.at(0) != inBody.at(1));
 }
 
 void PreviewViewTest::codeBlockLabel_data()
@@ -257,6 +314,54 @@ void PreviewViewTest::editLaysOutOnlyTheChangedBlock()
     preview.edit(text.left(changed) + QStringLiteral("New.\n\n") + text.mid(changed));
     QCOMPARE(preview.view.blockCount(), count + 2);
     QCOMPARE(&preview.view.blockLayout(count + 1), before.at(count - 1));
+}
+
+void PreviewViewTest::scrollKeepsFirstVisibleBlock_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("insertedAbove");
+    QTest::newRow("narrower: blocks above grow") << 300 << 0;
+    QTest::newRow("wider: blocks above shrink") << 900 << 0;
+    QTest::newRow("paragraphs typed above, laid out later") << 600 << 100;
+}
+
+// Blocks above the view that get their real height (after a resize, or when new ones arrive
+// with estimated heights) do not move what is shown: the first block in view stays where it was
+// on screen, also when the view is scrolled into the middle of that block.
+void PreviewViewTest::scrollKeepsFirstVisibleBlock()
+{
+    QFETCH(int, width);
+    QFETCH(int, insertedAbove);
+    const QString words =
+        QStringLiteral("Words that wrap at the width of the column. ").repeated(6);
+    QString text;
+    for (int i = 0; i < 200; ++i)
+        text += QStringLiteral("Paragraph %1. ").arg(i) + words + QStringLiteral("\n\n");
+    Preview preview(text, QSize(600, 400));
+    QTRY_VERIFY(!preview.view.isLayoutPending());
+    // Paragraph 120 (a blank line between each two) is the first block in view, 10 points in.
+    const qsizetype shown = 240;
+    QScrollBar *bar = preview.view.verticalScrollBar();
+    bar->setValue(int(preview.view.blockRect(shown).top()) + 10);
+    const qreal onScreen = preview.view.blockRect(shown).top() - bar->value();
+    QCOMPARE(onScreen, -10.0);
+
+    qsizetype expected = shown;
+    if (insertedAbove > 0) {
+        QString typed;
+        for (int i = 0; i < insertedAbove; ++i)
+            typed += QStringLiteral("New %1. ").arg(i) + words + QStringLiteral("\n\n");
+        preview.edit(typed + text);
+        expected += 2 * insertedAbove;
+        QVERIFY(preview.view.isLayoutPending());
+    } else {
+        preview.view.resize(width, 400);
+        QVERIFY(preview.view.isLayoutPending());
+    }
+    QTRY_VERIFY(!preview.view.isLayoutPending());
+    const PreviewBlockLayout &layout = preview.view.blockLayout(expected);
+    QVERIFY(layout.text(Part::paragraph)->text->text().startsWith(u"Paragraph 120."));
+    QCOMPARE(preview.view.blockRect(expected).top() - bar->value(), onScreen);
 }
 
 void PreviewViewTest::longTextParsesInTheBackground()
