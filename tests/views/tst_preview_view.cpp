@@ -335,6 +335,12 @@ void PreviewViewTest::hostileTextsLeaveTheEventLoopTurning()
             preview.view.blockLayout(0).text(Part::paragraph)->text.get();
         QCOMPARE(shownText->text().size(), shownLength(paragraph->text.text().size()));
     }
+    if (const auto *table = expected.first().as<MarkdownBlock::Table>()) {
+        const quillet::MarkdownTableView *shownTable = preview.view.blockLayout(0).table();
+        QCOMPARE(
+            shownTable->columnCount(),
+            std::min<int>(int(table->header.size()), quillet::MarkdownTableView::kMaximumColumns));
+    }
     // Painting what is in view is part of what the event loop has to get through.
     preview.view.viewport()->repaint();
     // For reading, never checked: the longest the event loop went without a turn.
