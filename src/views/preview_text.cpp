@@ -31,28 +31,33 @@ QString layoutText(QString text)
     return text;
 }
 
-// The first kLongestStyledText code units of `styled` and an ellipsis, or `styled` itself when
-// it is not longer. A surrogate pair at the cut goes as a whole.
+// The first kLongestStyledText code units, in at most kMostStyledRuns runs, of `styled` and an
+// ellipsis, or `styled` itself when it is within both. A surrogate pair at the cut goes as a
+// whole.
 StyledText shownPart(const StyledText &styled)
 {
-    qsizetype left = PreviewText::kLongestStyledText;
+    const QList<StyledRun> &runs = styled.runs();
     qsizetype total = 0;
-    for (const StyledRun &run : styled.runs())
+    for (const StyledRun &run : runs)
         total += run.text.size();
-    if (total <= left)
+    if (total <= PreviewText::kLongestStyledText && runs.size() <= PreviewText::kMostStyledRuns)
         return styled;
+    qsizetype left = PreviewText::kLongestStyledText;
     StyledText shown;
-    for (StyledRun run : styled.runs()) {
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        StyledRun run = runs.at(i);
+        const bool last = run.text.size() >= left || i + 1 == PreviewText::kMostStyledRuns;
         if (run.text.size() >= left) {
             if (left > 0 && run.text.at(left - 1).isHighSurrogate())
                 --left;
             run.text.truncate(left);
-            run.text += u'\u2026';
-            shown.append(run);
-            break;
         }
         left -= run.text.size();
+        if (last)
+            run.text += u'\u2026';
         shown.append(run);
+        if (last)
+            break;
     }
     return shown;
 }

@@ -41,14 +41,16 @@ QFont previewFont(const StyledFont &font, InlineIntents intents);
 // height of one line. Line feeds of plain text end lines, and a final one leaves an empty last
 // line, as a text editor shows it.
 //
-// Two limits keep the layout of hostile text short. Styled text longer than kLongestStyledText
-// is shown up to that point and then an ellipsis; the text of the block itself is untouched.
+// Two limits keep the layout of hostile text short. Styled text longer than kLongestStyledText,
+// or in more than kMostStyledRuns runs, is shown up to that point and then an ellipsis; the text
+// of the block itself is untouched.
 // And a text with a stretch of more than kLongestUnbrokenStretch characters without white space
 // wraps anywhere rather than at word boundaries first: QTextLayout looks ahead to the end of
 // such a stretch for every line it makes, which grows with the square of the stretch.
 class PreviewText {
 public:
     static constexpr qsizetype kLongestStyledText = 16 * 1024;
+    static constexpr qsizetype kMostStyledRuns = 1024;
     static constexpr qsizetype kLongestUnbrokenStretch = 1024;
 
     // `strikethrough` strikes every run; link runs are drawn in the accent colour.
