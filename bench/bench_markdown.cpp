@@ -1,5 +1,6 @@
 #include "markdown/markdown_block_parser.h"
 #include "markdown/markdown_renderer.h"
+#include "support/hostile_markdown.h"
 
 #include <benchmark/benchmark.h>
 
@@ -145,8 +146,24 @@ void cmarkGfmToolEmpty(benchmark::State &state)
     cmarkGfmTool(state, 0);
 }
 
+// Parse and render of each text that makes inline parsers work hard; one figure per text.
+void hostileParseAndRender(benchmark::State &state)
+{
+    const QList<quillet::testing::HostileMarkdown> inputs = quillet::testing::hostileMarkdown();
+    const QString &text = inputs.at(state.range(0)).text;
+    state.SetLabel(inputs.at(state.range(0)).name);
+    for (auto _ : state) {
+        const QList<quillet::MarkdownBlock> blocks = quillet::MarkdownBlockParser::parse(text);
+        benchmark::DoNotOptimize(blocks.size());
+    }
+}
+
 } // namespace
 
+BENCHMARK(hostileParseAndRender)
+    ->DenseRange(0, int(quillet::testing::hostileMarkdown().size()) - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.05);
 BENCHMARK(parseAndRender100KB)->Unit(benchmark::kMillisecond);
 BENCHMARK(parseAndRender1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(renderInlineMarkup)->Unit(benchmark::kMicrosecond);

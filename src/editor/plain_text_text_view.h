@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QPlainTextEdit>
+#include <QRectF>
 #include <QString>
 
 #include <functional>
@@ -81,6 +83,19 @@ public:
     // Tab: `tabWidth` spaces replace the selection, as one undo step.
     bool insertTab();
 
+    // The directional embedding, override and isolate controls (U+202A to U+202E, U+2066 to
+    // U+2069). They take no room and draw nothing, so text holding them can read differently
+    // from what it is; the view draws a small marker at each, over the text, while the text
+    // keeps them as they are.
+    static bool isBidiControl(QChar c);
+    struct BidiMarker {
+        QRectF rect; // in viewport coordinates
+        qint64 position = 0;
+        QChar control;
+    };
+    // The markers of the lines in view, as painted; lines out of view are never looked at.
+    QList<BidiMarker> visibleBidiMarkers() const;
+
 public slots:
     // Every paste route ends here: the shortcut, the context menu and the edit actions.
     void pasteFromClipboard();
@@ -94,6 +109,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     // Reached by the text control's own routes, such as the X11 middle-click paste.
     void insertFromMimeData(const QMimeData *source) override;
@@ -110,6 +126,8 @@ private:
     void updateGutterWidth();
     void updateGutter(const QRect &rect, int dy);
     void paintLineNumbers(QPaintEvent *event);
+    void paintBidiMarkers(QPainter &painter, const QRect &area) const;
+    QList<BidiMarker> bidiMarkersIn(const QRect &area) const;
     int gutterWidth() const;
 
     std::function<void(const QString &)> m_onTextChange;

@@ -71,6 +71,11 @@ QColor tertiaryLabel()
     return withOpacity(role(QPalette::Text), 0.3);
 }
 
+QColor bidiMarker()
+{
+    return QColor(0xE6, 0x7E, 0x22);
+}
+
 const QFont &editorFont()
 {
     static const QFont font = [] {

@@ -22,6 +22,9 @@ QColor textBackground();
 // Label tones: text at about 55 % and 30 % opacity.
 QColor secondaryLabel();
 QColor tertiaryLabel();
+// The marker drawn at an invisible directional control in the editor: a warning orange that
+// reads on both the light and the dark background.
+QColor bidiMarker();
 
 // The monospaced system font at 14 pixels, regular weight. Created once, on first use, after the
 // application object exists; every caller gets the same object.

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -14,6 +15,27 @@
 #include <unistd.h>
 
 namespace quillet {
+
+namespace {
+
+constexpr qsizetype kReadChunkSize = 1024 * 1024;
+
+// How many of the first `size` bytes end with a complete UTF-8 sequence: the bytes of a
+// sequence whose lead byte says it is longer than what is there are left out. Anything that is
+// not UTF-8 stays in, for the decoder to refuse.
+qsizetype completeUtf8Prefix(const QByteArray &bytes, qsizetype size)
+{
+    for (qsizetype back = 1; back <= 4 && back <= size; ++back) {
+        const auto byte = uchar(bytes.at(size - back));
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte: look further back for its lead
+        const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+} // namespace
 
 std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
 {
@@ -41,16 +63,45 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
         ::close(fd);
         return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
 
-    // Stateless: an incomplete sequence at the end is an error too. A leading byte-order mark
-    // is dropped.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return fail(QStringLiteral("%1: the file is not valid UTF-8 text").arg(path));
+    // Decoded a chunk at a time straight into the text, so a large file is never held twice
+    // (once as bytes, once as text). Stateless: each chunk is cut after its last complete
+    // sequence and the rest goes with the next one, so an incomplete sequence at the very end
+    // still fails. The byte-order mark is kept by the decoder and dropped below.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text;
+    // A UTF-8 file never has more UTF-16 units than bytes, and the decoder asks for one unit
+    // more than it writes; the text only grows if the file does while it is read.
+    text.resize(qsizetype(status.st_size) + 1);
+    qsizetype used = 0;
+    QByteArray chunk(kReadChunkSize, Qt::Uninitialized);
+    qsizetype carried = 0;
+    for (;;) {
+        const qint64 count = file.read(chunk.data() + carried, chunk.size() - carried);
+        if (count < 0)
+            return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        const qsizetype available = carried + qsizetype(count);
+        const qsizetype complete = count == 0 ? available : completeUtf8Prefix(chunk, available);
+        const qsizetype needed = used + decoder.requiredSpace(complete);
+        if (needed > text.size())
+            text.resize(std::max(needed, text.size() + text.size() / 2));
+        QChar *end =
+            decoder.appendToBuffer(text.data() + used, QByteArrayView(chunk.constData(), complete));
+        used = end - text.constData();
+        if (decoder.hasError())
+            return fail(QStringLiteral("%1: the file is not valid UTF-8 text").arg(path));
+        carried = available - complete;
+        if (count == 0)
+            break;
+        std::memmove(chunk.data(), chunk.constData() + complete, size_t(carried));
+    }
+    const qsizetype bom = used > 0 && text.at(0) == QChar(u'\uFEFF') ? 1 : 0;
+    text.truncate(used);
+    if (bom)
+        text.remove(0, 1);
+    if (text.capacity() - text.size() > text.size() / 4)
+        text.squeeze();
     return text;
 }
 

@@ -13,7 +13,7 @@ namespace quillet {
 MarkdownTableView::MarkdownTableView(const QList<StyledText> &header,
                                      const QList<QList<StyledText>> &rows)
 {
-    const int columns = std::max<int>(1, int(header.size()));
+    const int columns = std::clamp<int>(int(header.size()), 1, kMaximumColumns);
     m_rowCount = int(rows.size());
     const QFont headerFont = ViewStyle::systemFont(13, QFont::DemiBold);
     const QFont dataFont = ViewStyle::systemFont(13);

@@ -28,6 +28,9 @@ public:
     static constexpr qreal kHeaderRuleHeight = 1;
     static constexpr qreal kRowRuleHeight = 0.5;
     static constexpr qreal kCornerRadius = 4;
+    // Columns past this many are left out: in the width of the preview they could not be read,
+    // and laying out every cell of thousands of them would hold up the event loop.
+    static constexpr int kMaximumColumns = 64;
 
     struct Cell {
         int row; // -1 for the header

@@ -31,6 +31,48 @@ QString layoutText(QString text)
     return text;
 }
 
+// The first kLongestStyledText code units, in at most kMostStyledRuns runs, of `styled` and an
+// ellipsis, or `styled` itself when it is within both. A surrogate pair at the cut goes as a
+// whole.
+StyledText shownPart(const StyledText &styled)
+{
+    const QList<StyledRun> &runs = styled.runs();
+    qsizetype total = 0;
+    for (const StyledRun &run : runs)
+        total += run.text.size();
+    if (total <= PreviewText::kLongestStyledText && runs.size() <= PreviewText::kMostStyledRuns)
+        return styled;
+    qsizetype left = PreviewText::kLongestStyledText;
+    StyledText shown;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        StyledRun run = runs.at(i);
+        const bool last = run.text.size() >= left || i + 1 == PreviewText::kMostStyledRuns;
+        if (run.text.size() >= left) {
+            if (left > 0 && run.text.at(left - 1).isHighSurrogate())
+                --left;
+            run.text.truncate(left);
+        }
+        left -= run.text.size();
+        if (last)
+            run.text += u'\u2026';
+        shown.append(run);
+        if (last)
+            break;
+    }
+    return shown;
+}
+
+bool hasLongUnbrokenStretch(QStringView text)
+{
+    qsizetype stretch = 0;
+    for (const QChar c : text) {
+        stretch = c.isSpace() ? 0 : stretch + 1;
+        if (stretch > PreviewText::kLongestUnbrokenStretch)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QColor previewColor(PreviewTone tone)
@@ -81,13 +123,20 @@ QFont previewFont(const StyledFont &styled, InlineIntents intents)
 }
 
 PreviewText::PreviewText(const StyledText &styled, const QFont &fallback, bool strikethrough)
-    : m_text(styled.text())
+    : PreviewText(shownPart(styled), fallback, strikethrough, nullptr)
+{
+}
+
+PreviewText::PreviewText(const StyledText &shown, const QFont &fallback, bool strikethrough,
+                         std::nullptr_t)
+    : m_text(shown.text())
     , m_layout(layoutText(m_text), fallback)
+    , m_wrapsAnywhere(hasLongUnbrokenStretch(m_text))
 {
     QList<QTextLayout::FormatRange> formats;
-    formats.reserve(styled.runs().size());
+    formats.reserve(shown.runs().size());
     int start = 0;
-    for (const StyledRun &run : styled.runs()) {
+    for (const StyledRun &run : shown.runs()) {
         const int length = int(run.text.size());
         QTextCharFormat format;
         QFont font = previewFont(run.font, run.intents);
@@ -108,6 +157,7 @@ PreviewText::PreviewText(const StyledText &styled, const QFont &fallback, bool s
 PreviewText::PreviewText(const QString &plain, const QFont &font)
     : m_text(plain)
     , m_layout(layoutText(plain), font)
+    , m_wrapsAnywhere(hasLongUnbrokenStretch(plain))
 {
     m_layout.setCacheEnabled(true);
 }
@@ -115,7 +165,8 @@ PreviewText::PreviewText(const QString &plain, const QFont &font)
 qreal PreviewText::layout(qreal width)
 {
     QTextOption option(Qt::AlignLeft | Qt::AlignTop);
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setWrapMode(m_wrapsAnywhere ? QTextOption::WrapAnywhere
+                                       : QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_layout.setTextOption(option);
     m_layout.beginLayout();
     qreal y = 0;

@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QTextLayout>
 
+#include <cstddef>
 #include <optional>
 
 class QPainter;
@@ -39,8 +40,19 @@ QFont previewFont(const StyledFont &font, InlineIntents intents);
 // fonts of its runs; the fallback font applies only to an empty text, which still takes the
 // height of one line. Line feeds of plain text end lines, and a final one leaves an empty last
 // line, as a text editor shows it.
+//
+// Two limits keep the layout of hostile text short. Styled text longer than kLongestStyledText,
+// or in more than kMostStyledRuns runs, is shown up to that point and then an ellipsis; the text
+// of the block itself is untouched.
+// And a text with a stretch of more than kLongestUnbrokenStretch characters without white space
+// wraps anywhere rather than at word boundaries first: QTextLayout looks ahead to the end of
+// such a stretch for every line it makes, which grows with the square of the stretch.
 class PreviewText {
 public:
+    static constexpr qsizetype kLongestStyledText = 16 * 1024;
+    static constexpr qsizetype kMostStyledRuns = 1024;
+    static constexpr qsizetype kLongestUnbrokenStretch = 1024;
+
     // `strikethrough` strikes every run; link runs are drawn in the accent colour.
     PreviewText(const StyledText &styled, const QFont &fallback, bool strikethrough = false);
     PreviewText(const QString &plain, const QFont &font);
@@ -71,6 +83,9 @@ public:
               const QList<QTextLayout::FormatRange> &selections, const QRectF &clip) const;
 
 private:
+    // With the text already cut to what is shown.
+    PreviewText(const StyledText &shown, const QFont &fallback, bool strikethrough, std::nullptr_t);
+
     struct LinkRange {
         int start;
         int length;
@@ -81,6 +96,7 @@ private:
     QTextLayout m_layout;
     QList<LinkRange> m_links;
     qreal m_height = 0;
+    bool m_wrapsAnywhere = false;
 };
 
 } // namespace quillet

@@ -126,12 +126,33 @@ void PreviewView::refreshNow()
         showBlocks({});
         return;
     }
-    if (text.size() <= kBackgroundParseSize) {
+    if (!parsesInBackground(text)) {
         m_shownGeneration = m_generation;
         showBlocks(MarkdownBlockParser::parse(text));
         return;
     }
     startBackgroundParse();
+}
+
+bool PreviewView::parsesInBackground(QStringView text)
+{
+    if (text.size() > kBackgroundParseSize)
+        return true;
+    // The longest run of lines that are not blank, line breaks included: an upper bound on the
+    // inline text of any one block (a paragraph, a quote, a table row) made from them.
+    qsizetype run = 0;
+    qsizetype lineStart = 0;
+    while (lineStart <= text.size()) {
+        qsizetype lineEnd = text.indexOf(u'\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        const QStringView line = text.sliced(lineStart, lineEnd - lineStart);
+        run = line.trimmed().isEmpty() ? 0 : run + line.size() + 1;
+        if (run > kBackgroundBlockSize)
+            return true;
+        lineStart = lineEnd + 1;
+    }
+    return false;
 }
 
 void PreviewView::startBackgroundParse()

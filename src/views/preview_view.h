@@ -9,6 +9,7 @@
 #include <QFutureWatcher>
 #include <QList>
 #include <QPointer>
+#include <QStringView>
 #include <QTimer>
 
 #include <functional>
@@ -32,7 +33,8 @@ class Scratchpad;
 // scroll value moves with them, so the first block in view stays where it is on screen.
 //
 // The text is parsed again after every change, at most once per frame. Texts longer than
-// kBackgroundParseSize are parsed on a worker thread; the shown blocks change when the result
+// kBackgroundParseSize, or with a block longer than kBackgroundBlockSize, are parsed on a worker
+// thread; the shown blocks change when the result
 // arrives, and a result for a text that has changed since is dropped in favour of a new parse.
 //
 // The only interactions: scrolling, selecting code-block content (drag, double-click a word,
@@ -46,6 +48,12 @@ public:
     static constexpr qreal kBlockSpacing = 4;
     // UTF-16 code units above which the parse leaves the GUI thread (200 KB of ASCII text).
     static constexpr qsizetype kBackgroundParseSize = 200 * 1024;
+    // A shorter text goes to the worker too when it holds a stretch of this many UTF-16 code
+    // units without a blank line: one block's inline text that long costs the inline parser far
+    // more than ordinary prose of the same size (deep nesting, endless openers without closers).
+    static constexpr qsizetype kBackgroundBlockSize = 16 * 1024;
+    // Whether `text` is parsed on the worker rather than at once.
+    static bool parsesInBackground(QStringView text);
     static constexpr int kFrameMilliseconds = 16;
 
     using UrlOpener = std::function<void(const QUrl &)>;

@@ -124,6 +124,9 @@ private slots:
     void reportedTextFollowsEveryEdit();
     void setTextStartsAFreshHistoryAndReportsNothing();
     void copyCarriesPlainTextOnly();
+    void directionalControlsAreMarkedAndKept_data();
+    void directionalControlsAreMarkedAndKept();
+    void directionalMarkersCoverOnlyLinesInView();
 };
 
 void PlainTextTextViewTest::initTestCase()
@@ -434,6 +437,86 @@ void PlainTextTextViewTest::copyCarriesPlainTextOnly()
     const QMimeData *copied = QApplication::clipboard()->mimeData();
     QCOMPARE(copied->formats(), QStringList{QStringLiteral("text/plain")});
     QCOMPARE(copied->text(), QStringLiteral("one\ntwo"));
+}
+
+void PlainTextTextViewTest::directionalControlsAreMarkedAndKept_data()
+{
+    QTest::addColumn<QChar>("control");
+    const char16_t controls[] = {0x202A, 0x202B, 0x202C, 0x202D, 0x202E,
+                                 0x2066, 0x2067, 0x2068, 0x2069};
+    for (const char16_t control : controls)
+        QTest::addRow("U+%04X", unsigned(control)) << QChar(control);
+}
+
+// A pasted control stays in the document, in the reported text and in a copy, and a marker is
+// painted where it is.
+void PlainTextTextViewTest::directionalControlsAreMarkedAndKept()
+{
+    QFETCH(QChar, control);
+    Fixture fixture;
+    QVERIFY(QTest::qWaitForWindowExposed(&fixture.view));
+    const QString pasted = QStringLiteral("invoice") + control + QStringLiteral("fdp.exe");
+    QVERIFY(PlainTextTextView::isBidiControl(control));
+
+    QVERIFY(fixture.view.pastePlainText(pasted));
+
+    QCOMPARE(fixture.view.text(), pasted);
+    QCOMPARE(fixture.view.document()->toPlainText(), pasted);
+    QCOMPARE(fixture.reported.last(), pasted);
+    fixture.view.selectAll();
+    fixture.view.copy();
+    QCOMPARE(QApplication::clipboard()->text(), pasted);
+
+    const QList<PlainTextTextView::BidiMarker> markers = fixture.view.visibleBidiMarkers();
+    QCOMPARE(markers.size(), 1);
+    QCOMPARE(markers.first().position, 7);
+    QCOMPARE(markers.first().control, control);
+    QTextCursor at(fixture.view.document());
+    at.setPosition(7);
+    const QRect caret = fixture.view.cursorRect(at);
+    const QRectF rect = markers.first().rect;
+    QVERIFY2(rect.left() <= caret.left() + 1 && rect.right() >= caret.left() - 1,
+             qPrintable(QStringLiteral("marker %1..%2, caret at %3")
+                            .arg(rect.left())
+                            .arg(rect.right())
+                            .arg(caret.left())));
+    QVERIFY(rect.top() <= caret.center().y() && rect.bottom() >= caret.center().y());
+
+    // The marker's colour is on screen inside its rectangle (the caret is moved out of it).
+    fixture.view.setSelectedRange(0, 0);
+    const QImage image = fixture.view.viewport()->grab().toImage();
+    const QColor colour = quillet::Theme::bidiMarker();
+    bool painted = false;
+    const QRect pixels = rect.toAlignedRect().adjusted(-int(rect.width()), 0, int(rect.width()), 0);
+    for (int y = pixels.top(); y <= pixels.bottom() && !painted; ++y) {
+        for (int x = pixels.left(); x <= pixels.right() && !painted; ++x) {
+            const QColor pixel = image.pixelColor(QPoint(x, y) * image.devicePixelRatio());
+            painted = std::abs(pixel.red() - colour.red()) < 8 &&
+                      std::abs(pixel.green() - colour.green()) < 8 &&
+                      std::abs(pixel.blue() - colour.blue()) < 8;
+        }
+    }
+    QVERIFY(painted);
+}
+
+void PlainTextTextViewTest::directionalMarkersCoverOnlyLinesInView()
+{
+    Fixture fixture;
+    QVERIFY(QTest::qWaitForWindowExposed(&fixture.view));
+    QStringList lines(2000, QStringLiteral("plain line"));
+    lines.first() = QStringLiteral("first \u202E line");
+    lines.last() = QStringLiteral("last \u2066 line");
+    fixture.view.setText(lines.join(u'\n'));
+
+    QList<PlainTextTextView::BidiMarker> markers = fixture.view.visibleBidiMarkers();
+    QCOMPARE(markers.size(), 1);
+    QCOMPARE(markers.first().control, QChar(0x202E));
+
+    fixture.view.setSelectedRange(fixture.view.text().size(), 0); // scrolls to the end
+    markers = fixture.view.visibleBidiMarkers();
+    QCOMPARE(markers.size(), 1);
+    QCOMPARE(markers.first().control, QChar(0x2066));
+    QCOMPARE(markers.first().position, fixture.view.text().size() - 6);
 }
 
 QTEST_MAIN(PlainTextTextViewTest)

@@ -40,6 +40,19 @@ std::unique_ptr<TabManager> managerWithPanels(FakeFilePanels *&panels)
     return std::make_unique<TabManager>(TabManager::Persistence::disabled(), std::move(owned));
 }
 
+// Removes a file while the user is still in the open panel, after choosing it.
+class VanishingFilePanels : public FakeFilePanels {
+public:
+    QString vanishing;
+
+    std::optional<QList<QUrl>> chooseFilesToOpen() override
+    {
+        if (!vanishing.isEmpty())
+            QFile::remove(vanishing);
+        return FakeFilePanels::chooseFilesToOpen();
+    }
+};
+
 QStringList printedLines(StdoutCapture &output)
 {
     QStringList lines = QString::fromUtf8(output.text()).split(u'\n');
@@ -63,6 +76,8 @@ private slots:
     void opensChosenFilesInOrder();
     void openCancelledChangesNothing();
     void opensTheSameFileTwice();
+    void opensLargeAndHostileFiles_data();
+    void opensLargeAndHostileFiles();
     void saveAsksOnlyWithoutFile();
     void saveAsMovesTabToNewFile();
     void failedSaveChangesNothing_data();
@@ -210,6 +225,101 @@ void FileOperationsTest::opensTheSameFileTwice()
     QVERIFY(manager->tabs().at(0)->id() != manager->tabs().at(1)->id());
     manager->updateContent(*manager->tabs().at(0), QStringLiteral("changed"));
     QCOMPARE(manager->tabs().at(1)->content(), QStringLiteral("same"));
+}
+
+void FileOperationsTest::opensLargeAndHostileFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("200 MB") << QStringLiteral("large") << QString();
+    QTest::newRow("50 MB on one line") << QStringLiteral("long line") << QString();
+    QTest::newRow("NUL bytes") << QStringLiteral("nul") << QString();
+    QTest::newRow("FIFO") << QStringLiteral("fifo") << QStringLiteral("is not a regular file");
+    QTest::newRow("device") << QStringLiteral("device") << QStringLiteral("is not a regular file");
+    QTest::newRow("vanished after the panel")
+        << QStringLiteral("vanished") << QStringLiteral("No such file");
+}
+
+// Through the open panel: a readable file becomes one tab holding exactly its text; anything
+// else prints the one failure line and leaves the tabs as they were. None of them may hang.
+void FileOperationsTest::opensLargeAndHostileFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, failure);
+    constexpr qsizetype kMegabyte = 1024 * 1024;
+    QString target = path("f.txt");
+    QString expected;
+    bool large = false;
+    auto panels = std::make_unique<VanishingFilePanels>();
+    VanishingFilePanels *vanishing = panels.get();
+    if (kind == u"large") {
+        // Sparse, so it costs no disk: text at both ends and in the middle, NULs between.
+        createFile(target, "head\n");
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(200 * kMegabyte));
+        QVERIFY(file.seek(100 * kMegabyte));
+        QCOMPARE(file.write("middle \xC3\xA9\n"), 10);
+        QVERIFY(file.seek(200 * kMegabyte - 4));
+        QCOMPARE(file.write("tail"), 4);
+        file.close();
+        // Checked in pieces below rather than built: the text alone is 400 MB.
+        large = true;
+    } else if (kind == u"long line") {
+        // Multibyte characters across the points where a reader working in pieces would cut.
+        QByteArray bytes(50 * kMegabyte, 'x');
+        for (qsizetype at = kMegabyte - 1; at + 4 < bytes.size(); at += kMegabyte)
+            bytes.replace(at, 4, "\xF0\x9F\x91\x8D");
+        createFile(target, bytes);
+        expected = QString::fromUtf8(bytes);
+    } else if (kind == u"nul") {
+        createFile(target, QByteArray("a\0b\0", 4));
+        expected = QStringView(u"a\0b\0", 4).toString();
+    } else if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    } else if (kind == u"device") {
+        target = QStringLiteral("/dev/zero");
+    } else {
+        createFile(target, "soon gone");
+        vanishing->vanishing = target;
+    }
+    vanishing->filesToOpen = QList<QUrl>{QUrl::fromLocalFile(target)};
+    TabManager manager(TabManager::Persistence::disabled(), std::move(panels));
+    manager.newTab(QStringLiteral("kept"));
+
+    StdoutCapture output;
+    manager.openFile();
+    const QStringList lines = printedLines(output);
+
+    if (failure.isEmpty()) {
+        QVERIFY(lines.isEmpty());
+        QCOMPARE(manager.tabs().size(), 2);
+        QCOMPARE(manager.currentTabIndex(), 1);
+        const QString text = manager.currentTab()->content();
+        if (large) {
+            // One two-byte character, so one unit fewer than there are bytes.
+            QCOMPARE(text.size(), 200 * kMegabyte - 1);
+            QCOMPARE(text.first(5), QStringLiteral("head\n"));
+            QCOMPARE(text.sliced(100 * kMegabyte, 9), QStringLiteral("middle \u00E9\n"));
+            QCOMPARE(text.last(4), QStringLiteral("tail"));
+            QCOMPARE(text.count(QChar(u'\0')), text.size() - 18);
+        } else {
+            // QCOMPARE would print the whole text on a mismatch.
+            QCOMPARE(text.size(), expected.size());
+            QVERIFY(text == expected);
+        }
+        QVERIFY(!manager.currentTab()->isDirty());
+    } else {
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("Failed to open file: ") + target +
+                                          QStringLiteral(": ")) &&
+                     lines.first().contains(failure),
+                 qPrintable(lines.first()));
+        QCOMPARE(manager.tabs().size(), 1);
+        QCOMPARE(manager.currentTabIndex(), 0);
+        QCOMPARE(manager.currentTab()->content(), QStringLiteral("kept"));
+    }
 }
 
 void FileOperationsTest::saveAsksOnlyWithoutFile()

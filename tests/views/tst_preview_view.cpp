@@ -2,17 +2,21 @@
 #include "views/preview_block_layout.h"
 #include "views/preview_view.h"
 
+#include "markdown/markdown_block_parser.h"
 #include "model/scratchpad.h"
+#include "support/hostile_markdown.h"
 
 #include "views_test_support.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 
 using quillet::MarkdownBlock;
 using quillet::PreviewBlockLayout;
+using quillet::PreviewText;
 using quillet::PreviewTone;
 using quillet::PreviewView;
 using quillet::Scratchpad;
@@ -62,6 +66,8 @@ private slots:
     void scrollKeepsFirstVisibleBlock_data();
     void scrollKeepsFirstVisibleBlock();
     void longTextParsesInTheBackground();
+    void hostileTextsLeaveTheEventLoopTurning_data();
+    void hostileTextsLeaveTheEventLoopTurning();
     void selectionOnlyInCode();
     void linkActivationByScheme_data();
     void linkActivationByScheme();
@@ -377,6 +383,82 @@ void PreviewViewTest::longTextParsesInTheBackground()
         preview.view.block(preview.view.blockCount() - 1).as<MarkdownBlock::Heading>();
     QVERIFY(last);
     QCOMPARE(last->text.text(), QStringLiteral("End"));
+}
+
+void PreviewViewTest::hostileTextsLeaveTheEventLoopTurning_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const quillet::testing::HostileMarkdown &input : quillet::testing::hostileMarkdown())
+        QTest::newRow(input.name) << input.text;
+}
+
+// A paragraph shows all of its text, or a first part of it and an ellipsis when it is longer or
+// in more runs than the preview lays out.
+static void verifyShownPart(const QString &shown, const quillet::StyledText &full)
+{
+    if (full.text().size() <= PreviewText::kLongestStyledText &&
+        full.runs().size() <= PreviewText::kMostStyledRuns) {
+        QCOMPARE(shown.size(), full.text().size());
+        QVERIFY(shown == full.text());
+        return;
+    }
+    QVERIFY(shown.size() <= PreviewText::kLongestStyledText + 1);
+    QVERIFY(shown.endsWith(u'\u2026'));
+    QVERIFY(full.text().startsWith(QStringView(shown).chopped(1)));
+}
+
+// Texts that make the inline parser work hard are parsed off the event loop: a timer keeps
+// firing while the parse runs, and the blocks shown in the end are those of the text.
+void PreviewViewTest::hostileTextsLeaveTheEventLoopTurning()
+{
+    QFETCH(QString, text);
+    Preview preview{QStringLiteral("before")};
+    int ticks = 0;
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer timer;
+    timer.setInterval(1);
+    connect(&timer, &QTimer::timeout, &preview.view, [&] {
+        ++ticks;
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    QSignalSpy shown(&preview.view, &PreviewView::blocksChanged);
+
+    preview.scratchpad->setContent(text);
+    preview.view.refreshNow();
+    // All but the 10 KB quote line, which is cheap, go to the worker.
+    QCOMPARE(PreviewView::parsesInBackground(text), text.size() > 16 * 1024);
+    if (PreviewView::parsesInBackground(text)) {
+        QVERIFY(preview.view.isRefreshPending());
+        QVERIFY(shown.isEmpty()); // the parse did not run here, on the event loop's thread
+    }
+    sinceTick.start();
+    timer.start();
+    // Generous: only a hang detector.
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.view.isRefreshPending(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.view.isLayoutPending(), 20000);
+    timer.stop();
+    QCOMPARE(shown.size(), 1);
+
+    const QList<MarkdownBlock> expected = quillet::MarkdownBlockParser::parse(text);
+    QCOMPARE(preview.view.blockCount(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        QVERIFY(preview.view.block(i) == expected.at(i));
+    if (const auto *paragraph = expected.first().as<MarkdownBlock::Paragraph>()) {
+        const PreviewText *shownText =
+            preview.view.blockLayout(0).text(Part::paragraph)->text.get();
+        verifyShownPart(shownText->text(), paragraph->text);
+    }
+    if (const auto *table = expected.first().as<MarkdownBlock::Table>()) {
+        const quillet::MarkdownTableView *shownTable = preview.view.blockLayout(0).table();
+        QCOMPARE(
+            shownTable->columnCount(),
+            std::min<int>(int(table->header.size()), quillet::MarkdownTableView::kMaximumColumns));
+    }
+    // Painting what is in view is part of what the event loop has to get through.
+    preview.view.viewport()->repaint();
+    // For reading, never checked: the longest the event loop went without a turn.
+    qInfo("%d ticks, longest gap between two %lld ms", ticks, longestGap);
 }
 
 void PreviewViewTest::selectionOnlyInCode()
