@@ -53,10 +53,12 @@ def main() -> int:
         for entry in json.loads(result.stdout)["benchmarks"]:
             if entry.get("run_type", "iteration") != "iteration":
                 continue
-            name = entry["name"].split("/")[0]
+            benchmark_name = entry["name"].split("/")[0]
+            # One figure per input of a benchmark run over several, named by its label.
+            name = f"{benchmark_name} {entry['label']}" if entry.get("label") else benchmark_name
             times[name] = entry["real_time"] * TO_MS[entry["time_unit"]]
             for (benchmark, counter), (figure, _) in COUNTERS.items():
-                if benchmark == name and counter in entry:
+                if benchmark == benchmark_name and counter in entry:
                     times[figure] = entry[counter]
 
     report, rows = [], []
@@ -77,13 +79,13 @@ def main() -> int:
     out.mkdir(parents=True, exist_ok=True)
     (out / "report.json").write_text(json.dumps(report, indent=2) + "\n")
 
-    print(f"| {'figure':<42} | {'value':>10} | {'target':>8} | {'value/target':>12} |")
-    print(f"|{'-' * 44}|{'-' * 12}:|{'-' * 9}:|{'-' * 13}:|")
+    print(f"| {'figure':<48} | {'value':>10} | {'target':>8} | {'value/target':>12} |")
+    print(f"|{'-' * 50}|{'-' * 12}:|{'-' * 9}:|{'-' * 13}:|")
     for name, value, unit, target in rows:
         shown = f"{value:.3f} {unit}" if unit == "ms" else f"{value:.2f}"
         goal = "-" if target is None else f"{target:g}"
         ratio = "-" if target is None else f"{value / target:.2f}"
-        print(f"| {name:<42} | {shown:>10} | {goal:>8} | {ratio:>12} |")
+        print(f"| {name:<48} | {shown:>10} | {goal:>8} | {ratio:>12} |")
     print(f"written: {out / 'report.json'}")
     return 0
 
