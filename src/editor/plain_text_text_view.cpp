@@ -1,5 +1,6 @@
 #include "plain_text_text_view.h"
 
+#include "model/text_metrics.h"
 #include "spaced_line_layout.h"
 #include "theme.h"
 
@@ -148,8 +149,18 @@ void PlainTextTextView::applyTabStops()
     setTabStopDistance(metrics.horizontalAdvance(u' ') * qreal(m_tabWidth));
 }
 
+void PlainTextTextView::wrapAnywhereIfUnbroken(QStringView text)
+{
+    if (!wrapsAnywhere() && text::hasStretchWithoutSpaceLongerThan(text, kLongestUnbrokenStretch))
+        setWordWrapMode(QTextOption::WrapAnywhere);
+}
+
 void PlainTextTextView::setText(const QString &text)
 {
+    // Chosen before the text arrives, so it is laid out once and in the cheap mode if need be.
+    if (wrapsAnywhere())
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    wrapAnywhereIfUnbroken(text);
     m_replacingAll = true;
     document()->setPlainText(text);
     m_replacingAll = false;
@@ -201,6 +212,18 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
     m_spare.append(before.sliced(start + removed));
     std::swap(m_text, m_spare);
 
+    // Typing can grow a stretch past the limit one character at a time, and undo can bring one
+    // back; switching from the event loop keeps the document's layout out of its change signal.
+    if (!wrapsAnywhere()) {
+        const qsizetype from = std::max<qsizetype>(0, start - kLongestUnbrokenStretch);
+        const qsizetype to =
+            std::min<qsizetype>(m_text.size(), start + added + kLongestUnbrokenStretch);
+        if (text::hasStretchWithoutSpaceLongerThan(QStringView(m_text).sliced(from, to - from),
+                                                   kLongestUnbrokenStretch))
+            QMetaObject::invokeMethod(
+                this, [this] { setWordWrapMode(QTextOption::WrapAnywhere); }, Qt::QueuedConnection);
+    }
+
     if (!m_suppressCallbacks && m_onTextChange)
         m_onTextChange(m_text);
 }
@@ -246,6 +269,20 @@ bool PlainTextTextView::replaceRange(QTextCursor &cursor, const QString &text)
 {
     if (isReadOnly())
         return false;
+    // Before the insertion is laid out; a pasted stretch may join the ones on either side.
+    if (!wrapsAnywhere()) {
+        const qsizetype from =
+            std::max<qsizetype>(0, cursor.selectionStart() - kLongestUnbrokenStretch);
+        const qsizetype to =
+            std::min<qsizetype>(m_text.size(), cursor.selectionEnd() + kLongestUnbrokenStretch);
+        const QStringView before(m_text);
+        QString joined;
+        joined.reserve(to - from + text.size());
+        joined.append(before.sliced(from, cursor.selectionStart() - from));
+        joined.append(text);
+        joined.append(before.sliced(cursor.selectionEnd(), to - cursor.selectionEnd()));
+        wrapAnywhereIfUnbroken(joined);
+    }
     // The edit block makes the replacement one undo step that never merges with typing.
     cursor.beginEditBlock();
     cursor.insertText(text, QTextCharFormat());

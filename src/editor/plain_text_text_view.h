@@ -49,6 +49,12 @@ public:
     void setSuppressCallbacks(bool suppress) { m_suppressCallbacks = suppress; }
     // Spaces the Tab key inserts, kept within 1 to 16.
     qint64 tabWidth() const { return m_tabWidth; }
+
+    // Text holding a stretch longer than this without white space makes the view wrap anywhere
+    // rather than at word boundaries, whose layout cost grows with the square of the stretch.
+    // It stays so until the next setText.
+    static constexpr qsizetype kLongestUnbrokenStretch = 1024;
+    bool wrapsAnywhere() const { return wordWrapMode() == QTextOption::WrapAnywhere; }
     void setTabWidth(qint64 spaces);
     // The one font of the whole text.
     QFont plainFont() const { return m_plainFont; }
@@ -123,6 +129,7 @@ private:
     void followDocumentChange(int from, int charsRemoved, int charsAdded);
     void reportCursor(qint64 location);
     void applyTabStops();
+    void wrapAnywhereIfUnbroken(QStringView text);
     void updateGutterWidth();
     void updateGutter(const QRect &rect, int dy);
     void paintLineNumbers(QPaintEvent *event);

@@ -43,10 +43,18 @@ bool computeIsSimple(char32_t cp)
     if ((cp >= 0x1F1E6 && cp <= 0x1F1FF) || (cp >= 0x1F3FB && cp <= 0x1F3FF))
         return false;
     switch (cp) {
-    case 0x0E33: case 0x0EB3:           // spacing marks that are letters
-    case 0xFF9E: case 0xFF9F:           // halfwidth sound marks, which extend
-    case 0x0D4E: case 0x111C2: case 0x111C3: case 0x1193F: case 0x11941:
-    case 0x11A3A: case 0x11D46: case 0x11F02: // prepended letters
+    case 0x0E33:
+    case 0x0EB3: // spacing marks that are letters
+    case 0xFF9E:
+    case 0xFF9F: // halfwidth sound marks, which extend
+    case 0x0D4E:
+    case 0x111C2:
+    case 0x111C3:
+    case 0x1193F:
+    case 0x11941:
+    case 0x11A3A:
+    case 0x11D46:
+    case 0x11F02: // prepended letters
         return false;
     default:
         break;
@@ -145,8 +153,7 @@ struct Tally {
 // Visits the characters of a span that begins and ends on certain boundaries. `visit` receives
 // each character's end offset (relative to the span) and whether it is a separator, and returns
 // false to stop.
-template <typename Visit>
-bool visitSpan(const char16_t *s, qsizetype size, Visit &&visit)
+template <typename Visit> bool visitSpan(const char16_t *s, qsizetype size, Visit &&visit)
 {
     int length = 0;
     if (size == 1 || (size == 2 && QChar::isHighSurrogate(s[0]) && QChar::isLowSurrogate(s[1])))
@@ -199,10 +206,9 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
     int previousLength = 0;
     auto flush = [&](qsizetype end) {
         const qsizetype base = spanStart;
-        return visitSpan(s + base, end - base,
-                         [&](qsizetype relativeEnd, bool separator) {
-                             return visit(base + relativeEnd, separator);
-                         });
+        return visitSpan(s + base, end - base, [&](qsizetype relativeEnd, bool separator) {
+            return visit(base + relativeEnd, separator);
+        });
     };
     while (pos < size) {
         if (spanStart == pos - 1 && previous < 0x80) {
@@ -303,8 +309,8 @@ bool asciiMasks(const char16_t *s, AsciiMasks &masks)
         const __m128i separator = _mm_or_si128(_mm_cmpeq_epi8(bytes, space), controlRange);
         const int shift = 16 * i;
         masks.separator |= std::uint64_t(std::uint16_t(_mm_movemask_epi8(separator))) << shift;
-        masks.lineFeed |=
-            std::uint64_t(std::uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << shift;
+        masks.lineFeed |= std::uint64_t(std::uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf))))
+                          << shift;
         masks.carriageReturn |=
             std::uint64_t(std::uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))) << shift;
     }
@@ -440,6 +446,26 @@ LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset)
     const LineFeedScan lineFeeds = scanLineFeeds(prefix);
     const QStringView lastLine = prefix.sliced(lineFeeds.lastPosition + 1);
     return {qint64(lineFeeds.count) + 1, countCharacters(lastLine) + 1};
+}
+
+bool hasStretchWithoutSpaceLongerThan(QStringView text, qsizetype limit)
+{
+    qsizetype lineStart = 0;
+    while (lineStart < text.size()) {
+        qsizetype lineEnd = text.indexOf(u'\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        if (lineEnd - lineStart > limit) {
+            qsizetype stretch = 0;
+            for (const QChar c : text.sliced(lineStart, lineEnd - lineStart)) {
+                stretch = c.isSpace() ? 0 : stretch + 1;
+                if (stretch > limit)
+                    return true;
+            }
+        }
+        lineStart = lineEnd + 1;
+    }
+    return false;
 }
 
 } // namespace quillet::text

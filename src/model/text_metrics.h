@@ -37,6 +37,12 @@ struct LineAndColumn {
 // text; negative offsets count as 0.
 LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset);
 
+// Whether some stretch of more than `limit` UTF-16 units holds no white space. Text layout looks
+// ahead to the end of such a stretch for every line it wraps at word boundaries, which grows with
+// the square of the stretch; a view showing one wraps anywhere instead. Lines no longer than
+// `limit` are skipped with a vectorised search for line feeds.
+bool hasStretchWithoutSpaceLongerThan(QStringView text, qsizetype limit);
+
 // White_Space or a line-break character.
 bool isSeparator(char32_t codePoint);
 

@@ -1,5 +1,7 @@
 #include "preview_text.h"
 
+#include "model/text_metrics.h"
+
 #include "view_style.h"
 
 #include "editor/theme.h"
@@ -64,13 +66,7 @@ StyledText shownPart(const StyledText &styled)
 
 bool hasLongUnbrokenStretch(QStringView text)
 {
-    qsizetype stretch = 0;
-    for (const QChar c : text) {
-        stretch = c.isSpace() ? 0 : stretch + 1;
-        if (stretch > PreviewText::kLongestUnbrokenStretch)
-            return true;
-    }
-    return false;
+    return text::hasStretchWithoutSpaceLongerThan(text, PreviewText::kLongestUnbrokenStretch);
 }
 
 } // namespace

@@ -127,6 +127,8 @@ private slots:
     void directionalControlsAreMarkedAndKept_data();
     void directionalControlsAreMarkedAndKept();
     void directionalMarkersCoverOnlyLinesInView();
+    void longUnbrokenStretchesWrapAnywhere_data();
+    void longUnbrokenStretchesWrapAnywhere();
 };
 
 void PlainTextTextViewTest::initTestCase()
@@ -517,6 +519,62 @@ void PlainTextTextViewTest::directionalMarkersCoverOnlyLinesInView()
     QCOMPARE(markers.size(), 1);
     QCOMPARE(markers.first().control, QChar(0x2066));
     QCOMPARE(markers.first().position, fixture.view.text().size() - 6);
+}
+
+void PlainTextTextViewTest::longUnbrokenStretchesWrapAnywhere_data()
+{
+    // How the text arrives, what it is, and whether the view then wraps anywhere.
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("anywhere");
+
+    constexpr qsizetype limit = PlainTextTextView::kLongestUnbrokenStretch;
+    const QString longStretch(limit + 1, u'x');
+    const QString halfStretch(limit / 2 + 1, u'x');
+    const QString words = QStringLiteral("plain words ").repeated(1000);
+    QTest::newRow("opened, one long stretch") << "open" << words + longStretch << true;
+    QTest::newRow("opened, a stretch at the limit") << "open" << QString(limit, u'x') << false;
+    QTest::newRow("opened, long lines of words") << "open" << words + u'\n' + words << false;
+    QTest::newRow("opened, long stretch split by a line feed")
+        << "open" << halfStretch + u'\n' + halfStretch << false;
+    QTest::newRow("pasted, long stretch") << "paste" << longStretch << true;
+    // The view holds halfStretch + " " + halfStretch, and the paste replaces the space.
+    QTest::newRow("pasted, joins two stretches") << "join" << QStringLiteral("x") << true;
+    QTest::newRow("pasted, keeps them apart") << "join" << QStringLiteral("-\t-") << false;
+    QTest::newRow("typed, joins two stretches") << "type" << QStringLiteral("x") << true;
+}
+
+void PlainTextTextViewTest::longUnbrokenStretchesWrapAnywhere()
+{
+    QFETCH(QString, route);
+    QFETCH(QString, text);
+    QFETCH(bool, anywhere);
+
+    Fixture fixture;
+    const QString halfStretch(PlainTextTextView::kLongestUnbrokenStretch / 2 + 1, u'x');
+    QString expected = text;
+    if (route == u"open") {
+        fixture.view.setText(text);
+    } else if (route == u"paste") {
+        QVERIFY(fixture.view.pastePlainText(text));
+    } else {
+        fixture.view.setText(halfStretch + u' ' + halfStretch);
+        fixture.view.setSelectedRange(halfStretch.size(), 1);
+        if (route == u"join")
+            QVERIFY(fixture.view.pastePlainText(text));
+        else
+            QTest::keyClicks(&fixture.view, text);
+        expected = halfStretch + text + halfStretch;
+    }
+    QCoreApplication::processEvents();
+
+    QCOMPARE(fixture.view.wrapsAnywhere(), anywhere);
+    QCOMPARE(fixture.view.text(), expected);
+    QCOMPARE(documentText(fixture.view), expected);
+
+    // Opening another text chooses afresh.
+    fixture.view.setText(QStringLiteral("short text"));
+    QVERIFY(!fixture.view.wrapsAnywhere());
 }
 
 QTEST_MAIN(PlainTextTextViewTest)
