@@ -10,33 +10,9 @@ set -euo pipefail
 quillet=$1
 owner=$2
 
-if [[ -z "${QUILLET_E2E_INNER:-}" ]]; then
-    for tool in xvfb-run xclip xdotool; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "SKIP: $tool is not installed"
-            exit 77
-        fi
-    done
-    QUILLET_E2E_INNER=1 exec timeout 50 xvfb-run -a -s "-screen 0 1280x800x24" \
-        bash "$0" "$@"
-fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
-export XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/Quillet/autosave"
-chmod 700 "$XDG_RUNTIME_DIR"
-state=$XDG_DATA_HOME/Quillet/autosave/tabs.json
+source "$(dirname "$0")/lib.sh"
+run_under_xvfb "xvfb-run xclip xdotool" "$0" "$@"
+use_temporary_home
 # One empty restored tab, which the editor shows and focuses at start.
 printf '[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","title":"Untitled","content":"",' \
     >"$state"
@@ -51,15 +27,7 @@ fail() {
 "$quillet" >"$work/quillet.log" 2>&1 &
 pids+=($!)
 
-window=
-for _ in $(seq 1 100); do
-    window=$(xdotool search --onlyvisible --name '^Quillet$' 2>/dev/null | head -n1 || true)
-    [[ -n "$window" ]] && break
-    sleep 0.1
-done
-[[ -n "$window" ]] || fail "no Quillet window appeared"
-xdotool windowfocus --sync "$window"
-sleep 0.5
+wait_for_window
 
 # An HTML-only clipboard carries no plain text: the paste must add nothing.
 printf '<b>html only</b>' | xclip -selection clipboard -t text/html -i

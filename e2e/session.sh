@@ -12,31 +12,11 @@ set -euo pipefail
 quillet=$1
 shots=$2
 
-if [[ -z "${QUILLET_E2E_INNER:-}" ]]; then
-    for tool in xvfb-run xdotool xwd xclip; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "SKIP: $tool is not installed"
-            exit 77
-        fi
-    done
-    QUILLET_E2E_INNER=1 exec timeout 50 xvfb-run -a -s "-screen 0 1280x800x24" \
-        bash "$0" "$@"
-fi
-
-work=$(mktemp -d)
+source "$(dirname "$0")/lib.sh"
+run_under_xvfb "xvfb-run xdotool xwd xclip" "$0" "$@"
+use_temporary_home
+mkdir -p "$shots"
 pid=
-cleanup() {
-    [[ -n "$pid" ]] && kill "$pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
-export XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$shots"
-chmod 700 "$XDG_RUNTIME_DIR"
-state=$XDG_DATA_HOME/Quillet/autosave/tabs.json
 config=$XDG_CONFIG_HOME/Quillet/Quillet.conf
 
 fail() {
@@ -49,15 +29,8 @@ fail() {
 start() {
     "$quillet" >>"$work/quillet.log" 2>&1 &
     pid=$!
-    window=
-    for _ in $(seq 1 100); do
-        window=$(xdotool search --onlyvisible --name '^Quillet$' 2>/dev/null | head -n1 || true)
-        [[ -n "$window" ]] && break
-        sleep 0.1
-    done
-    [[ -n "$window" ]] || fail "no Quillet window appeared"
-    xdotool windowfocus --sync "$window"
-    sleep 0.5
+    pids+=("$pid")
+    wait_for_window
 }
 
 # Waits for the application to end after a quit command, then forgets it.
