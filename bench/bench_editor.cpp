@@ -5,6 +5,7 @@
 #include "settings/preferences.h"
 
 #include "bench_documents.h"
+#include "widget_benchmarks.h"
 
 #include <benchmark/benchmark.h>
 
@@ -133,14 +134,5 @@ BENCHMARK(documentSwapOnOneView10MB)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    // Widgets need a platform; no display is needed to measure them.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::bench::runWidgetBenchmarks(argc, argv);
 }

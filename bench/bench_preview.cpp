@@ -2,6 +2,7 @@
 #include "views/preview_view.h"
 
 #include "bench_documents.h"
+#include "widget_benchmarks.h"
 
 #include <benchmark/benchmark.h>
 
@@ -137,13 +138,5 @@ BENCHMARK(editToRepaint1MB)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::bench::runWidgetBenchmarks(argc, argv);
 }
