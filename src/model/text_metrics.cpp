@@ -4,6 +4,7 @@
 #include <QTextBoundaryFinder>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -413,6 +414,103 @@ qsizetype offsetAfterCharacters(QStringView text, qint64 count)
     return offset;
 }
 
+namespace {
+
+// How far from an offset a certain boundary is looked for before falling back to code points.
+constexpr qsizetype kBoundarySearchReach = 256;
+
+// Whether a character boundary lies before `pos` whatever surrounds the two units around it.
+bool certainBoundaryAt(const char16_t *s, qsizetype size, qsizetype pos)
+{
+    if (pos <= 0 || pos >= size)
+        return true;
+    const char16_t before = s[pos - 1];
+    const char16_t after = s[pos];
+    if (before == kCarriageReturn)
+        return after != kLineFeed;
+    if (before == kLineFeed || after == kCarriageReturn || after == kLineFeed)
+        return true;
+    if (QChar::isSurrogate(before) || QChar::isSurrogate(after))
+        return false;
+    return isSimple(before) && isSimple(after);
+}
+
+// Without a certain boundary nearby: never between the halves of a surrogate pair or of CR LF.
+bool codePointBoundaryAt(const char16_t *s, qsizetype size, qsizetype pos)
+{
+    if (pos <= 0 || pos >= size)
+        return true;
+    return !(QChar::isHighSurrogate(s[pos - 1]) && QChar::isLowSurrogate(s[pos])) &&
+           !(s[pos - 1] == kCarriageReturn && s[pos] == kLineFeed);
+}
+
+qsizetype characterBoundaryNear(QStringView text, qsizetype offset, bool forward)
+{
+    const char16_t *s = text.utf16();
+    const qsizetype size = text.size();
+    offset = std::clamp<qsizetype>(offset, 0, size);
+    if (certainBoundaryAt(s, size, offset))
+        return offset;
+    qsizetype from = offset - 1;
+    while (from > offset - kBoundarySearchReach && !certainBoundaryAt(s, size, from))
+        --from;
+    qsizetype to = offset + 1;
+    while (to < offset + kBoundarySearchReach && !certainBoundaryAt(s, size, to))
+        ++to;
+    if (!certainBoundaryAt(s, size, from) || !certainBoundaryAt(s, size, to)) {
+        while (!codePointBoundaryAt(s, size, offset))
+            offset += forward ? 1 : -1;
+        return offset;
+    }
+    // Between two certain boundaries the characters can be told apart on their own.
+    qsizetype before = from;
+    qsizetype after = to;
+    visitCharacters(
+        text.sliced(from, to - from),
+        [&](qsizetype end, bool) {
+            if (from + end <= offset)
+                before = from + end;
+            if (from + end >= offset) {
+                after = from + end;
+                return false;
+            }
+            return true;
+        },
+        [](qsizetype, qsizetype) -> qsizetype { return 0; });
+    return forward ? after : before;
+}
+
+} // namespace
+
+qsizetype characterBoundaryAtOrBefore(QStringView text, qsizetype offset)
+{
+    return characterBoundaryNear(text, offset, false);
+}
+
+qsizetype characterBoundaryAtOrAfter(QStringView text, qsizetype offset)
+{
+    return characterBoundaryNear(text, offset, true);
+}
+
+QString dominantLineEnding(QStringView text)
+{
+    qsizetype pairs = 0;
+    qsizetype returns = 0;
+    for (qsizetype at = text.indexOf(kCarriageReturn); at >= 0;
+         at = text.indexOf(kCarriageReturn, at + 1)) {
+        ++returns;
+        if (at + 1 < text.size() && text[at + 1] == kLineFeed)
+            ++pairs;
+    }
+    if (returns == 0)
+        return QStringLiteral("\n");
+    const qsizetype lineFeeds = scanLineFeeds(text).count - pairs;
+    const qsizetype loneReturns = returns - pairs;
+    if (lineFeeds >= pairs && lineFeeds >= loneReturns)
+        return QStringLiteral("\n");
+    return pairs >= loneReturns ? QStringLiteral("\r\n") : QStringLiteral("\r");
+}
+
 LineFeedScan scanLineFeeds(QStringView text)
 {
     LineFeedScan scan;
@@ -444,8 +542,18 @@ LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset)
     const qsizetype end = qsizetype(qBound<qint64>(0, utf16Offset, text.size()));
     const QStringView prefix = text.first(end);
     const LineFeedScan lineFeeds = scanLineFeeds(prefix);
-    const QStringView lastLine = prefix.sliced(lineFeeds.lastPosition + 1);
-    return {qint64(lineFeeds.count) + 1, countCharacters(lastLine) + 1};
+    qsizetype breaks = lineFeeds.count;
+    qsizetype lastBreak = lineFeeds.lastPosition;
+    // A carriage return without a line feed after it ends a line too, as the editor shows it.
+    for (qsizetype at = prefix.indexOf(kCarriageReturn); at >= 0;
+         at = prefix.indexOf(kCarriageReturn, at + 1)) {
+        if (at + 1 < text.size() && text[at + 1] == kLineFeed)
+            continue;
+        ++breaks;
+        lastBreak = std::max(lastBreak, at);
+    }
+    const QStringView lastLine = prefix.sliced(lastBreak + 1);
+    return {qint64(breaks) + 1, countCharacters(lastLine) + 1};
 }
 
 bool hasStretchWithoutSpaceLongerThan(QStringView text, qsizetype limit)

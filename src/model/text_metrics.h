@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 // Counting over user-perceived characters (extended grapheme clusters), the unit of every figure
@@ -20,6 +21,18 @@ qint64 countCharacters(QStringView text);
 // UTF-16 offset just past the first `count` characters (the whole text when it has fewer).
 qsizetype offsetAfterCharacters(QStringView text, qint64 count);
 
+// The character boundary nearest to a UTF-16 offset at or before it, and at or after it, for
+// placing a caret or a selection's ends. Offsets outside the text are clamped to it. Only the
+// neighbourhood of the offset is read; where that holds no certain boundary within a few hundred
+// units (a long run of joined emoji, say), the offset is only kept off the middle of a surrogate
+// pair and of a CR LF pair.
+qsizetype characterBoundaryAtOrBefore(QStringView text, qsizetype offset);
+qsizetype characterBoundaryAtOrAfter(QStringView text, qsizetype offset);
+
+// The line end that ends most lines of text: "\r\n", "\r" or "\n". Text without line ends, and
+// a tie with line feeds, gives "\n".
+QString dominantLineEnding(QStringView text);
+
 struct LineFeedScan {
     qsizetype count = 0;
     qsizetype lastPosition = -1; // -1 when there is none
@@ -33,7 +46,8 @@ struct LineAndColumn {
 };
 
 // Line and column, from 1, of a cursor given as a UTF-16 offset into text. Lines end at line
-// feeds; the column counts characters since the last one. Offsets past the end count the whole
+// feeds and at carriage returns not followed by one; the column counts characters since the
+// last line end. Offsets past the end count the whole
 // text; negative offsets count as 0.
 LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset);
 

@@ -4,6 +4,8 @@
 #include <QTextBoundaryFinder>
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace quillet::text;
 
 namespace {
@@ -100,6 +102,9 @@ private slots:
     void lineAndColumn_data();
     void lineAndColumn();
     void lineFeedScanMatchesSimpleScan();
+    void boundariesNearAnOffsetAgreeWithTheCharacters();
+    void dominantLineEnding_data();
+    void dominantLineEnding();
 };
 
 void TextMetricsTest::countsCharactersAndWords_data()
@@ -200,6 +205,8 @@ void TextMetricsTest::lineAndColumn_data()
     QTest::newRow("after combining accents")
         << QString::fromUtf8("e\xCC\x81\x65\xCC\x81|") << 5LL << 1LL << 4LL;
     QTest::newRow("after CR LF") << QStringLiteral("ab\r\ncd") << 5LL << 2LL << 2LL;
+    QTest::newRow("after carriage returns alone")
+        << QStringLiteral("ab\rc\r\nd\re") << 9LL << 4LL << 2LL;
     QTest::newRow("emoji on line 1 does not shift line 2")
         << QString::fromUtf8("🇩🇪🇩🇪\nxy") << 11LL << 2LL << 3LL;
 }
@@ -224,6 +231,48 @@ void TextMetricsTest::lineFeedScanMatchesSimpleScan()
         QCOMPARE(scan.count, text.count(u'\n'));
         QCOMPARE(scan.lastPosition, text.lastIndexOf(u'\n'));
     }
+}
+
+void TextMetricsTest::boundariesNearAnOffsetAgreeWithTheCharacters()
+{
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 200; ++round) {
+        const RandomText text = randomText(random, random.bounded(1, 30));
+        QList<qsizetype> boundaries = text.ends;
+        boundaries.prepend(0);
+        for (qsizetype offset = 0; offset <= text.text.size(); ++offset) {
+            const auto after = std::lower_bound(boundaries.cbegin(), boundaries.cend(), offset);
+            const qsizetype before = *after == offset ? offset : *(after - 1);
+            QCOMPARE(characterBoundaryAtOrBefore(text.text, offset), before);
+            QCOMPARE(characterBoundaryAtOrAfter(text.text, offset), *after);
+        }
+    }
+    // A run of joined emoji longer than the search reach: at least no surrogate pair is split.
+    QString joined = QString::fromUtf8("👩");
+    for (int i = 0; i < 200; ++i)
+        joined += QString::fromUtf8("\u200D👩");
+    QCOMPARE(characterBoundaryAtOrBefore(joined, 301), 300);
+    QCOMPARE(characterBoundaryAtOrAfter(joined, 301), 302);
+    QCOMPARE(characterBoundaryAtOrBefore(QStringLiteral("ab"), 9), 2);
+}
+
+void TextMetricsTest::dominantLineEnding_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("none") << QStringLiteral("abc") << "\n";
+    QTest::newRow("line feeds") << QStringLiteral("a\nb\n") << "\n";
+    QTest::newRow("CR LF") << QStringLiteral("a\r\nb\r\n") << "\r\n";
+    QTest::newRow("carriage returns") << QStringLiteral("a\rb\rc") << "\r";
+    QTest::newRow("mostly CR LF") << QStringLiteral("a\r\nb\r\nc\nd\re") << "\r\n";
+    QTest::newRow("a tie goes to line feeds") << QStringLiteral("a\r\nb\nc") << "\n";
+}
+
+void TextMetricsTest::dominantLineEnding()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, ending);
+    QCOMPARE(quillet::text::dominantLineEnding(text), ending);
 }
 
 QTEST_GUILESS_MAIN(TextMetricsTest)
