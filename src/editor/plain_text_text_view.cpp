@@ -28,10 +28,19 @@ namespace {
 
 const QString kPlainTextType = QStringLiteral("text/plain");
 
-// The text document separates blocks with U+2029; everywhere else a line ends with a line feed.
+// The text document separates blocks with U+2029; everywhere else a line ends with a line feed,
+// or the text's own line end.
 void toLineFeeds(QString &text)
 {
     text.replace(QChar::ParagraphSeparator, u'\n');
+}
+
+void toLineEnding(QString &text, const QString &lineEnding)
+{
+    if (lineEnding.size() == 1)
+        text.replace(QChar::ParagraphSeparator, lineEnding.front());
+    else
+        text.replace(QChar::ParagraphSeparator, lineEnding);
 }
 
 // Characters that the text document turns into a block separator when they are inserted.
@@ -40,6 +49,8 @@ bool hasBlockBreaksOtherThanLineFeeds(QStringView text)
     return text.contains(u'\r') || text.contains(QChar::ParagraphSeparator) ||
            text.contains(QChar(0xFDD0)) || text.contains(QChar(0xFDD1));
 }
+
+const QString kCrLf = QStringLiteral("\r\n");
 
 } // namespace
 
@@ -165,13 +176,31 @@ void PlainTextTextView::setText(const QString &text)
     document()->setPlainText(text);
     m_replacingAll = false;
     setTextCursor(QTextCursor(document()));
-    if (hasBlockBreaksOtherThanLineFeeds(text)) {
+    m_documentLength = document()->characterCount() - 1;
+    m_lineEnding = text::dominantLineEnding(text);
+    // Text of line feeds alone is kept as it came, sharing its buffer.
+    if (m_lineEnding != u"\n" || hasBlockBreaksOtherThanLineFeeds(text)) {
         m_text = document()->toRawText();
-        toLineFeeds(m_text);
+        toLineEnding(m_text, m_lineEnding);
     } else {
         m_text = text;
     }
     m_spare = QString();
+}
+
+qsizetype PlainTextTextView::toTextOffset(int documentPosition) const
+{
+    if (m_lineEnding.size() == 1)
+        return documentPosition;
+    // One more unit for every line break before the position.
+    return documentPosition + document()->findBlock(documentPosition).blockNumber();
+}
+
+int PlainTextTextView::toDocumentPosition(qsizetype textOffset) const
+{
+    if (m_lineEnding.size() == 1)
+        return int(textOffset);
+    return int(textOffset - text::scanLineFeeds(QStringView(m_text).first(textOffset)).count);
 }
 
 void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int charsAdded)
@@ -180,7 +209,7 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
         return;
     // The document may count its final block separator in a change that touches the end, so the
     // counts are trimmed to the lengths before and after.
-    const qsizetype oldLength = m_text.size();
+    const qsizetype oldLength = m_documentLength;
     const qsizetype newLength = document()->characterCount() - 1;
     const qsizetype start = std::clamp<qsizetype>(from, 0, oldLength);
     const qsizetype removed = std::clamp<qsizetype>(charsRemoved, 0, oldLength - start);
@@ -188,14 +217,24 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
     Q_UNUSED(charsAdded);
     if (added < 0)
         return;
+    m_documentLength = newLength;
 
     QTextCursor range(document());
     range.setPosition(int(start));
     range.setPosition(int(start + added), QTextCursor::KeepAnchor);
     QString inserted = range.selectedText();
-    toLineFeeds(inserted);
+    toLineEnding(inserted, m_lineEnding);
+    // The text before the change is laid out in blocks as it was, so the new document places it.
+    const qsizetype textStart = toTextOffset(int(start));
+    qsizetype textEnd = textStart + removed;
+    if (m_lineEnding == kCrLf) {
+        textEnd = textStart;
+        for (qsizetype count = 0; count < removed && textEnd < m_text.size(); ++count)
+            textEnd += m_text.at(textEnd) == u'\r' ? 2 : 1;
+    }
     // A change of formats alone reports a range whose characters stay as they were.
-    if (removed == added && QStringView(m_text).sliced(start, removed) == inserted)
+    if (removed == added &&
+        QStringView(m_text).sliced(textStart, textEnd - textStart) == QStringView(inserted))
         return;
 
     // The reported text is shared with whoever keeps it, so changing it in place would copy it
@@ -206,18 +245,18 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
     if (!m_spare.isDetached())
         m_spare = QString();
     m_spare.resize(0);
-    m_spare.reserve(newLength);
-    m_spare.append(before.first(start));
+    m_spare.reserve(before.size() - (textEnd - textStart) + inserted.size());
+    m_spare.append(before.first(textStart));
     m_spare.append(inserted);
-    m_spare.append(before.sliced(start + removed));
+    m_spare.append(before.sliced(textEnd));
     std::swap(m_text, m_spare);
 
     // Typing can grow a stretch past the limit one character at a time, and undo can bring one
     // back; switching from the event loop keeps the document's layout out of its change signal.
     if (!wrapsAnywhere()) {
-        const qsizetype from = std::max<qsizetype>(0, start - kLongestUnbrokenStretch);
-        const qsizetype to =
-            std::min<qsizetype>(m_text.size(), start + added + kLongestUnbrokenStretch);
+        const qsizetype from = std::max<qsizetype>(0, textStart - kLongestUnbrokenStretch);
+        const qsizetype to = std::min<qsizetype>(m_text.size(), textStart + inserted.size() +
+                                                                    kLongestUnbrokenStretch);
         if (text::hasStretchWithoutSpaceLongerThan(QStringView(m_text).sliced(from, to - from),
                                                    kLongestUnbrokenStretch))
             QMetaObject::invokeMethod(
@@ -231,20 +270,31 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
 PlainTextTextView::SelectedRange PlainTextTextView::selectedRange() const
 {
     const QTextCursor cursor = textCursor();
-    return {cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()};
+    const qsizetype start = toTextOffset(cursor.selectionStart());
+    return {start, toTextOffset(cursor.selectionEnd()) - start};
 }
 
 void PlainTextTextView::setSelectedRange(qint64 location, qint64 length)
 {
+    // An offset carried over from another text can fall inside a character here; typing there
+    // would split a surrogate pair or take a letter's accent.
     const qint64 size = m_text.size();
-    const qint64 start = std::clamp<qint64>(location, 0, size);
-    const qint64 end = std::clamp<qint64>(start + std::max<qint64>(length, 0), start, size);
+    const qint64 start =
+        text::characterBoundaryAtOrBefore(m_text, std::clamp<qint64>(location, 0, size));
+    const qint64 end = length > 0 ? text::characterBoundaryAtOrAfter(
+                                        m_text, std::clamp<qint64>(location + length, start, size))
+                                  : start;
     QTextCursor cursor(document());
-    cursor.setPosition(int(start));
-    cursor.setPosition(int(end), QTextCursor::KeepAnchor);
+    cursor.setPosition(toDocumentPosition(start));
+    cursor.setPosition(toDocumentPosition(end), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
     if (!m_suppressCallbacks)
         reportCursor(start);
+}
+
+void PlainTextTextView::reportCursorPosition()
+{
+    reportCursor(toTextOffset(textCursor().selectionStart()));
 }
 
 void PlainTextTextView::reportCursor(qint64 location)
@@ -271,16 +321,17 @@ bool PlainTextTextView::replaceRange(QTextCursor &cursor, const QString &text)
         return false;
     // Before the insertion is laid out; a pasted stretch may join the ones on either side.
     if (!wrapsAnywhere()) {
-        const qsizetype from =
-            std::max<qsizetype>(0, cursor.selectionStart() - kLongestUnbrokenStretch);
+        const qsizetype selectionStart = toTextOffset(cursor.selectionStart());
+        const qsizetype selectionEnd = toTextOffset(cursor.selectionEnd());
+        const qsizetype from = std::max<qsizetype>(0, selectionStart - kLongestUnbrokenStretch);
         const qsizetype to =
-            std::min<qsizetype>(m_text.size(), cursor.selectionEnd() + kLongestUnbrokenStretch);
+            std::min<qsizetype>(m_text.size(), selectionEnd + kLongestUnbrokenStretch);
         const QStringView before(m_text);
         QString joined;
         joined.reserve(to - from + text.size());
-        joined.append(before.sliced(from, cursor.selectionStart() - from));
+        joined.append(before.sliced(from, selectionStart - from));
         joined.append(text);
-        joined.append(before.sliced(cursor.selectionEnd(), to - cursor.selectionEnd()));
+        joined.append(before.sliced(selectionEnd, to - selectionEnd));
         wrapAnywhereIfUnbroken(joined);
     }
     // The edit block makes the replacement one undo step that never merges with typing.
@@ -351,13 +402,13 @@ void PlainTextTextView::keyPressEvent(QKeyEvent *event)
 void PlainTextTextView::keyReleaseEvent(QKeyEvent *event)
 {
     QPlainTextEdit::keyReleaseEvent(event);
-    reportCursor(textCursor().selectionStart());
+    reportCursorPosition();
 }
 
 void PlainTextTextView::mouseReleaseEvent(QMouseEvent *event)
 {
     QPlainTextEdit::mouseReleaseEvent(event);
-    reportCursor(textCursor().selectionStart());
+    reportCursorPosition();
 }
 
 void PlainTextTextView::contextMenuEvent(QContextMenuEvent *event)

@@ -21,8 +21,12 @@ class SpacedLineLayout;
 // and the palette's text colour. Edits and cursor moves are reported through two callbacks; the
 // view knows nothing of scratchpads.
 //
-// Offsets are UTF-16 code units. Line breaks are reported as line feeds; a carriage return, or a
-// CR LF pair, in text handed to `setText` becomes one line feed, as the text document stores it.
+// Offsets are UTF-16 code units of `text()`, and every one the view takes or reports lies on a
+// character boundary. The text keeps one line end, `lineEnding()`: the one that ends most lines
+// of the text last handed to `setText` (a line feed for text without any). Every line break
+// typed, pasted or dropped goes into the text as that line end, so a file written with CR LF is
+// edited and saved with CR LF; other line ends (and U+2029) in text handed to `setText` become
+// that one, as the text document knows only one kind of break.
 class PlainTextTextView : public QPlainTextEdit {
     Q_OBJECT
 
@@ -71,10 +75,16 @@ public:
     // Replaces the whole text without reporting it. The undo history starts afresh, so undo never
     // goes back past this text. The insertion point goes to the start.
     void setText(const QString &text);
+    // "\n", "\r\n" or "\r".
+    const QString &lineEnding() const { return m_lineEnding; }
 
     SelectedRange selectedRange() const;
-    // Clamped to the text; reports the location unless callbacks are suppressed.
+    // Clamped to the text, with the start moved back and the end on to a character boundary
+    // (a caret moves back); reports the location unless callbacks are suppressed.
     void setSelectedRange(qint64 location, qint64 length);
+    // Reports the selection's location as a key release does, for moves made from outside the
+    // view such as the find bar's.
+    void reportCursorPosition();
 
     // The plain-text representation of a clipboard or drag, if it has a non-empty one; nothing
     // else (HTML, images, file URLs) is ever looked at.
@@ -128,6 +138,10 @@ private:
     bool replaceRange(QTextCursor &cursor, const QString &text);
     void followDocumentChange(int from, int charsRemoved, int charsAdded);
     void reportCursor(qint64 location);
+    // Between positions in the text document, where a line break is one character, and offsets
+    // in `text()`.
+    qsizetype toTextOffset(int documentPosition) const;
+    int toDocumentPosition(qsizetype textOffset) const;
     void applyTabStops();
     void wrapAnywhereIfUnbroken(QStringView text);
     void updateGutterWidth();
@@ -145,6 +159,9 @@ private:
     bool m_showLineNumbers = false;
     std::function<void()> m_alertSound;
     QString m_text;
+    QString m_lineEnding = QStringLiteral("\n");
+    // The text document's length, in which each line break counts one.
+    qsizetype m_documentLength = 0;
     // The buffer of the text reported before the current one, reused for the next change.
     QString m_spare;
     // Set while the whole text is replaced, when the document's change reports are not followed.

@@ -9,11 +9,11 @@
 
 namespace quillet::test {
 
-// What the document holds, with block separators as line feeds: what the view must report.
+// What the document holds, with block separators as the view's line end: what it must report.
 inline QString documentText(const PlainTextTextView &view)
 {
     QString text = view.document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::ParagraphSeparator, view.lineEnding());
     return text;
 }
 

@@ -66,6 +66,8 @@ private slots:
     void selectionOnSwitch_data();
     void selectionOnSwitch();
     void switchGivesTheEditorFocus();
+    void lineEndsAreKept_data();
+    void lineEndsAreKept();
     void externalChangeIsShown();
     void closingATabDropsItsView();
     void preferencesAreFollowedLive_data();
@@ -119,7 +121,7 @@ void EditorViewTest::switchLeavesScratchpadsUntouched_data()
 void EditorViewTest::switchLeavesScratchpadsUntouched()
 {
     QFETCH(bool, dirty);
-    // CR LF text shows with line feeds; looking at it must not rewrite it either.
+    // Looking at CR LF text must not rewrite it either.
     Fixture fixture({QStringLiteral("first tab"), QStringLiteral("second\r\ntab")});
     for (const auto &tab : fixture.tabManager.tabs()) {
         tab->setIsDirty(dirty);
@@ -137,7 +139,7 @@ void EditorViewTest::switchLeavesScratchpadsUntouched()
     fixture.select(0);
     fixture.select(1);
 
-    QCOMPARE(fixture.view().text(), QStringLiteral("second\ntab"));
+    QCOMPARE(fixture.view().text(), QStringLiteral("second\r\ntab"));
     QCOMPARE(fixture.tab(1)->content(), QStringLiteral("second\r\ntab"));
     for (const auto &tab : fixture.tabManager.tabs()) {
         QCOMPARE(tab->isDirty(), dirty);
@@ -202,6 +204,15 @@ void EditorViewTest::selectionOnSwitch_data()
         << QStringLiteral("ABCDEFGHIJ") << qint64(10) << qint64(0) << qint64(10) << qint64(0);
     QTest::newRow("a location past the new text is not carried")
         << QStringLiteral("ABCD") << qint64(10) << qint64(0) << qint64(0) << qint64(0);
+    // Offsets that fall inside a character of the new text move to its edges.
+    QTest::newRow("a caret inside an emoji goes before it")
+        << QStringLiteral("012345678😀") << qint64(10) << qint64(0) << qint64(9) << qint64(0);
+    QTest::newRow("a caret before an accent goes before its letter")
+        << QStringLiteral("012345678e\u0301") << qint64(10) << qint64(0) << qint64(9) << qint64(0);
+    QTest::newRow("a selection ending inside an emoji takes all of it")
+        << QStringLiteral("0123456789😀x") << qint64(10) << qint64(1) << qint64(10) << qint64(2);
+    QTest::newRow("a caret inside CR LF goes before it")
+        << QStringLiteral("012345678\r\nx") << qint64(10) << qint64(0) << qint64(9) << qint64(0);
 }
 
 void EditorViewTest::selectionOnSwitch()
@@ -236,6 +247,43 @@ void EditorViewTest::switchGivesTheEditorFocus()
     QCOMPARE(fixture.editor.textView(), fixture.editor.textViewFor(fixture.tab(1)->id()));
 }
 
+void EditorViewTest::lineEndsAreKept_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<qint64>("lastLine");
+    QTest::addColumn<qint64>("lastColumn");
+    QTest::addColumn<QString>("edited");
+    // The caret goes to the end with Ctrl+End, then Enter and "x" are typed.
+    QTest::newRow("line feeds") << QStringLiteral("a\nb\ncd") << qint64(3) << qint64(3)
+                                << QStringLiteral("a\nb\ncd\nx");
+    QTest::newRow("CR LF") << QStringLiteral("a\r\nb\r\ncd") << qint64(3) << qint64(3)
+                           << QStringLiteral("a\r\nb\r\ncd\r\nx");
+    QTest::newRow("mostly CR LF") << QStringLiteral("a\r\nb\r\nc\nd") << qint64(4) << qint64(2)
+                                  << QStringLiteral("a\r\nb\r\nc\r\nd\r\nx");
+    QTest::newRow("emoji before the caret on a CR LF line")
+        << QStringLiteral("a\r\n😀b") << qint64(2) << qint64(3) << QStringLiteral("a\r\n😀b\r\nx");
+}
+
+void EditorViewTest::lineEndsAreKept()
+{
+    QFETCH(QString, content);
+    QFETCH(qint64, lastLine);
+    QFETCH(qint64, lastColumn);
+    QFETCH(QString, edited);
+    Fixture fixture({content});
+    auto tab = fixture.tab(0);
+
+    QTest::keyClick(&fixture.view(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(tab->currentLine(), lastLine);
+    QCOMPARE(tab->currentColumn(), lastColumn);
+    QTest::keyClick(&fixture.view(), Qt::Key_Return);
+    QTest::keyClicks(&fixture.view(), QStringLiteral("x"));
+
+    QCOMPARE(tab->content(), edited);
+    QCOMPARE(tab->currentLine(), lastLine + 1);
+    QCOMPARE(tab->currentColumn(), 2);
+}
+
 void EditorViewTest::externalChangeIsShown()
 {
     Fixture fixture({QStringLiteral("before"), QStringLiteral("other")});
@@ -249,6 +297,10 @@ void EditorViewTest::externalChangeIsShown()
     QCOMPARE(fixture.view().selectedRange(), (PlainTextTextView::SelectedRange{2, 3}));
     QVERIFY(!fixture.view().document()->isUndoAvailable());
     QCOMPARE(fixture.tab(0)->content(), QStringLiteral("changed elsewhere"));
+    // A kept caret that falls inside a character of the new text moves before it.
+    fixture.view().setSelectedRange(3, 0);
+    fixture.tabManager.updateContent(*fixture.tab(0), QStringLiteral("😀😀"));
+    QCOMPARE(fixture.view().selectedRange(), (PlainTextTextView::SelectedRange{2, 0}));
     // A tab that is not in front follows too.
     fixture.select(1);
     fixture.tabManager.updateContent(*fixture.tab(0), QStringLiteral("again"));

@@ -121,6 +121,7 @@ private slots:
     void cursorReports_data();
     void cursorReports();
     void mouseReleaseReportsTheClickedOffset();
+    void reportedTextFollowsEveryEdit_data();
     void reportedTextFollowsEveryEdit();
     void setTextStartsAFreshHistoryAndReportsNothing();
     void copyCarriesPlainTextOnly();
@@ -238,19 +239,23 @@ void PlainTextTextViewTest::tabKey_data()
     QTest::addColumn<qint64>("tabWidth");
     QTest::addColumn<int>("selectionLength");
     QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::addColumn<QString>("expected");
     // The text is "abcdef" with the cursor (or the selection's start) after "ab".
     QTest::newRow("four spaces at the cursor")
-        << qint64(4) << 0 << Qt::Key_Tab << QStringLiteral("ab    cdef");
+        << qint64(4) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab    cdef");
     QTest::newRow("four spaces replace a selection")
-        << qint64(4) << 3 << Qt::Key_Tab << QStringLiteral("ab    f");
-    QTest::newRow("another width") << qint64(2) << 0 << Qt::Key_Tab << QStringLiteral("ab  cdef");
+        << qint64(4) << 3 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab    f");
+    QTest::newRow("another width")
+        << qint64(2) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab  cdef");
     QTest::newRow("a width below 1 inserts one space")
-        << qint64(0) << 0 << Qt::Key_Tab << QStringLiteral("ab cdef");
+        << qint64(0) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab cdef");
     QTest::newRow("a width above 16 inserts sixteen")
-        << qint64(40) << 0 << Qt::Key_Tab << QStringLiteral("ab") + QString(16, u' ') + "cdef";
+        << qint64(40) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers()
+        << QStringLiteral("ab") + QString(16, u' ') + "cdef";
     QTest::newRow("shift-tab inserts nothing")
-        << qint64(4) << 0 << Qt::Key_Backtab << QStringLiteral("abcdef");
+        << qint64(4) << 0 << Qt::Key_Backtab << Qt::KeyboardModifiers(Qt::ShiftModifier)
+        << QStringLiteral("abcdef");
 }
 
 void PlainTextTextViewTest::tabKey()
@@ -258,6 +263,7 @@ void PlainTextTextViewTest::tabKey()
     QFETCH(qint64, tabWidth);
     QFETCH(int, selectionLength);
     QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(QString, expected);
 
     Fixture fixture;
@@ -265,8 +271,7 @@ void PlainTextTextViewTest::tabKey()
     fixture.view.setText(QStringLiteral("abcdef"));
     fixture.view.setSelectedRange(2, selectionLength);
 
-    QTest::keyClick(&fixture.view, key,
-                    key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    QTest::keyClick(&fixture.view, key, modifiers);
 
     QCOMPARE(fixture.view.text(), expected);
     QVERIFY(!fixture.view.text().contains(u'\t'));
@@ -371,12 +376,26 @@ void PlainTextTextViewTest::mouseReleaseReportsTheClickedOffset()
     QCOMPARE(fixture.cursors, QList<qint64>{4});
 }
 
+void PlainTextTextViewTest::reportedTextFollowsEveryEdit_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("lineEnding");
+    QTest::newRow("line feeds, one CR LF")
+        << QStringLiteral("first line\nsecond line\r\nthird\u2028still\nthird") << "\n";
+    QTest::newRow("CR LF, one line feed")
+        << QStringLiteral("first line\r\nsecond line\nthird\u2028still\r\nthird") << "\r\n";
+    QTest::newRow("carriage returns") << QStringLiteral("first line\rsecond\r\rthird") << "\r";
+}
+
 void PlainTextTextViewTest::reportedTextFollowsEveryEdit()
 {
+    QFETCH(QString, text);
+    QFETCH(QString, lineEnding);
     // Random typing, deletions across lines, pastes over selections, undo and redo: after each,
-    // the text the view reports equals what its document holds.
+    // the text the view reports equals what its document holds, every line ending the one way.
     Fixture fixture;
-    fixture.view.setText(QStringLiteral("first line\nsecond line\r\nthird\u2028still third"));
+    fixture.view.setText(text);
+    QCOMPARE(fixture.view.lineEnding(), lineEnding);
     QCOMPARE(fixture.view.text(), documentText(fixture.view));
     QRandomGenerator random(20240607);
     for (int step = 0; step < 300; ++step) {
@@ -408,6 +427,11 @@ void PlainTextTextViewTest::reportedTextFollowsEveryEdit()
             break;
         }
         QCOMPARE(fixture.view.text(), documentText(fixture.view));
+        // The selection's offsets are those of the reported text.
+        const PlainTextTextView::SelectedRange selected = fixture.view.selectedRange();
+        QCOMPARE(fixture.view.text().sliced(selected.location, selected.length),
+                 fixture.view.textCursor().selectedText().replace(QChar::ParagraphSeparator,
+                                                                  lineEnding));
     }
     QVERIFY(!fixture.reported.isEmpty());
     QCOMPARE(fixture.reported.last(), fixture.view.text());
