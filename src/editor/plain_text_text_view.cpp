@@ -396,6 +396,13 @@ void PlainTextTextView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // An ignored Shift+Tab would reach the parent, which moves the focus out of the editor and
+    // the keys typed next with it; Alt+Tab, when no window manager takes it, would insert a tab
+    // character. Neither edits here.
+    if (event->key() == Qt::Key_Backtab || event->key() == Qt::Key_Tab) {
+        event->accept();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 

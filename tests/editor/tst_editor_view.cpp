@@ -7,6 +7,7 @@
 #include "settings/preferences.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -66,6 +67,8 @@ private slots:
     void selectionOnSwitch_data();
     void selectionOnSwitch();
     void switchGivesTheEditorFocus();
+    void tabKeysKeepTheFocus_data();
+    void tabKeysKeepTheFocus();
     void lineEndsAreKept_data();
     void lineEndsAreKept();
     void externalChangeIsShown();
@@ -245,6 +248,34 @@ void EditorViewTest::switchGivesTheEditorFocus()
 
     QTRY_VERIFY(fixture.view().hasFocus());
     QCOMPARE(fixture.editor.textView(), fixture.editor.textViewFor(fixture.tab(1)->id()));
+}
+
+void EditorViewTest::tabKeysKeepTheFocus_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("shift-tab") << Qt::Key_Backtab << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    QTest::newRow("alt-tab") << Qt::Key_Tab << Qt::KeyboardModifiers(Qt::AltModifier);
+}
+
+void EditorViewTest::tabKeysKeepTheFocus()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    Fixture fixture({QStringLiteral("abc")});
+    // Somewhere else the focus could go, as the window has.
+    QLineEdit elsewhere(&fixture.editor);
+    elsewhere.show();
+    QVERIFY(QTest::qWaitForWindowActive(&fixture.editor));
+    fixture.view().setFocus();
+    QTRY_VERIFY(fixture.view().hasFocus());
+    fixture.view().setSelectedRange(3, 0);
+
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+
+    QVERIFY(fixture.view().hasFocus());
+    QCOMPARE(fixture.tab(0)->content(), QStringLiteral("abcx"));
 }
 
 void EditorViewTest::lineEndsAreKept_data()

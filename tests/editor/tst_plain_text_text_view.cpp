@@ -256,6 +256,9 @@ void PlainTextTextViewTest::tabKey_data()
     QTest::newRow("shift-tab inserts nothing")
         << qint64(4) << 0 << Qt::Key_Backtab << Qt::KeyboardModifiers(Qt::ShiftModifier)
         << QStringLiteral("abcdef");
+    QTest::newRow("alt-tab inserts nothing")
+        << qint64(4) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers(Qt::AltModifier)
+        << QStringLiteral("abcdef");
 }
 
 void PlainTextTextViewTest::tabKey()
