@@ -160,6 +160,8 @@ bool FindBar::find(int from, bool backward)
     if (match.isNull())
         return false;
     m_target->setTextCursor(match);
+    // The status bar follows the match, though the focus stays in the search field.
+    m_target->reportCursorPosition();
     return true;
 }
 

@@ -23,6 +23,7 @@ struct Fixture {
         layout->addWidget(bar);
         view->setText(text);
         view->setOnTextChange([this](const QString &reportedText) { reported = reportedText; });
+        view->setOnCursorChange([this](qint64 location) { cursor = location; });
         bar->setTarget(view);
         window.resize(500, 300);
         window.show();
@@ -36,6 +37,7 @@ struct Fixture {
     PlainTextTextView *view = nullptr;
     FindBar *bar = nullptr;
     QString reported;
+    qint64 cursor = -1;
 };
 
 } // namespace
@@ -124,6 +126,8 @@ void FindBarTest::enterAndShiftEnterStepThroughMatches()
         QTest::keyClick(fixture.searchField(), Qt::Key_Return,
                         key < 0 ? Qt::ShiftModifier : Qt::NoModifier);
         visited.append(fixture.selectionStart());
+        // The status bar follows each match while the focus stays in the search field.
+        QCOMPARE(fixture.cursor, visited.last());
     }
     QCOMPARE(visited, starts);
 }
