@@ -6,9 +6,11 @@
 #include "welcome_view.h"
 
 #include "editor/editor_view.h"
+#include "editor/plain_text_text_view.h"
 #include "model/tab_manager.h"
 
 #include <QHBoxLayout>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillet {
@@ -23,6 +25,11 @@ EditorPreviewContainer::EditorPreviewContainer(TabManager &tabManager, Preferenc
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    m_content = new QWidget(this);
+    m_row = new QHBoxLayout(m_content);
+    m_row->setContentsMargins(0, 0, 0, 0);
+    m_row->setSpacing(0);
+    layout->addWidget(m_content);
     rebuild(false);
     connect(&m_tabManager, &TabManager::currentTabChanged, this,
             &EditorPreviewContainer::followState);
@@ -55,58 +62,82 @@ void EditorPreviewContainer::followState()
         return;
     }
     const auto current = m_tabManager.currentTab();
-    if (m_editor)
+    if (editor())
         m_editor->setScratchpad(current);
     if (m_preview)
         m_preview->setScratchpad(current);
 }
 
+EditorView *EditorPreviewContainer::editor() const
+{
+    return m_shape == Shape::edit || m_shape == Shape::split ? m_editor.data() : nullptr;
+}
+
 void EditorPreviewContainer::rebuild(bool fade)
 {
-    if (m_content) {
-        layout()->removeWidget(m_content);
-        m_content->hide();
-        m_content->deleteLater();
+    for (QWidget *gone :
+         {static_cast<QWidget *>(m_preview.data()), m_separator.data(), m_welcome.data()}) {
+        if (gone) {
+            m_row->removeWidget(gone);
+            gone->hide();
+            gone->deleteLater();
+        }
     }
-    m_content = new QWidget(this);
-    auto *row = new QHBoxLayout(m_content);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
+    m_preview = nullptr;
+    m_separator = nullptr;
+    m_welcome = nullptr;
     const auto current = m_tabManager.currentTab();
 
-    const auto addEditor = [&] {
+    // The editor is made once and only hidden while the mode shows none: each tab's text view
+    // keeps its caret, selection, scroll position and undo history through every mode change.
+    const bool withEditor = m_shape == Shape::edit || m_shape == Shape::split;
+    if (withEditor && !m_editor) {
         m_editor = new EditorView(m_tabManager, m_preferences, m_content);
         m_editor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
-        m_editor->setScratchpad(current);
-        row->addWidget(m_editor, 1);
-    };
+        m_row->insertWidget(0, m_editor, 1);
+    }
+    if (m_editor) {
+        const bool wasHidden = m_editor->isHidden();
+        m_editor->setVisible(withEditor);
+        if (withEditor) {
+            m_editor->setScratchpad(current);
+            if (wasHidden)
+                QTimer::singleShot(0, m_editor, [editor = m_editor] {
+                    if (PlainTextTextView *view = editor->textView(); view && view->isVisible())
+                        view->setFocus();
+                });
+        }
+    }
+
     const auto addPreview = [&] {
-        m_preview = new PreviewView(m_content);
-        m_preview->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
-        m_preview->setScratchpad(current);
-        row->addWidget(m_preview, 1);
+        auto *preview = new PreviewView(m_content);
+        preview->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+        preview->setScratchpad(current);
+        m_row->addWidget(preview, 1);
+        m_preview = preview;
     };
 
     switch (m_shape) {
     case Shape::welcome:
         m_welcome = new WelcomeView(m_tabManager, m_content);
-        row->addWidget(m_welcome);
+        m_row->addWidget(m_welcome);
         break;
     case Shape::edit:
-        addEditor();
         break;
     case Shape::split:
-        addEditor();
         m_separator = new SeparatorLine(Qt::Vertical, QStringLiteral("separator"), m_content);
-        row->addWidget(m_separator);
+        m_row->addWidget(m_separator);
         addPreview();
         break;
     case Shape::preview:
         addPreview();
         break;
     }
-    layout()->addWidget(m_content);
-    m_content->show();
+    for (QWidget *added :
+         {static_cast<QWidget *>(m_preview.data()), m_separator.data(), m_welcome.data()}) {
+        if (added)
+            added->show();
+    }
 
     if (fade)
         m_fade = startOpacityFade(m_content, 0.0, 1.0);

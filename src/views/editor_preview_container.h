@@ -8,6 +8,8 @@
 #include <QPropertyAnimation>
 #include <QWidget>
 
+class QHBoxLayout;
+
 namespace quillet {
 
 class Preferences;
@@ -18,10 +20,10 @@ enum class PreviewMode;
 // preview side by side at equal widths with a 1-pixel line between them, or the preview alone,
 // by the preview mode; the welcome view when there is no current tab.
 //
-// The editor of the edit mode and that of the split mode are different places: moving between
-// them makes a new editor (which loads the text and takes the focus). A tab switch within a mode
-// hands the existing editor the new scratchpad. Each change of mode fades in over 0.2 s with an
-// ease-in-ease-out curve.
+// One editor serves every mode for the container's life: a mode without it hides it, and coming
+// back shows it as it was left and gives it the focus. A tab switch hands it the new scratchpad.
+// The preview is made anew for each mode that shows one. Each change of mode fades in over 0.2 s
+// with an ease-in-ease-out curve.
 class EditorPreviewContainer : public QWidget {
     Q_OBJECT
 
@@ -30,7 +32,7 @@ public:
                            QWidget *parent = nullptr);
 
     // What is shown now; null where the state shows none.
-    EditorView *editor() const { return m_editor; }
+    EditorView *editor() const;
     PreviewView *preview() const { return m_preview; }
     QWidget *separator() const { return m_separator; }
     QWidget *welcomeView() const { return m_welcome; }
@@ -48,6 +50,7 @@ private:
     Preferences &m_preferences;
     Shape m_shape;
     QWidget *m_content = nullptr;
+    QHBoxLayout *m_row = nullptr;
     QPointer<EditorView> m_editor;
     QPointer<PreviewView> m_preview;
     QPointer<QWidget> m_separator;

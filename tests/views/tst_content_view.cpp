@@ -18,12 +18,14 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using quillet::ContentView;
 using quillet::EditorPreviewContainer;
+using quillet::PlainTextTextView;
 using quillet::PreviewMode;
 using quillet::TabManager;
 using quillet::WelcomeView;
@@ -71,7 +73,7 @@ private slots:
     void showsTheViewsOfEachState();
     void splitKeepsEqualWidths_data();
     void splitKeepsEqualWidths();
-    void editorIsMadeAnewBetweenEditAndSplitOnly();
+    void editorKeepsEveryTabThroughModeChanges();
     void modeChangeFades();
     void firstTabReplacesWelcomeAndLastBringsItBack();
     void editingAreaFadesInWithTheFirstTabAndOutWithTheLast();
@@ -177,33 +179,40 @@ void ContentViewTest::splitKeepsEqualWidths()
     QCOMPARE(quillet::test::geometryIn(*area->separator(), *area).left(), editor);
 }
 
-void ContentViewTest::editorIsMadeAnewBetweenEditAndSplitOnly()
+void ContentViewTest::editorKeepsEveryTabThroughModeChanges()
 {
     Window window(2);
     const auto tabs = window.tabManager.tabs();
-    const EditorPreviewContainer *area = window.view.editingArea();
-    const QPointer<quillet::EditorView> editMode = area->editor();
-    QVERIFY(editMode);
-    QCOMPARE(editMode->scratchpad(), tabs.at(1));
+    EditorPreviewContainer *area = window.view.editingArea();
+    const QPointer<quillet::EditorView> editor = area->editor();
+    QVERIFY(editor);
+    QString longText;
+    for (int line = 1; line <= 200; ++line)
+        longText += QStringLiteral("line %1\n").arg(line);
+    window.view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window.view));
+    editor->textView()->pastePlainText(longText);
+    editor->textView()->setSelectedRange(40, 3);
+    editor->textView()->verticalScrollBar()->setValue(50);
+    const QPointer<PlainTextTextView> view = editor->textView();
 
+    for (PreviewMode mode : {PreviewMode::split, PreviewMode::preview}) {
+        window.tabManager.setPreviewMode(mode);
+        window.settle();
+        QCOMPARE(area->editor(), mode == PreviewMode::split ? editor.data() : nullptr);
+    }
     window.tabManager.selectTab(tabs.at(0)->id());
-    window.settle();
-    QCOMPARE(area->editor(), editMode.data());
-    QCOMPARE(editMode->scratchpad(), tabs.at(0));
-
-    window.tabManager.setPreviewMode(PreviewMode::split);
-    window.settle();
-    const QPointer<quillet::EditorView> splitMode = area->editor();
-    QVERIFY(splitMode);
-    QVERIFY(!editMode);
-    QCOMPARE(splitMode->scratchpad(), tabs.at(0));
-    QCOMPARE(area->preview()->scratchpad(), tabs.at(0));
-    QCOMPARE(splitMode->textView()->toPlainText(), tabs.at(0)->content());
-
     window.tabManager.selectTab(tabs.at(1)->id());
+    window.tabManager.setPreviewMode(PreviewMode::edit);
     window.settle();
-    QCOMPARE(area->editor(), splitMode.data());
-    QCOMPARE(area->preview()->scratchpad(), tabs.at(1));
+
+    QCOMPARE(area->editor(), editor.data());
+    QCOMPARE(editor->textView(), view.data());
+    QCOMPARE(view->selectedRange(), (PlainTextTextView::SelectedRange{40, 3}));
+    QCOMPARE(view->verticalScrollBar()->value(), 50);
+    QTRY_VERIFY(view->hasFocus());
+    view->undo();
+    QCOMPARE(tabs.at(1)->content(), QStringLiteral("Note 2\nsome text"));
 }
 
 void ContentViewTest::modeChangeFades()
