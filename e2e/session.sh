@@ -15,46 +15,9 @@ shots=$2
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "xvfb-run xdotool xwd xclip" "$0" "$@"
 use_temporary_home
-mkdir -p "$shots"
-pid=
-config=$XDG_CONFIG_HOME/Quillet/Quillet.conf
 
-fail() {
-    echo "FAIL: $*"
-    echo "state file: $(cat "$state" 2>/dev/null || echo '(missing)')"
-    cat "$work/quillet.log" 2>/dev/null || true
-    exit 1
-}
-
-start() {
-    "$quillet" >>"$work/quillet.log" 2>&1 &
-    pid=$!
-    pids+=("$pid")
-    wait_for_window
-}
-
-# Waits for the application to end after a quit command, then forgets it.
-await_exit() {
-    for _ in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && fail "$1"
-    wait "$pid" || true
-    pid=
-}
-
-# The whole screen as X has it, as PNG where netpbm is installed, as the X dump otherwise.
-shot() {
-    local base=$shots/session-$1
-    rm -f "$base.xwd" "$base.png"
-    if command -v xwdtopnm >/dev/null && command -v pnmtopng >/dev/null; then
-        xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$base.png" 2>/dev/null ||
-            fail "the screenshot $base.png could not be written"
-    else
-        xwd -root -silent >"$base.xwd"
-    fi
-}
+# Every screenshot of this flow is named session-<step>.
+shot_step() { shot "session-$1"; }
 
 # The text of the tab the editor shows, as the user would copy it out.
 shown_text() {
@@ -72,26 +35,26 @@ brightness() {
         pamtopnm -plain 2>/dev/null | tail -n +4 | awk '{ print int(($1 + $2 + $3) / 3) }'
 }
 
-start
-shot 1-welcome
+start_quillet
+shot_step 1-welcome
 xdotool key --clearmodifiers ctrl+n
 sleep 0.3
 xdotool type --delay 20 'first tab words'
-shot 2-first-tab
+shot_step 2-first-tab
 xdotool key --clearmodifiers ctrl+t
 sleep 0.3
 xdotool type --delay 20 'second tab words'
 xdotool key --clearmodifiers ctrl+p
 sleep 0.3
-shot 3-split-preview
+shot_step 3-split-preview
 xdotool key --clearmodifiers ctrl+q
 await_exit "Ctrl+Q did not end the application"
 
 grep -qF '"content":"first tab words"' "$state" || fail "the first tab was not saved"
 grep -qF '"content":"second tab words"' "$state" || fail "the second tab was not saved"
 
-start
-shot 4-restarted
+start_quillet
+shot_step 4-restarted
 # Both tabs are back on screen: the editor shows one, the next-tab command the other, and once
 # more the first, so there are exactly two.
 seen=()
@@ -114,7 +77,7 @@ for _ in $(seq 1 50); do
 done
 [[ -n "$settings" ]] || fail "Ctrl+, opened no settings window"
 sleep 0.5
-shot 5-settings
+shot_step 5-settings
 # The "Dark" segment: the right end of the theme picker, in the first row of "Appearance".
 xdotool mousemove --window "$settings" 397 90 click 1
 for _ in $(seq 1 30); do
@@ -124,7 +87,7 @@ done
 grep -qx 'appTheme=dark' "$config" 2>/dev/null ||
     fail "choosing Dark stored '$(grep appTheme "$config" 2>/dev/null)'"
 sleep 0.3
-shot 6-dark
+shot_step 6-dark
 after=$(brightness "$window")
 if [[ -n "$before" && -n "$after" ]]; then
     ((after + 60 < before)) || fail "the main window did not turn dark ($before -> $after)"
