@@ -239,26 +239,19 @@ void PlainTextTextViewTest::tabKey_data()
     QTest::addColumn<qint64>("tabWidth");
     QTest::addColumn<int>("selectionLength");
     QTest::addColumn<Qt::Key>("key");
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::addColumn<QString>("expected");
     // The text is "abcdef" with the cursor (or the selection's start) after "ab".
     QTest::newRow("four spaces at the cursor")
-        << qint64(4) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab    cdef");
+        << qint64(4) << 0 << Qt::Key_Tab << QStringLiteral("ab    cdef");
     QTest::newRow("four spaces replace a selection")
-        << qint64(4) << 3 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab    f");
-    QTest::newRow("another width")
-        << qint64(2) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab  cdef");
+        << qint64(4) << 3 << Qt::Key_Tab << QStringLiteral("ab    f");
+    QTest::newRow("another width") << qint64(2) << 0 << Qt::Key_Tab << QStringLiteral("ab  cdef");
     QTest::newRow("a width below 1 inserts one space")
-        << qint64(0) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers() << QStringLiteral("ab cdef");
+        << qint64(0) << 0 << Qt::Key_Tab << QStringLiteral("ab cdef");
     QTest::newRow("a width above 16 inserts sixteen")
-        << qint64(40) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers()
-        << QStringLiteral("ab") + QString(16, u' ') + "cdef";
+        << qint64(40) << 0 << Qt::Key_Tab << QStringLiteral("ab") + QString(16, u' ') + "cdef";
     QTest::newRow("shift-tab inserts nothing")
-        << qint64(4) << 0 << Qt::Key_Backtab << Qt::KeyboardModifiers(Qt::ShiftModifier)
-        << QStringLiteral("abcdef");
-    QTest::newRow("alt-tab inserts nothing")
-        << qint64(4) << 0 << Qt::Key_Tab << Qt::KeyboardModifiers(Qt::AltModifier)
-        << QStringLiteral("abcdef");
+        << qint64(4) << 0 << Qt::Key_Backtab << QStringLiteral("abcdef");
 }
 
 void PlainTextTextViewTest::tabKey()
@@ -266,7 +259,6 @@ void PlainTextTextViewTest::tabKey()
     QFETCH(qint64, tabWidth);
     QFETCH(int, selectionLength);
     QFETCH(Qt::Key, key);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(QString, expected);
 
     Fixture fixture;
@@ -274,7 +266,8 @@ void PlainTextTextViewTest::tabKey()
     fixture.view.setText(QStringLiteral("abcdef"));
     fixture.view.setSelectedRange(2, selectionLength);
 
-    QTest::keyClick(&fixture.view, key, modifiers);
+    QTest::keyClick(&fixture.view, key,
+                    key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
 
     QCOMPARE(fixture.view.text(), expected);
     QVERIFY(!fixture.view.text().contains(u'\t'));
