@@ -28,8 +28,8 @@ namespace {
 
 const QString kPlainTextType = QStringLiteral("text/plain");
 
-// The text document separates blocks with U+2029; everywhere else a line ends with a line feed,
-// or the text's own line end.
+// The text document separates blocks with U+2029: a copy carries line feeds in their place, the
+// reported text its own line end.
 void toLineFeeds(QString &text)
 {
     text.replace(QChar::ParagraphSeparator, u'\n');
