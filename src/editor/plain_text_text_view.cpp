@@ -175,7 +175,7 @@ void PlainTextTextView::setText(const QString &text)
     m_replacingAll = true;
     document()->setPlainText(text);
     m_replacingAll = false;
-    setTextCursor(QTextCursor(document()));
+    placeCaret(QTextCursor(document()));
     m_documentLength = document()->characterCount() - 1;
     m_lineEnding = text::dominantLineEnding(text);
     // Text of line feeds alone is kept as it came, sharing its buffer.
@@ -287,9 +287,23 @@ void PlainTextTextView::setSelectedRange(qint64 location, qint64 length)
     QTextCursor cursor(document());
     cursor.setPosition(toDocumentPosition(start));
     cursor.setPosition(toDocumentPosition(end), QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
+    placeCaret(cursor);
     if (!m_suppressCallbacks)
         reportCursor(start);
+}
+
+void PlainTextTextView::placeCaret(const QTextCursor &cursor)
+{
+    setTextCursor(cursor);
+    // Before the window is laid out the view has a child's tiny default size, and keeping the
+    // caret in view there scrolls by a line, a scroll that outlives the resize.
+    if (!showsAWholeLine())
+        m_revealCaretOnResize = true;
+}
+
+bool PlainTextTextView::showsAWholeLine() const
+{
+    return viewport()->height() >= cursorRect().height() + 2 * document()->documentMargin();
 }
 
 void PlainTextTextView::reportCursorPosition()
@@ -520,6 +534,10 @@ void PlainTextTextView::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
     updateGutterWidth();
+    if (m_revealCaretOnResize && showsAWholeLine()) {
+        m_revealCaretOnResize = false;
+        ensureCursorVisible();
+    }
 }
 
 bool PlainTextTextView::isBidiControl(QChar c)

@@ -138,6 +138,9 @@ private:
     bool replaceRange(QTextCursor &cursor, const QString &text);
     void followDocumentChange(int from, int charsRemoved, int charsAdded);
     void reportCursor(qint64 location);
+    // Sets the caret, and shows it again once the view has its real size if it has none yet.
+    void placeCaret(const QTextCursor &cursor);
+    bool showsAWholeLine() const;
     // Between positions in the text document, where a line break is one character, and offsets
     // in `text()`.
     qsizetype toTextOffset(int documentPosition) const;
@@ -166,6 +169,7 @@ private:
     QString m_spare;
     // Set while the whole text is replaced, when the document's change reports are not followed.
     bool m_replacingAll = false;
+    bool m_revealCaretOnResize = false;
     SpacedLineLayout *m_layout = nullptr;
     LineNumberGutter *m_gutter = nullptr;
 };

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QtTest>
 
 using quillet::PlainTextTextView;
@@ -125,6 +126,8 @@ private slots:
     void reportedTextFollowsEveryEdit();
     void setTextStartsAFreshHistoryAndReportsNothing();
     void copyCarriesPlainTextOnly();
+    void caretPlacedBeforeLayoutIsShown_data();
+    void caretPlacedBeforeLayoutIsShown();
     void directionalControlsAreMarkedAndKept_data();
     void directionalControlsAreMarkedAndKept();
     void directionalMarkersCoverOnlyLinesInView();
@@ -446,6 +449,37 @@ void PlainTextTextViewTest::setTextStartsAFreshHistoryAndReportsNothing()
     QVERIFY(!fixture.view.document()->isUndoAvailable());
     fixture.view.undo();
     QCOMPARE(fixture.view.text(), QStringLiteral("opened"));
+}
+
+void PlainTextTextViewTest::caretPlacedBeforeLayoutIsShown_data()
+{
+    QTest::addColumn<int>("caretLine");
+    QTest::newRow("caret on line 1") << 0;
+    QTest::newRow("caret far down") << 150;
+}
+
+void PlainTextTextViewTest::caretPlacedBeforeLayoutIsShown()
+{
+    QFETCH(int, caretLine);
+    // A view inside a window not shown yet has a child's tiny default size when its text comes.
+    QWidget window;
+    auto *view = new PlainTextTextView(&window);
+    QString text;
+    for (int line = 0; line < 200; ++line)
+        text += QStringLiteral("line %1\n").arg(line);
+    view->setText(text);
+    view->setSelectedRange(text.indexOf(QStringLiteral("line %1\n").arg(caretLine)), 0);
+    // Keeping that caret in view scrolls by a line at that size, depending on font and platform.
+    view->verticalScrollBar()->setValue(1);
+    window.resize(600, 400);
+    view->setGeometry(window.rect());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QCOMPARE(view->textCursor().blockNumber(), caretLine);
+    QVERIFY(view->viewport()->rect().contains(view->cursorRect()));
+    if (caretLine == 0)
+        QCOMPARE(view->verticalScrollBar()->value(), 0);
 }
 
 void PlainTextTextViewTest::copyCarriesPlainTextOnly()
