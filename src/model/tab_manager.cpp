@@ -24,8 +24,22 @@ TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> file
     , m_persistence(std::move(persistence))
     , m_filePanels(std::move(filePanels))
 {
+    acquireStateLock();
     restoreTabs();
     startAutoSave();
+}
+
+void TabManager::acquireStateLock()
+{
+    if (!m_persistence.enabled)
+        return;
+    StateLock::Result result = StateLock::acquire(autosaveDirectory(), m_persistence.lockWait);
+    m_stateLock = std::move(result.lock);
+    m_stateLockError = result.error;
+    if (result.outcome == StateLock::Outcome::heldElsewhere) {
+        m_stateHeldElsewhere = true;
+        m_persistence.enabled = false;
+    }
 }
 
 TabManager::~TabManager()

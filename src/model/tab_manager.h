@@ -3,6 +3,7 @@
 #include "auto_saver.h"
 #include "file_panels.h"
 #include "scratchpad.h"
+#include "state_lock.h"
 
 #include <QList>
 #include <QObject>
@@ -28,6 +29,8 @@ struct TabPersistence {
     // Off: start with no tabs; the previous run's file is kept as "tabs.json.previous" before
     // the first autosave replaces it.
     bool restoreTabs = true;
+    // How long construction waits for another process to let go of the folder's lock.
+    std::chrono::milliseconds lockWait{5000};
 
     // Nothing restored, nothing written: for a tab manager that lives only in memory.
     static TabPersistence disabled()
@@ -106,6 +109,10 @@ public:
     // The folder of the saved-tabs file, created with its parents on every call.
     QString autosaveDirectory() const;
     QString stateFilePath() const;
+    // Another process held the autosave folder's lock through the whole wait at construction:
+    // this manager then restored nothing and never writes or clears anything there.
+    bool stateHeldElsewhere() const { return m_stateHeldElsewhere; }
+    QString stateLockError() const { return m_stateLockError; }
 
 signals:
     void tabsChanged();
@@ -117,6 +124,7 @@ signals:
     void closedTabsChanged();
 
 private:
+    void acquireStateLock();
     void restoreTabs();
     // Moves an unreadable state file aside so no write replaces it; returns the new path.
     std::optional<QString> setAsideUnreadableStateFile(const QString &path);
@@ -136,6 +144,10 @@ private:
     };
 
     Persistence m_persistence;
+    // Outlives the autosave task and the quit-time write.
+    std::unique_ptr<StateLock> m_stateLock;
+    bool m_stateHeldElsewhere = false;
+    QString m_stateLockError;
     std::unique_ptr<FilePanels> m_filePanels;
     QList<std::shared_ptr<Scratchpad>> m_tabs;
     std::optional<QUuid> m_selectedTabId;
