@@ -34,7 +34,7 @@ use_temporary_home() {
 wait_for_window() {
     window=
     for _ in $(seq 1 100); do
-        window=$(xdotool search --onlyvisible --name '^Quillet$' 2>/dev/null | head -n1 || true)
+        window=$(xdotool search --onlyvisible --name 'Quillet$' 2>/dev/null | head -n1 || true)
         [[ -n "$window" ]] && break
         sleep 0.1
     done

@@ -34,9 +34,10 @@ StateLock::Result StateLock::acquire(const QString &folder, std::chrono::millise
             continue;
         if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
             ::close(fd);
-            const Outcome outcome =
-                error == EWOULDBLOCK ? Outcome::heldElsewhere : Outcome::unavailable;
-            return {outcome, nullptr,
+            if (error == EWOULDBLOCK)
+                return {Outcome::heldElsewhere, nullptr,
+                        QStringLiteral("another process holds %1").arg(path)};
+            return {Outcome::unavailable, nullptr,
                     QStringLiteral("Cannot lock %1: %2")
                         .arg(path, QString::fromLocal8Bit(std::strerror(error)))};
         }

@@ -401,10 +401,13 @@ void TabManager::openFile()
 {
     if (!m_filePanels)
         return;
-    const std::optional<QList<QUrl>> chosen = m_filePanels->chooseFilesToOpen();
-    if (!chosen)
-        return;
-    for (const QUrl &url : *chosen) {
+    if (const std::optional<QList<QUrl>> chosen = m_filePanels->chooseFilesToOpen())
+        openFiles(*chosen);
+}
+
+void TabManager::openFiles(const QList<QUrl> &urls)
+{
+    for (const QUrl &url : urls) {
         QString error;
         const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error);
         if (!text) {

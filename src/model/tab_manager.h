@@ -96,6 +96,8 @@ public:
 
     // Lets the user choose files and opens each into a new tab; unreadable ones are reported.
     void openFile();
+    // Opens each file into a new tab, in order, as openFile() does with the chosen ones.
+    void openFiles(const QList<QUrl> &urls);
     // Saves the current tab to its file, or asks where when it has none.
     void saveCurrent();
     // Asks where to save the current tab, proposing its title + ".md".
