@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: all deps configure build run test test-asan test-tsan fuzz bench install uninstall clean
+.PHONY: all deps configure build run test test-asan test-tsan fuzz bench install uninstall package clean
 
 all: build
 
@@ -86,10 +86,14 @@ PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
+# A Debian package of the same files, under /usr: build/quillet_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
 uninstall:
 	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
 	xargs -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt
-	-rmdir $(PREFIX)/bin/Quillet_Quillet.bundle 2>/dev/null
+	-rmdir $(PREFIX)/share/quillet/Quillet_Quillet.bundle $(PREFIX)/share/quillet 2>/dev/null
 
 clean:
 	rm -rf $(BUILD_DIR)
