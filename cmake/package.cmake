@@ -13,9 +13,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Quillet developers <quillet@localhost.i
 set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Libraries come from dpkg-shlibdeps; Qt loads its window-system plugins at run time.
+# Libraries come from dpkg-shlibdeps (the X11 plugin ships with libqt6gui6); Qt loads the one
+# for a Wayland session at run time, and Quillet falls back to X11 without it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
