@@ -47,22 +47,8 @@ protected:
     }
 };
 
-} // namespace
-
-int main(int argc, char *argv[])
+void describeCommandLine(QCommandLineParser &parser)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillet"));
-    // The per-user store is then ~/.config/Quillet/Quillet.conf.
-    QApplication::setOrganizationName(QStringLiteral("Quillet"));
-    QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
-    QApplication::setDesktopFileName(QLatin1String(quillet::SingleInstance::kApplicationId));
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QLatin1String(quillet::SingleInstance::kApplicationId),
-                         QIcon(QStringLiteral(":/quillet/quillet.svg"))));
-    QApplication::setStyle(QStringLiteral("Fusion"));
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A plain-text notepad that keeps its tabs, unsaved text and all, between "
                        "runs. Files given are opened as tabs, in the Quillet already running "
@@ -72,6 +58,46 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Text or Markdown files to open."),
                                  QStringLiteral("[FILE...]"));
+}
+
+// --help and --version answer without a window system, over ssh for instance.
+bool onlyAsksForText(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            return false;
+        if (argument == "-h" || argument == "--help" || argument == "-v" || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Quillet"));
+    // The per-user store is then ~/.config/Quillet/Quillet.conf.
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillet"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+    if (onlyAsksForText(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(core); // prints and exits
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setDesktopFileName(QLatin1String(quillet::SingleInstance::kApplicationId));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QLatin1String(quillet::SingleInstance::kApplicationId),
+                         QIcon(QStringLiteral(":/quillet/quillet.svg"))));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+
+    QCommandLineParser parser;
+    describeCommandLine(parser);
     parser.process(app);
     const QList<QUrl> files = quillet::SingleInstance::fileUrlsFromArguments(
         parser.positionalArguments(), QDir::currentPath());

@@ -53,7 +53,8 @@ for library in libqt6widgets6 libqt6dbus6 libcmark-gfm; do
 done
 grep -qx 'Exec=/usr/bin/quillet' "$root/share/dbus-1/services/org.quillet.Quillet.service" ||
     fail "the D-Bus service does not start /usr/bin/quillet"
-version=$(QT_QPA_PLATFORM=offscreen "$root/bin/quillet" --version 2>/dev/null)
+# Without any window system, as over ssh.
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/quillet" --version 2>&1)
 [[ "$version" == "Quillet $(dpkg-deb -f "$deb" Version)" ]] || fail "--version says '$version'"
 
 desktop-file-validate "$root/share/applications/org.quillet.Quillet.desktop" ||
