@@ -3,7 +3,8 @@
 # follows typing; a second launch with a file hands it to the running window and exits, as does
 # one with no file; a launch that cannot reach the session bus finds the autosave folder locked,
 # says Quillet is already running and exits non-zero without writing; after quitting, the saved
-# tabs are the first process's. Runs in Xvfb with a private session bus; exits 77 (skipped) when
+# tabs are the first process's; an Open call on the bus then starts Quillet through the service
+# file. Runs in Xvfb with a private session bus; exits 77 (skipped) when
 # a tool is missing.
 #
 # usage: instance.sh QUILLET_BINARY
@@ -12,7 +13,7 @@ set -euo pipefail
 quillet=$1
 
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool dbus-run-session" "$0" "$@"
+run_under_xvfb "xvfb-run xdotool dbus-run-session gdbus" "$0" "$@"
 if [[ -z "${QUILLET_E2E_BUS:-}" ]]; then
     QUILLET_E2E_BUS=1 exec dbus-run-session -- bash "$0" "$@"
 fi
@@ -86,4 +87,33 @@ for expected in 'first file typed' 'beta text'; do
     grep -q "$expected" "$state" || fail "the saved tabs lack '$expected'"
 done
 grep -q 'gamma' "$state" && fail "the refused launch's file reached the saved tabs"
+
+# The desktop's way in: Open on a bus where nothing runs starts Quillet through the service
+# file, which restores the saved tabs and opens the file. A bus of its own, so that it reads
+# the service folder of this home.
+services=$XDG_DATA_HOME/dbus-1/services
+mkdir -p "$services"
+sed "s|@QUILLET_INSTALLED_BINARY@|$quillet|" \
+    "$(dirname "$0")/../resources/desktop/org.quillet.Quillet.service.in" \
+    >"$services/org.quillet.Quillet.service"
+export -f fail wait_for_window expect_title
+export state work
+dbus-run-session -- bash -c '
+    set -euo pipefail
+    gdbus call --session --dest org.quillet.Quillet --object-path /org/quillet/Quillet \
+        --method org.freedesktop.Application.Open "[\"file://$work/gamma.txt\"]" "{}" \
+        >/dev/null || fail "Open did not start Quillet"
+    wait_for_window
+    started=$(xdotool getwindowpid "$window")
+    expect_title "gamma text — Quillet"
+    xdotool key --clearmodifiers ctrl+q
+    for _ in $(seq 1 50); do
+        kill -0 "$started" 2>/dev/null || exit 0
+        sleep 0.1
+    done
+    fail "Ctrl+Q did not end the Quillet the bus started"
+' || exit 1
+for expected in 'first file typed' 'beta text' 'gamma text'; do
+    grep -q "$expected" "$state" || fail "after the bus start the saved tabs lack '$expected'"
+done
 echo "PASS"
