@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: all deps configure build run test test-asan test-tsan fuzz bench install uninstall clean
+.PHONY: all deps configure build run test test-asan test-tsan fuzz bench install uninstall package clean
 
 all: build
 
@@ -26,8 +26,8 @@ test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j$(JOBS)
 
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own folder.
-# Only the test programs are built; the tests against a real X server and the end-to-end checks
-# are left to `make test`. Any report stops the test that made it.
+# Only the test programs are built; the tests against a real X server, the end-to-end checks
+# and the package check are left to `make test`. Any report stops the test that made it.
 ASAN_DIR ?= build-asan
 ASAN_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -O1
 test-asan: deps
@@ -36,7 +36,7 @@ test-asan: deps
 	cmake --build $(ASAN_DIR) -j$(JOBS) --target quillet_tests
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		ctest --output-on-failure --no-tests=error -j$(JOBS) -LE 'x11|e2e'
+		ctest --output-on-failure --no-tests=error -j$(JOBS) -LE 'x11|e2e|package'
 
 # The model and persistence tests (autosave worker, quit-time write, signals) under
 # ThreadSanitizer. Qt itself is not instrumented; tsan.supp names only Qt's own internals.
@@ -86,10 +86,14 @@ PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
+# A Debian package of the same files, under /usr: build/quillet_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
 uninstall:
 	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
 	xargs -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt
-	-rmdir $(PREFIX)/bin/Quillet_Quillet.bundle 2>/dev/null
+	-rmdir $(PREFIX)/share/quillet/Quillet_Quillet.bundle $(PREFIX)/share/quillet 2>/dev/null
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,14 +1,20 @@
 #include "app_commands.h"
 #include "appearance.h"
 #include "file_dialog_panels.h"
+#include "model/console.h"
 #include "model/quit_signals.h"
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
+#include "single_instance.h"
 #include "views/content_view.h"
 #include "views/settings_view.h"
+#include "window_title.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QSettings>
@@ -26,7 +32,6 @@ class MainWindow : public QMainWindow {
 public:
     MainWindow()
     {
-        setWindowTitle(QStringLiteral("Quillet"));
         setMinimumSize(600, 400);
         resize(900, 650);
         const QByteArray geometry = QSettings().value(kGeometryKey).toByteArray();
@@ -42,15 +47,73 @@ protected:
     }
 };
 
+void describeCommandLine(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("A plain-text notepad that keeps its tabs, unsaved text and all, between "
+                       "runs. Files given are opened as tabs, in the Quillet already running "
+                       "when there is one."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Text or Markdown files to open."),
+                                 QStringLiteral("[FILE...]"));
+}
+
+// --help and --version answer without a window system, over ssh for instance.
+bool onlyAsksForText(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            return false;
+        if (argument == "-h" || argument == "--help" || argument == "-v" || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillet"));
     // The per-user store is then ~/.config/Quillet/Quillet.conf.
-    QApplication::setOrganizationName(QStringLiteral("Quillet"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillet"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+    if (onlyAsksForText(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(core); // prints and exits
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setDesktopFileName(QLatin1String(quillet::SingleInstance::kApplicationId));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QLatin1String(quillet::SingleInstance::kApplicationId),
+                         QIcon(QStringLiteral(":/quillet/quillet.svg"))));
     QApplication::setStyle(QStringLiteral("Fusion"));
+
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);
+    const QList<QUrl> files = quillet::SingleInstance::fileUrlsFromArguments(
+        parser.positionalArguments(), QDir::currentPath());
+
+    // Whoever runs already takes the files; this process then leaves the saved tabs alone.
+    quillet::SingleInstance instance;
+    switch (instance.claimOrHandOver(files)) {
+    case quillet::SingleInstance::Role::handedOver:
+        return 0;
+    case quillet::SingleInstance::Role::failed:
+        quillet::printFailureLine(QStringLiteral("Quillet is already running but did not answer: "),
+                                  instance.error());
+        return 1;
+    case quillet::SingleInstance::Role::primary:
+        break;
+    }
 
     quillet::QuitSignals quitSignals;
     quillet::Preferences &preferences = quillet::Preferences::shared();
@@ -61,6 +124,13 @@ int main(int argc, char *argv[])
     persistence.restoreTabs = preferences.restoreTabsOnLaunch();
     persistence.autoSaveInterval = interval();
     TabManager tabManager(persistence, std::make_unique<quillet::FileDialogPanels>());
+    // Without a session bus, or with another session on the same home, the lock decides.
+    if (tabManager.stateHeldElsewhere()) {
+        quillet::printFailureLine(QStringLiteral("Quillet is already running: "),
+                                  tabManager.stateLockError());
+        return 1;
+    }
+    tabManager.openFiles(files);
     QObject::connect(&preferences, &quillet::Preferences::autoSaveIntervalChanged, &tabManager,
                      [&] { tabManager.setAutoSaveInterval(interval()); });
     quillet::Appearance appearance(preferences);
@@ -76,8 +146,23 @@ int main(int argc, char *argv[])
     QObject::connect(&commands, &quillet::AppCommands::settingsRequested, settings,
                      &quillet::SettingsView::present);
 
-    window.show();
-    window.raise();
-    window.activateWindow();
-    return app.exec();
+    new quillet::WindowTitle(window, tabManager);
+    const auto present = [&window] {
+        window.show();
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.raise();
+        window.activateWindow();
+    };
+    QObject::connect(&instance, &quillet::SingleInstance::activateRequested, &window, present);
+    QObject::connect(&instance, &quillet::SingleInstance::openRequested, &window,
+                     [&](const QList<QUrl> &opened) {
+                         tabManager.openFiles(opened);
+                         present();
+                     });
+
+    present();
+    const int status = app.exec();
+    // A launch from now on starts afresh and waits for the lock while the last state is written.
+    instance.release();
+    return status;
 }

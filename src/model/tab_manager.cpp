@@ -24,8 +24,22 @@ TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> file
     , m_persistence(std::move(persistence))
     , m_filePanels(std::move(filePanels))
 {
+    acquireStateLock();
     restoreTabs();
     startAutoSave();
+}
+
+void TabManager::acquireStateLock()
+{
+    if (!m_persistence.enabled)
+        return;
+    StateLock::Result result = StateLock::acquire(autosaveDirectory(), m_persistence.lockWait);
+    m_stateLock = std::move(result.lock);
+    m_stateLockError = result.error;
+    if (result.outcome == StateLock::Outcome::heldElsewhere) {
+        m_stateHeldElsewhere = true;
+        m_persistence.enabled = false;
+    }
 }
 
 TabManager::~TabManager()
@@ -387,10 +401,13 @@ void TabManager::openFile()
 {
     if (!m_filePanels)
         return;
-    const std::optional<QList<QUrl>> chosen = m_filePanels->chooseFilesToOpen();
-    if (!chosen)
-        return;
-    for (const QUrl &url : *chosen) {
+    if (const std::optional<QList<QUrl>> chosen = m_filePanels->chooseFilesToOpen())
+        openFiles(*chosen);
+}
+
+void TabManager::openFiles(const QList<QUrl> &urls)
+{
+    for (const QUrl &url : urls) {
         QString error;
         const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error);
         if (!text) {

@@ -3,6 +3,7 @@
 #include "auto_saver.h"
 #include "file_panels.h"
 #include "scratchpad.h"
+#include "state_lock.h"
 
 #include <QList>
 #include <QObject>
@@ -28,6 +29,8 @@ struct TabPersistence {
     // Off: start with no tabs; the previous run's file is kept as "tabs.json.previous" before
     // the first autosave replaces it.
     bool restoreTabs = true;
+    // How long construction waits for another process to let go of the folder's lock.
+    std::chrono::milliseconds lockWait{5000};
 
     // Nothing restored, nothing written: for a tab manager that lives only in memory.
     static TabPersistence disabled()
@@ -93,6 +96,8 @@ public:
 
     // Lets the user choose files and opens each into a new tab; unreadable ones are reported.
     void openFile();
+    // Opens each file into a new tab, in order, as openFile() does with the chosen ones.
+    void openFiles(const QList<QUrl> &urls);
     // Saves the current tab to its file, or asks where when it has none.
     void saveCurrent();
     // Asks where to save the current tab, proposing its title + ".md".
@@ -106,6 +111,10 @@ public:
     // The folder of the saved-tabs file, created with its parents on every call.
     QString autosaveDirectory() const;
     QString stateFilePath() const;
+    // Another process held the autosave folder's lock through the whole wait at construction:
+    // this manager then restored nothing and never writes or clears anything there.
+    bool stateHeldElsewhere() const { return m_stateHeldElsewhere; }
+    QString stateLockError() const { return m_stateLockError; }
 
 signals:
     void tabsChanged();
@@ -117,6 +126,7 @@ signals:
     void closedTabsChanged();
 
 private:
+    void acquireStateLock();
     void restoreTabs();
     // Moves an unreadable state file aside so no write replaces it; returns the new path.
     std::optional<QString> setAsideUnreadableStateFile(const QString &path);
@@ -136,6 +146,10 @@ private:
     };
 
     Persistence m_persistence;
+    // Outlives the autosave task and the quit-time write.
+    std::unique_ptr<StateLock> m_stateLock;
+    bool m_stateHeldElsewhere = false;
+    QString m_stateLockError;
     std::unique_ptr<FilePanels> m_filePanels;
     QList<std::shared_ptr<Scratchpad>> m_tabs;
     std::optional<QUuid> m_selectedTabId;

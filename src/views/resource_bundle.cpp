@@ -11,7 +11,11 @@ namespace quillet::ResourceBundle {
 
 QString besideExecutable()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(kName);
+    const QDir bin(QCoreApplication::applicationDirPath());
+    // Installed, it sits in the data folder of the binary's prefix: Debian allows no folder in
+    // /usr/bin.
+    const QString installed = bin.filePath(QStringLiteral("../share/quillet/") + kName);
+    return QFileInfo(installed).isDir() ? QDir::cleanPath(installed) : bin.filePath(kName);
 }
 
 QString inBuildTree()

@@ -7,7 +7,8 @@
 class QTextStream;
 
 // The application's own resources live in the folder "Quillet_Quillet.bundle": first looked for
-// next to the executable, then at its absolute path in the build tree.
+// in share/quillet of the executable's prefix or else next to it, then at its absolute path in
+// the build tree.
 namespace quillet::ResourceBundle {
 
 inline const QString kName = QStringLiteral("Quillet_Quillet.bundle");

@@ -1,4 +1,5 @@
 #include "model/clock.h"
+#include "model/state_lock.h"
 #include "model/tab_manager.h"
 #include "model/tab_state_file.h"
 #include "support/stdout_capture.h"
@@ -9,6 +10,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <thread>
 
 using quillet::PreviewMode;
 using quillet::Scratchpad;
@@ -83,6 +86,8 @@ private slots:
     void restorationClearsInterruptedWritesOnly();
     void autosaveFollowsClosedTabs();
     void quitWritesTheLastEdits();
+    void onlyTheLockHolderTouchesTheFolder_data();
+    void onlyTheLockHolderTouchesTheFolder();
     void restoreOffKeepsThePreviousFile();
     void encodesTheFormat();
     void roundTripsEveryKindOfText_data();
@@ -317,6 +322,53 @@ void PersistenceTest::quitWritesTheLastEdits()
     TabManager restarted(persistenceIn(folder));
     QCOMPARE(contents(restarted), QStringList({"typed just before quitting", "# Second\nbody"}));
     QCOMPARE(restarted.tabs().at(1)->title(), QStringLiteral("Second"));
+}
+
+void PersistenceTest::onlyTheLockHolderTouchesTheFolder_data()
+{
+    QTest::addColumn<bool>("holderLetsGo");
+    QTest::newRow("held through the wait: nothing read, written or cleared") << false;
+    QTest::newRow("let go during the wait: restores and takes over") << true;
+}
+
+void PersistenceTest::onlyTheLockHolderTouchesTheFolder()
+{
+    QFETCH(bool, holderLetsGo);
+    QTemporaryDir folder;
+    const QByteArray saved = "[" + entry(kUuidA, "a", "the other run's tab") + "]";
+    writeState(folder, saved);
+    const QString autosave = QFileInfo(statePath(folder)).absolutePath();
+    // What an interrupted write of the other process looks like while it is still writing.
+    QFile inFlight(autosave + QStringLiteral("/.tabs.json.Ab12Cd"));
+    QVERIFY(inFlight.open(QIODevice::WriteOnly));
+    // Another process: flock treats a second open file description as a separate owner.
+    quillet::StateLock::Result other = quillet::StateLock::acquire(autosave, {});
+    QCOMPARE(other.outcome, quillet::StateLock::Outcome::acquired);
+    const QStringList before = QDir(autosave).entryList(QDir::Files | QDir::Hidden);
+    std::thread letGo([&] {
+        if (holderLetsGo) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            other.lock.reset();
+        }
+    });
+    TabManager::Persistence persistence = persistenceIn(folder, std::chrono::milliseconds(20));
+    persistence.lockWait = holderLetsGo ? std::chrono::seconds(30) : std::chrono::milliseconds(300);
+    {
+        TabManager manager(persistence);
+        letGo.join();
+        QCOMPARE(manager.stateHeldElsewhere(), !holderLetsGo);
+        QCOMPARE(contents(manager),
+                 holderLetsGo ? QStringList{"the other run's tab"} : QStringList());
+        manager.newTab(QStringLiteral("typed here"));
+        if (holderLetsGo)
+            QTRY_VERIFY(readFile(statePath(folder)).contains("typed here"));
+        else
+            QTest::qWait(200);
+    }
+    if (!holderLetsGo) {
+        QCOMPARE(readFile(statePath(folder)), saved);
+        QCOMPARE(QDir(autosave).entryList(QDir::Files | QDir::Hidden), before);
+    }
 }
 
 void PersistenceTest::encodesTheFormat()
