@@ -48,11 +48,11 @@ struct Bar {
         settle();
     }
 
+    // Lets every posted layout request run, as the event loop would between two key presses.
     void settle()
     {
-        QCoreApplication::processEvents();
-        bar.layout()->activate();
-        QCoreApplication::processEvents();
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
     }
 
     TabItemView *item(int index) const { return bar.tabItems().at(index); }
@@ -109,6 +109,8 @@ private slots:
     void measuresAsLaidOut();
     void dirtyDotFollowsUnsavedChanges();
     void longTitleWidensItsTab();
+    void tabsRefitWhenATabChangesWidth_data();
+    void tabsRefitWhenATabChangesWidth();
     void closeGlyphShowsOnHoverOrSelection_data();
     void closeGlyphShowsOnHoverOrSelection();
     void clicksSelectCloseAndCreate_data();
@@ -241,12 +243,58 @@ void TabBarViewTest::longTitleWidensItsTab()
              longTab->titleLabel()->fontMetrics().horizontalAdvance(longTitle));
     QCOMPARE(longTab->width() - shortTab->width(),
              longTab->titleLabel()->width() - shortTab->titleLabel()->width());
+}
 
-    // The tab follows its title as it is edited.
-    const int before = shortTab->width();
-    bar.tabManager.updateContent(*shortTab->scratchpad(), QStringLiteral("Short and longer"));
+void TabBarViewTest::tabsRefitWhenATabChangesWidth_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("title typed longer") << "longer";
+    QTest::newRow("title typed shorter") << "shorter";
+    QTest::newRow("dirty dot appears") << "dirty";
+    QTest::newRow("saved, dot goes") << "saved";
+}
+
+// The strip follows a tab whose width changes, with no other change to the list: every title
+// whole, every close button inside the strip, and the tabs where they were vertically.
+void TabBarViewTest::tabsRefitWhenATabChangesWidth()
+{
+    QFETCH(QString, change);
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("Hello.md")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    Bar bar;
+    bar.tabManager.newTab(QStringLiteral("Hello"), QUrl::fromLocalFile(file.fileName()));
+    bar.tabManager.newTab(QStringLiteral("Second tab"));
+    const std::shared_ptr<Scratchpad> first = bar.tabManager.tabs().first();
+    bar.tabManager.selectTab(first->id());
+    if (change == QStringLiteral("saved"))
+        bar.tabManager.updateContent(*first, QStringLiteral("Hello"));
     bar.settle();
-    QVERIFY(bar.item(0)->width() > before);
+    const int widthBefore = bar.item(0)->width();
+
+    if (change == QStringLiteral("longer"))
+        bar.tabManager.updateContent(*first, QStringLiteral("Hello first tab, typed at length"));
+    else if (change == QStringLiteral("shorter"))
+        bar.tabManager.updateContent(*first, QStringLiteral("He"));
+    else if (change == QStringLiteral("dirty"))
+        bar.tabManager.updateContent(*first, QStringLiteral("Hello"));
+    else
+        bar.tabManager.saveCurrent();
+    bar.settle();
+
+    QVERIFY(bar.item(0)->width() != widthBefore);
+    const QWidget *viewport = bar.bar.scrollArea()->viewport();
+    for (const TabItemView *item : bar.bar.tabItems()) {
+        QCOMPARE(item->titleLabel()->shownText(), item->scratchpad()->title());
+        QCOMPARE(item->titleLabel()->width(), item->titleLabel()->sizeHint().width());
+        QCOMPARE(quillet::test::geometryIn(*item, bar.bar).top(), 4);
+        QVERIFY(
+            viewport->rect().contains(quillet::test::geometryIn(*item->closeButton(), *viewport)));
+    }
+    const QRect last = quillet::test::geometryIn(*bar.item(1), bar.bar);
+    QCOMPARE(quillet::test::geometryIn(*bar.bar.scrollArea(), bar.bar).right(), last.right() + 8);
 }
 
 void TabBarViewTest::closeGlyphShowsOnHoverOrSelection_data()
@@ -458,7 +506,22 @@ void TabBarViewTest::tabsScrollWhenTheyDoNotFit()
     QVERIFY(quillet::test::geometryIn(*area, bar.bar).right() <
             quillet::test::geometryIn(*bar.bar.hintButton(), bar.bar).left());
 
+    // The newest tab is selected and scrolled into view, and so is one the "+" button adds.
+    const auto fullyShown = [&](const TabItemView *item) {
+        return area->viewport()->rect().contains(
+            quillet::test::geometryIn(*item, *area->viewport()));
+    };
+    QVERIFY(fullyShown(bar.bar.tabItems().last()));
+    bar.tabManager.selectTab(bar.tabManager.tabs().first()->id());
+    bar.settle();
+    QVERIFY(fullyShown(bar.bar.tabItems().first()));
+    QTest::mouseClick(bar.bar.newTabButton(), Qt::LeftButton);
+    bar.settle();
+    QVERIFY(bar.bar.tabItems().last()->isSelected());
+    QVERIFY(fullyShown(bar.bar.tabItems().last()));
+
     if (scrolls) {
+        area->horizontalScrollBar()->setValue(0);
         QWheelEvent wheel(QPointF(10, 10), area->mapToGlobal(QPointF(10, 10)), QPoint(),
                           QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(area->viewport(), &wheel);
