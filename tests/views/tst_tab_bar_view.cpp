@@ -124,6 +124,8 @@ private slots:
     void tabsScrollWhenTheyDoNotFit_data();
     void tabsScrollWhenTheyDoNotFit();
     void hoverSurvivesChangesOfTheList();
+    void hoverFollowsThePointerAfterTheContextMenu_data();
+    void hoverFollowsThePointerAfterTheContextMenu();
     void screenshots_data();
     void screenshots();
 };
@@ -540,6 +542,41 @@ void TabBarViewTest::hoverSurvivesChangesOfTheList()
     QCOMPARE(bar.item(0), first);
     QVERIFY(first->isHovered());
     QCOMPARE(bar.titles(), (QStringList{"a", "c"}));
+}
+
+void TabBarViewTest::hoverFollowsThePointerAfterTheContextMenu_data()
+{
+    QTest::addColumn<bool>("pointerBackOnTab");
+    QTest::newRow("item chosen away from the tab") << false;
+    QTest::newRow("pointer back on the tab") << true;
+}
+
+// A menu item chosen with the mouse: the pointer was over the menu when it closed, and the tab
+// shows hover only if the pointer is on it afterwards.
+void TabBarViewTest::hoverFollowsThePointerAfterTheContextMenu()
+{
+    QFETCH(bool, pointerBackOnTab);
+    Bar bar({"a", "b", "c"});
+    TabItemView *item = bar.item(0);
+    QCursor::setPos(item->mapToGlobal(item->rect().center()));
+    hover(item, true);
+    QContextMenuEvent opening(QContextMenuEvent::Mouse, QPoint(4, 4),
+                              item->mapToGlobal(QPoint(4, 4)));
+    QCoreApplication::sendEvent(item, &opening);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    const QRect choice = menu->actionGeometry(menuAction(*menu, QStringLiteral("Close Others")));
+    QCursor::setPos(menu->mapToGlobal(choice.center()));
+    QVERIFY(!item->rect().contains(item->mapFromGlobal(QCursor::pos())));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, choice.center());
+    if (pointerBackOnTab)
+        QCursor::setPos(item->mapToGlobal(item->rect().center()));
+    bar.settle();
+
+    QCOMPARE(bar.titles(), QStringList{"a"});
+    QCOMPARE(item->isHovered(), pointerBackOnTab);
+    QCOMPARE(item->closeButton()->hasBackdrop(), pointerBackOnTab);
 }
 
 void TabBarViewTest::screenshots_data()
