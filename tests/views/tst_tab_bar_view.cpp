@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+
 using quillet::Scratchpad;
 using quillet::TabBarView;
 using quillet::TabItemView;
@@ -76,6 +78,19 @@ void hover(QWidget *widget, bool inside)
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(widget, &leave);
     }
+}
+
+// The contrast ratio of two opaque colours, from their relative luminance (WCAG 2).
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 QStringList menuItems(QMenu &menu)
@@ -600,9 +615,13 @@ void TabBarViewTest::screenshots()
     const QPalette palette = quillet::test::appearance(dark);
     const TabItemView *selected = bar.item(1);
     const QPoint inside = selected->mapTo(&bar.bar, QPoint(selected->width() / 2, 2));
-    QCOMPARE(QColor(image.pixel(inside)).rgb(), palette.color(QPalette::AlternateBase).rgb());
+    QCOMPARE(QColor(image.pixel(inside)).rgb(), palette.color(QPalette::Base).rgb());
     const QPoint outside = bar.bar.hintButton()->mapTo(&bar.bar, QPoint(-4, 1));
     QCOMPARE(QColor(image.pixel(outside)).rgb(), palette.color(QPalette::Window).rgb());
+    // The selected tab stands out as far as the system's control background does from its
+    // window (about 1.15 in the light appearance).
+    const double ratio = contrast(QColor(image.pixel(inside)), QColor(image.pixel(outside)));
+    QVERIFY2(ratio >= 1.12, qPrintable(QString::number(ratio)));
     quillet::test::saveScreenshot(bar.bar, dark ? QStringLiteral("tab_bar_dark")
                                                 : QStringLiteral("tab_bar_light"));
     QApplication::setPalette(quillet::test::appearance(false));
