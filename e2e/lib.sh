@@ -42,3 +42,47 @@ wait_for_window() {
     xdotool windowfocus --sync "$window"
     sleep 0.5
 }
+
+# Polls a command every 0.1 s until it succeeds, for at most `$1` seconds, or fails with `$2`.
+# usage: await_condition SECONDS "what did not happen" command [args...]
+await_condition() {
+    local seconds=$1 what=$2
+    shift 2
+    for _ in $(seq 1 $((seconds * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    fail "$what"
+}
+
+# Waits for the main window, whose title ends with "Quillet" (it may name the tab first), and
+# focuses it; sets `window`.
+await_main_window() {
+    window=
+    for _ in $(seq 1 100); do
+        window=$(xdotool search --onlyvisible --name 'Quillet$' 2>/dev/null | head -n1 || true)
+        [[ -n "$window" ]] && break
+        sleep 0.1
+    done
+    [[ -n "$window" ]] || fail "no Quillet window appeared"
+    xdotool windowfocus --sync "$window"
+}
+
+# Prints the position and size of window `$1` on the screen: "X Y WIDTH HEIGHT".
+window_geometry() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "$X $Y $WIDTH $HEIGHT"
+}
+
+# Writes the whole screen as a PPM picture to `$1`, and as PNG beside it when `$2` names one.
+grab_screen() {
+    xwd -root -silent | xwdtopnm 2>/dev/null >"$1" || fail "no screenshot could be taken"
+    [[ -z "${2:-}" ]] || pnmtopng <"$1" >"$2" 2>/dev/null || true
+}
+
+# Prints the text of each saved tab, one JSON string a line, in the state file's order.
+saved_texts() {
+    python3 -c 'import json, sys
+for tab in json.load(open(sys.argv[1])): print(json.dumps(tab["content"]))' "$state" 2>/dev/null
+}
