@@ -47,7 +47,7 @@ private:
     void showLocation();
     void showFigures();
     void showPreviewMode();
-    // Shows every item that may give way, then hides them in order until the row fits.
+    // Shows the longest tail of the order that fits beside what always stays; hides the rest.
     void fitToWidth();
 
     TabManager &m_tabManager;

@@ -47,7 +47,7 @@ protected:
 
 private:
     QWidget *shortcutRow(const QString &keys, const QString &label);
-    // Shows every part that may give way, then hides them in order until the column fits.
+    // Shows the longest tail of the order that fits with what always stays; hides the rest.
     void fitToHeight();
 
     TabManager &m_tabManager;
