@@ -173,3 +173,16 @@ shot() {
         xwd -root -silent >"$base.xwd"
     fi
 }
+
+# Prints the position and size of window `$1` on the screen: "X Y WIDTH HEIGHT".
+window_geometry() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "$X $Y $WIDTH $HEIGHT"
+}
+
+# Writes the whole screen as a PPM picture to `$1`, and as PNG beside it when `$2` names one.
+grab_screen() {
+    xwd -root -silent | xwdtopnm 2>/dev/null >"$1" || fail "no screenshot could be taken"
+    [[ -z "${2:-}" ]] || pnmtopng <"$1" >"$2" 2>/dev/null || true
+}

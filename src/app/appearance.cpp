@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
@@ -35,10 +36,15 @@ Appearance::Appearance(Preferences &preferences, QObject *parent)
     , m_preferences(preferences)
 {
     connect(&m_preferences, &Preferences::appThemeChanged, this, &Appearance::apply);
+    // The bus matches the slot's argument types by name, and QDBusVariant has none until it is
+    // registered: without this the subscription fails and the desktop is read only once.
+    qRegisterMetaType<QDBusVariant>();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                    SLOT(onPortalSettingChanged(QString, QString, QDBusVariant)));
+        if (!bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
+                         SLOT(onPortalSettingChanged(QString, QString, QDBusVariant))))
+            qWarning("Quillet: changes of the desktop's colour scheme cannot be followed: %s",
+                     qPrintable(bus.lastError().message()));
         askPortal();
     }
 }

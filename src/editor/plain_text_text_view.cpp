@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPolygonF>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -98,6 +99,27 @@ PlainTextTextView::PlainTextTextView(QWidget *parent)
     m_gutter->hide();
     connect(this, &QPlainTextEdit::blockCountChanged, this, &PlainTextTextView::updateGutterWidth);
     connect(this, &QPlainTextEdit::updateRequest, this, &PlainTextTextView::updateGutter);
+    // After the control's own scrolling to the caret, which it does in the same turn.
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this,
+            &PlainTextTextView::keepInsetBelowLastLine, Qt::QueuedConnection);
+}
+
+// The control brings the caret's line just inside the bottom edge; on the document's last line
+// the inset below it belongs in view too, as it is when scrolled to the end.
+void PlainTextTextView::keepInsetBelowLastLine()
+{
+    const QTextCursor caret = textCursor();
+    const QTextBlock block = caret.block();
+    QTextLayout *layout = block.layout();
+    if (block.next().isValid() || !layout || layout->lineCount() == 0)
+        return;
+    const QTextLine line = layout->lineForTextPosition(caret.positionInBlock());
+    if (!line.isValid() || line.lineNumber() != layout->lineCount() - 1)
+        return;
+    const qreal step = line.height() * m_layout->lineHeightMultiple();
+    const qreal boxBottom = cursorRect(caret).top() + line.height() + (step - line.height()) / 2;
+    if (boxBottom + Theme::editorInset > viewport()->height())
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 PlainTextTextView::~PlainTextTextView() = default;

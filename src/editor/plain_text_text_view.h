@@ -149,6 +149,7 @@ private:
     void wrapAnywhereIfUnbroken(QStringView text);
     void updateGutterWidth();
     void updateGutter(const QRect &rect, int dy);
+    void keepInsetBelowLastLine();
     void paintLineNumbers(QPaintEvent *event);
     void paintBidiMarkers(QPainter &painter, const QRect &area) const;
     QList<BidiMarker> bidiMarkersIn(const QRect &area) const;

@@ -28,15 +28,19 @@ QRectF SpacedLineLayout::blockBoundingRect(const QTextBlock &block) const
 
     // Positions follow from the line index alone, so placing the lines again is harmless.
     qreal top = 0;
+    qreal halfLeading = 0;
     for (int i = 0; i < lineCount; ++i) {
         QTextLine line = layout->lineAt(i);
         const qreal natural = line.height();
         const qreal step = natural * m_multiple;
-        line.setPosition(QPointF(line.x(), top + (step - natural) / 2));
+        halfLeading = (step - natural) / 2;
+        line.setPosition(QPointF(line.x(), top + halfLeading));
         top += step;
     }
-    const qreal bottomMargin = block.next().isValid() ? 0 : document()->documentMargin();
-    rect.setHeight(top + bottomMargin);
+    // Below the last block only what the plain text edit cannot see: it keeps the document
+    // margin free below a line's glyphs when it works out how far it scrolls, and it aligns the
+    // top of the view to a line's glyphs, half a leading into its box.
+    rect.setHeight(block.next().isValid() ? top : top + halfLeading);
     return rect;
 }
 

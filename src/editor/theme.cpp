@@ -38,6 +38,11 @@ QColor statusBarBackground()
 
 QColor selectedTabBackground()
 {
+    return role(QPalette::Base);
+}
+
+QColor panelBackground()
+{
     return role(QPalette::AlternateBase);
 }
 

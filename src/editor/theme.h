@@ -12,8 +12,12 @@ QColor windowBackground();
 QColor tabBarBackground();
 // The window background at 0.8 opacity: a fifth of what lies behind shows through.
 QColor statusBarBackground();
+// The control background: the text background tone, which stands out from the window in both
+// appearances (white on the light window, darker than the dark one).
 QColor selectedTabBackground();
 QColor unselectedTabBackground();
+// A panel a shade off the text background: code blocks and table headers in the preview.
+QColor panelBackground();
 QColor previewBackground();
 
 // Editor colours, not named by the views but shared by the editor's pieces.

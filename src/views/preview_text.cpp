@@ -87,9 +87,9 @@ QColor previewColor(PreviewTone tone)
     case PreviewTone::faintSeparator:
         return withOpacity(ViewStyle::separatorColor(), 0.4);
     case PreviewTone::controlBackground:
-        return Theme::selectedTabBackground();
+        return Theme::panelBackground();
     case PreviewTone::faintControlBackground:
-        return withOpacity(Theme::selectedTabBackground(), 0.3);
+        return withOpacity(Theme::panelBackground(), 0.3);
     }
     return Qt::transparent;
 }

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -291,11 +292,18 @@ QWidget *sliderRow(Preferences &preferences, const QString &label, const SliderR
 } // namespace
 
 SettingsView::SettingsView(Preferences &preferences, QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    // A dialog-type window: X11 and Wayland keep it transient for its parent only then, so it
+    // cannot fall behind the main window. Nothing makes it modal.
+    : QWidget(parent, Qt::Dialog)
     , m_preferences(preferences)
 {
     setObjectName(QStringLiteral("settingsView"));
     setWindowTitle(QStringLiteral("Settings"));
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto *closer = new QShortcut(keys, this, this, &QWidget::close);
+        closer->setContext(Qt::WindowShortcut);
+    }
     setFont(ViewStyle::systemFont(kFontPixels));
 
     m_tabs = new QTabWidget(this);

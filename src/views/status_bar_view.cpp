@@ -21,6 +21,8 @@ using ViewStyle::Tone;
 constexpr int kItemSpacing = 16;
 constexpr int kReminderSpacing = 10;
 constexpr int kReminderInnerSpacing = 2;
+// A path is cut in the middle, but never below this width (a shorter text keeps its own).
+constexpr int kLocationMinimum = 160;
 
 // One reminder: the shortcut's text, then its label, 2 pixels apart.
 QWidget *shortcutHint(int key, const QString &label, QWidget *parent)
@@ -50,6 +52,7 @@ StatusBarView::StatusBarView(TabManager &tabManager, QWidget *parent)
     m_location = new TextLabel(QString(), ViewStyle::systemFont(11), Tone::tertiary, this);
     m_location->setObjectName(QStringLiteral("location"));
     m_location->setElideMode(Qt::ElideMiddle);
+    m_location->setMinimumShownWidth(kLocationMinimum);
 
     m_reminders = new QWidget(this);
     m_reminders->setObjectName(QStringLiteral("shortcutReminders"));
@@ -93,6 +96,11 @@ StatusBarView::StatusBarView(TabManager &tabManager, QWidget *parent)
     row->addWidget(m_words);
     row->addWidget(m_characters);
     row->addWidget(m_previewButton);
+
+    // What gives way, in this order, while the row does not fit at its narrowest: the
+    // reminders as a whole, the word count, the character count, then the location. The
+    // position and the preview button always stay.
+    m_yieldOrder = {m_reminders, m_words, m_characters, m_location};
 
     connect(&m_tabManager, &TabManager::currentTabChanged, this, &StatusBarView::followCurrentTab);
     connect(&m_tabManager, &TabManager::previewModeChanged, this, &StatusBarView::showPreviewMode);
@@ -146,6 +154,7 @@ void StatusBarView::showLocation()
         m_location->setText(QStringLiteral("Unsaved"));
         m_location->setTone(Tone::tertiary);
     }
+    fitToWidth();
 }
 
 void StatusBarView::showFigures()
@@ -157,6 +166,51 @@ void StatusBarView::showFigures()
                             .arg(m_scratchpad->currentColumn()));
     m_words->setText(QStringLiteral("%1 words").arg(m_scratchpad->wordCount()));
     m_characters->setText(QStringLiteral("%1 chars").arg(m_scratchpad->characterCount()));
+    fitToWidth();
+}
+
+QSize StatusBarView::minimumSizeHint() const
+{
+    // Only what never gives way counts, so the bar never holds the window wider.
+    const auto *row = static_cast<QHBoxLayout *>(layout());
+    const QMargins margins = row->contentsMargins();
+    int width = margins.left() + margins.right();
+    int items = 0;
+    for (int i = 0; i < row->count(); ++i) {
+        QLayoutItem *item = row->itemAt(i);
+        if (item->widget() && m_yieldOrder.contains(item->widget()))
+            continue;
+        width += item->widget() ? ViewStyle::smallestSize(*item->widget()).width()
+                                : item->minimumSize().width();
+        if (item->widget())
+            ++items;
+    }
+    width += row->spacing() * std::max(0, items - 1);
+    return {width, QWidget::minimumSizeHint().height()};
+}
+
+void StatusBarView::fitToWidth()
+{
+    // The items hide from the front of the order, so what stays is its longest tail that fits
+    // beside the items that always stay.
+    const int spacing = layout()->spacing();
+    int needed = minimumSizeHint().width();
+    qsizetype firstShown = m_yieldOrder.size();
+    while (firstShown > 0) {
+        const int cost = ViewStyle::smallestSize(*m_yieldOrder[firstShown - 1]).width() + spacing;
+        if (needed + cost > width())
+            break;
+        needed += cost;
+        --firstShown;
+    }
+    for (qsizetype i = 0; i < m_yieldOrder.size(); ++i)
+        m_yieldOrder[i]->setVisible(i >= firstShown);
+}
+
+void StatusBarView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitToWidth();
 }
 
 void StatusBarView::showPreviewMode()

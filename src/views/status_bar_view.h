@@ -35,14 +35,20 @@ public:
     // The reminders, left to right, each holding its key text and its label.
     QWidget *shortcutReminders() const { return m_reminders; }
 
+    // Narrow enough for the items that never give way (see the order in the constructor).
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void followCurrentTab();
     void showLocation();
     void showFigures();
     void showPreviewMode();
+    // Shows the longest tail of the order that fits beside what always stays; hides the rest.
+    void fitToWidth();
 
     TabManager &m_tabManager;
     std::shared_ptr<Scratchpad> m_scratchpad;
@@ -53,6 +59,7 @@ private:
     TextLabel *m_words = nullptr;
     TextLabel *m_characters = nullptr;
     SymbolButton *m_previewButton = nullptr;
+    QList<QWidget *> m_yieldOrder;
 };
 
 } // namespace quillet

@@ -16,6 +16,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <functional>
+
 namespace quillet {
 
 namespace {
@@ -25,9 +27,12 @@ constexpr int kButtonSide = 28;
 constexpr int kButtonGlyph = 12;
 
 // A sideways-scrolling area as wide as its content when there is room, narrower when there is
-// not. It draws no scroll bars; the wheel scrolls it horizontally.
+// not. It draws no scroll bars; the wheel scrolls it horizontally. Whenever the content changes
+// width (a title typed, a dirty dot, a tab added) it asks its parent's layout to fit it again.
 class TabScrollArea : public QScrollArea {
 public:
+    std::function<void()> contentResized;
+
     explicit TabScrollArea(QWidget *parent)
         : QScrollArea(parent)
     {
@@ -46,7 +51,25 @@ public:
     }
     QSize minimumSizeHint() const override { return {0, Theme::tabHeight}; }
 
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool handled = QScrollArea::eventFilter(watched, event);
+        if (watched == widget() && event->type() == QEvent::Resize) {
+            updateGeometry();
+            if (contentResized)
+                contentResized();
+        }
+        return handled;
+    }
+
 protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QScrollArea::resizeEvent(event);
+        if (contentResized)
+            contentResized();
+    }
+
     void wheelEvent(QWheelEvent *event) override
     {
         const QPoint delta = event->angleDelta();
@@ -68,12 +91,17 @@ TabBarView::TabBarView(TabManager &tabManager, std::shared_ptr<FileRevealer> rev
     setFixedHeight(Theme::tabHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
-    m_scrollArea = new TabScrollArea(this);
+    auto *scrollArea = new TabScrollArea(this);
+    scrollArea->contentResized = [this] { revealSelectedTab(); };
+    m_scrollArea = scrollArea;
     m_scrollArea->setObjectName(QStringLiteral("tabScrollArea"));
     m_strip = new QWidget;
     m_strip->setObjectName(QStringLiteral("tabStrip"));
     m_stripRow = new QHBoxLayout(m_strip);
-    m_stripRow->setContentsMargins(Theme::tabBarPadding, 0, Theme::tabBarPadding, 0);
+    // A tab is 8 pixels lower than the bar: margins above and below centre it in the strip's
+    // full height, which the fixed size constraint then keeps through every later re-fit.
+    const int inset = 4;
+    m_stripRow->setContentsMargins(Theme::tabBarPadding, inset, Theme::tabBarPadding, inset);
     m_stripRow->setSpacing(kTabSpacing);
     m_stripRow->setSizeConstraint(QLayout::SetFixedSize);
     m_scrollArea->setWidget(m_strip);
@@ -144,8 +172,6 @@ void TabBarView::showTabs()
         item->show();
     }
     m_strip->adjustSize();
-    m_strip->setFixedHeight(Theme::tabHeight);
-    m_scrollArea->updateGeometry();
     showSelection();
 }
 
@@ -154,6 +180,17 @@ void TabBarView::showSelection()
     const std::optional<QUuid> selected = m_tabManager.selectedTabId();
     for (auto it = m_items.cbegin(); it != m_items.cend(); ++it)
         it.value()->setSelected(selected == it.key());
+    revealSelectedTab();
+}
+
+// Scrolls the selected tab into the visible part of the strip. Called again whenever the strip
+// or the area changes size, so a tab that has just been added is revealed once it is laid out.
+void TabBarView::revealSelectedTab()
+{
+    const std::optional<QUuid> selected = m_tabManager.selectedTabId();
+    TabItemView *item = selected ? m_items.value(*selected) : nullptr;
+    if (item && !item->isHidden())
+        m_scrollArea->ensureWidgetVisible(item, Theme::tabBarPadding, 0);
 }
 
 void TabBarView::paintEvent(QPaintEvent *)

@@ -40,6 +40,7 @@ protected:
 private:
     void showTabs();
     void showSelection();
+    void revealSelectedTab();
 
     TabManager &m_tabManager;
     std::shared_ptr<FileRevealer> m_revealer;

@@ -11,6 +11,7 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -177,7 +178,21 @@ void TabItemView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu *menu = createContextMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    // The pointer was over the menu, so no leave reaches the tab when an item is chosen with
+    // the mouse: once the menu is gone, hover follows where the pointer is.
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        QMetaObject::invokeMethod(this, &TabItemView::followPointer, Qt::QueuedConnection);
+    });
     menu->popup(event->globalPos());
+}
+
+void TabItemView::followPointer()
+{
+    const bool inside = isVisible() && rect().contains(mapFromGlobal(QCursor::pos()));
+    if (inside == m_isHovered)
+        return;
+    m_isHovered = inside;
+    showState();
 }
 
 } // namespace quillet

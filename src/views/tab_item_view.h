@@ -47,6 +47,7 @@ protected:
 
 private:
     void showState();
+    void followPointer();
     void closeOthers();
     void copyPath();
 

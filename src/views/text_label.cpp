@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace quillet {
 
 TextLabel::TextLabel(const QString &text, const QFont &font, ViewStyle::Tone tone, QWidget *parent)
@@ -43,6 +45,12 @@ void TextLabel::setAlignment(Qt::Alignment alignment)
     update();
 }
 
+void TextLabel::setMinimumShownWidth(int width)
+{
+    m_minimumShownWidth = width;
+    updateGeometry();
+}
+
 QString TextLabel::shownText() const
 {
     if (m_elideMode == Qt::ElideNone)
@@ -60,7 +68,7 @@ QSize TextLabel::minimumSizeHint() const
 {
     if (m_elideMode == Qt::ElideNone)
         return sizeHint();
-    return {0, fontMetrics().height()};
+    return {std::min(m_minimumShownWidth, sizeHint().width()), fontMetrics().height()};
 }
 
 void TextLabel::paintEvent(QPaintEvent *)

@@ -23,6 +23,8 @@ public:
     void setTone(ViewStyle::Tone tone);
     void setElideMode(Qt::TextElideMode mode);
     void setAlignment(Qt::Alignment alignment);
+    // With an elide mode: the narrowest it may become; a text narrower than that keeps its width.
+    void setMinimumShownWidth(int width);
     // The text as painted at the current width.
     QString shownText() const;
 
@@ -37,6 +39,7 @@ private:
     ViewStyle::Tone m_tone;
     Qt::TextElideMode m_elideMode = Qt::ElideNone;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    int m_minimumShownWidth = 0;
 };
 
 } // namespace quillet

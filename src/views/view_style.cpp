@@ -8,6 +8,7 @@
 #include <QFontInfo>
 #include <QKeySequence>
 #include <QPalette>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -97,6 +98,17 @@ QString shortcutText(int key, bool shift)
         shift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier;
     return QKeySequence(QKeyCombination(modifiers, Qt::Key(key)))
         .toString(QKeySequence::NativeText);
+}
+
+QSize smallestSize(const QWidget &widget)
+{
+    QSize size = widget.minimumSizeHint();
+    const QSize hint = widget.sizeHint();
+    if (size.width() < 0)
+        size.setWidth(std::max(0, hint.width()));
+    if (size.height() < 0)
+        size.setHeight(std::max(0, hint.height()));
+    return size.expandedTo(widget.minimumSize()).boundedTo(widget.maximumSize());
 }
 
 } // namespace quillet::ViewStyle

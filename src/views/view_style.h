@@ -2,7 +2,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QSize>
 #include <QString>
+
+class QWidget;
 
 // The vocabulary every view shares: label tones, the accent and separator colours, the system
 // fonts at a pixel size and the shortcut text the user sees. Colours are read from the
@@ -24,5 +27,9 @@ QFont monospacedFont(int pixels, QFont::Weight weight = QFont::Normal);
 // The platform's text for Command (Control off macOS) with `key`, and Shift when asked: "⌘P" and
 // "⌘⇧S" on macOS, "Ctrl+P" and "Ctrl+Shift+S" elsewhere, as the menus show them.
 QString shortcutText(int key, bool shift = false);
+
+// The least size a layout may give `widget` without squeezing it, whether it is shown or not:
+// its minimum size hint, or its size hint where it has none, within its own fixed limits.
+QSize smallestSize(const QWidget &widget);
 
 } // namespace quillet::ViewStyle

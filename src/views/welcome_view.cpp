@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quillet {
 
 namespace {
@@ -91,6 +93,7 @@ WelcomeView::WelcomeView(TabManager &tabManager, const std::optional<QString> &b
     symbol->setGlyphTone(Tone::tertiary);
     symbol->setAttribute(Qt::WA_TransparentForMouseEvents);
     column->addWidget(symbol, 0, Qt::AlignHCenter);
+    m_symbol = symbol;
 
     auto *titles = new QVBoxLayout;
     titles->setSpacing(8);
@@ -116,7 +119,9 @@ WelcomeView::WelcomeView(TabManager &tabManager, const std::optional<QString> &b
     buttons->addWidget(m_openButton, 0, Qt::AlignHCenter);
     column->addLayout(buttons);
 
-    auto *shortcuts = new QVBoxLayout;
+    m_shortcutList = new QWidget(this);
+    m_shortcutList->setObjectName(QStringLiteral("shortcutList"));
+    auto *shortcuts = new QVBoxLayout(m_shortcutList);
     shortcuts->setSpacing(6);
     shortcuts->setContentsMargins(0, 16, 0, 0);
     const std::pair<int, QString> rows[] = {
@@ -129,7 +134,7 @@ WelcomeView::WelcomeView(TabManager &tabManager, const std::optional<QString> &b
     };
     for (const auto &[key, label] : rows)
         shortcuts->addWidget(shortcutRow(keyText(key), label), 0, Qt::AlignHCenter);
-    column->addLayout(shortcuts);
+    column->addWidget(m_shortcutList, 0, Qt::AlignHCenter);
 
     column->addStretch(1);
 
@@ -154,6 +159,51 @@ WelcomeView::WelcomeView(TabManager &tabManager, const std::optional<QString> &b
     word->setObjectName(QStringLiteral("footerWord"));
     footer->addWidget(word, 0, Qt::AlignVCenter);
     column->addWidget(m_footer, 0, Qt::AlignHCenter);
+
+    // What gives way, in this order, while the column does not fit the height at its natural
+    // size: the large symbol, the footer, then the shortcut list. The name, the promise and the
+    // two buttons always stay; nothing is ever squeezed.
+    m_yieldOrder = {m_symbol, m_footer, m_shortcutList};
+}
+
+QSize WelcomeView::minimumSizeHint() const
+{
+    // Only what never gives way counts, so the view never holds the window taller.
+    int height = 0;
+    int items = 0;
+    for (int i = 0; i < layout()->count(); ++i) {
+        QLayoutItem *item = layout()->itemAt(i);
+        if (item->spacerItem() || (item->widget() && m_yieldOrder.contains(item->widget())))
+            continue;
+        height += item->minimumSize().height();
+        ++items;
+    }
+    height += layout()->spacing() * std::max(0, items - 1);
+    return {QWidget::minimumSizeHint().width(), height};
+}
+
+void WelcomeView::fitToHeight()
+{
+    // The parts hide from the front of the order, so what stays is its longest tail that fits
+    // with the parts that always stay.
+    const int spacing = static_cast<QBoxLayout *>(layout())->spacing();
+    int needed = minimumSizeHint().height();
+    qsizetype firstShown = m_yieldOrder.size();
+    while (firstShown > 0) {
+        const int cost = ViewStyle::smallestSize(*m_yieldOrder[firstShown - 1]).height() + spacing;
+        if (needed + cost > height())
+            break;
+        needed += cost;
+        --firstShown;
+    }
+    for (qsizetype i = 0; i < m_yieldOrder.size(); ++i)
+        m_yieldOrder[i]->setVisible(i >= firstShown);
+}
+
+void WelcomeView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitToHeight();
 }
 
 QPixmap WelcomeView::tarnelIcon(const std::optional<QString> &bundle)

@@ -35,18 +35,29 @@ public:
     QWidget *footer() const { return m_footer; }
     // Key text and label of each shortcut row, top to bottom.
     QList<std::pair<TextLabel *, TextLabel *>> shortcutRows() const { return m_rows; }
+    QWidget *symbol() const { return m_symbol; }
+    QWidget *shortcutList() const { return m_shortcutList; }
+
+    // Short enough for the parts that never give way (see the order in the constructor).
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWidget *shortcutRow(const QString &keys, const QString &label);
+    // Shows the longest tail of the order that fits with what always stays; hides the rest.
+    void fitToHeight();
 
     TabManager &m_tabManager;
     QPushButton *m_newButton = nullptr;
     QPushButton *m_openButton = nullptr;
     QLabel *m_logo = nullptr;
     QWidget *m_footer = nullptr;
+    QWidget *m_symbol = nullptr;
+    QWidget *m_shortcutList = nullptr;
+    QList<QWidget *> m_yieldOrder;
     QList<std::pair<TextLabel *, TextLabel *>> m_rows;
 };
 

@@ -4,6 +4,10 @@
 #include "views/content_view.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,10 +15,64 @@
 using quillet::Appearance;
 using quillet::TabManager;
 
+namespace {
+
+const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+
+// The desktop's settings portal as far as the colour scheme goes, on a connection of its own so
+// that it has its own name on the bus: answers Read and announces each change.
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+
+public:
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fakePortal"));
+    uint scheme = 0;
+
+    ~FakePortal() override { QDBusConnection::disconnectFromBus(bus.name()); }
+
+    bool start()
+    {
+        return bus.registerObject(kPortalPath, this, QDBusConnection::ExportAllSlots) &&
+               bus.registerService(kPortal);
+    }
+
+    void announce(uint value)
+    {
+        scheme = value;
+        QDBusMessage signal = QDBusMessage::createSignal(
+            kPortalPath, QStringLiteral("org.freedesktop.portal.Settings"),
+            QStringLiteral("SettingChanged"));
+        signal << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
+               << QVariant::fromValue(QDBusVariant(scheme));
+        bus.send(signal);
+    }
+
+public slots:
+    // The real portal wraps the value in a second variant.
+    QDBusVariant Read(const QString &group, const QString &key)
+    {
+        if (group != QLatin1String("org.freedesktop.appearance") ||
+            key != QLatin1String("color-scheme"))
+            return QDBusVariant(QVariant::fromValue(QDBusVariant(0u)));
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme)));
+    }
+};
+
+QColor windowColour()
+{
+    return QApplication::palette().color(QPalette::Window);
+}
+
+} // namespace
+
 class AppearanceTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void systemFollowsTheDesktopPortal();
     void themeSwitchesEveryWindowLive_data();
     void themeSwitchesEveryWindowLive();
 };
@@ -56,6 +114,47 @@ void AppearanceTest::themeSwitchesEveryWindowLive()
     const QPalette expected = dark ? Appearance::darkPalette() : Appearance::lightPalette();
     QCOMPARE(after, expected.color(QPalette::Window));
     QCOMPARE(view.statusBar()->palette().color(QPalette::Window), after);
+}
+
+// Runs on a private session bus only (CTest starts it under dbus-run-session), never on the
+// user's own, and first, before anything in the process has named the bus's variant type.
+void AppearanceTest::systemFollowsTheDesktopPortal()
+{
+    if (qEnvironmentVariableIsEmpty("QUILLET_TEST_PRIVATE_BUS"))
+        QSKIP("needs a private session bus: run under dbus-run-session with "
+              "QUILLET_TEST_PRIVATE_BUS=1");
+    QVERIFY(QDBusConnection::sessionBus().isConnected());
+    QTemporaryDir dir;
+    quillet::Preferences preferences(std::make_unique<QSettings>(
+        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat));
+    const QColor light = Appearance::lightPalette().color(QPalette::Window);
+    const QColor dark = Appearance::darkPalette().color(QPalette::Window);
+
+    // Subscribed before the portal is there: light until it speaks, then every change.
+    Appearance appearance(preferences);
+    appearance.apply();
+    FakePortal portal;
+    QVERIFY(portal.start());
+    QCOMPARE(windowColour(), light);
+    for (const uint scheme : {1u, 0u, 1u, 2u}) {
+        portal.announce(scheme);
+        QTRY_COMPARE(appearance.desktopPrefersDark(), scheme == 1);
+        QCOMPARE(windowColour(), scheme == 1 ? dark : light);
+    }
+
+    // A forced choice wins over the desktop; "system" follows it again.
+    portal.announce(1);
+    QTRY_VERIFY(appearance.desktopPrefersDark());
+    preferences.setAppTheme(QStringLiteral("light"));
+    QCOMPARE(windowColour(), light);
+    preferences.setAppTheme(QStringLiteral("system"));
+    QCOMPARE(windowColour(), dark);
+
+    // Started while the desktop prefers dark: read at once.
+    QApplication::setPalette(Appearance::lightPalette());
+    Appearance later(preferences);
+    QTRY_VERIFY(later.desktopPrefersDark());
+    QCOMPARE(windowColour(), dark);
 }
 
 QTEST_MAIN(AppearanceTest)

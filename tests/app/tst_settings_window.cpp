@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -50,8 +51,9 @@ struct Application {
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
-        // It opens in front, ready for the keyboard.
-        QVERIFY(QTest::qWaitForWindowActive(settings));
+        // It opens in front, ready for the keyboard. Being transient, it counts as active while
+        // the main window is, so the focus itself is what tells.
+        QTRY_COMPARE(QApplication::activeWindow(), settings);
     }
 };
 
@@ -73,6 +75,8 @@ class SettingsWindowTest : public QObject {
 private slots:
     void commandOpensOneWindowThatDoesNotBlock();
     void themeSegmentsSwitchTheWholeApplication();
+    void closesOnItsKeysAndStaysAboveTheMainWindow_data();
+    void closesOnItsKeysAndStaysAboveTheMainWindow();
 };
 
 void SettingsWindowTest::commandOpensOneWindowThatDoesNotBlock()
@@ -104,7 +108,7 @@ void SettingsWindowTest::commandOpensOneWindowThatDoesNotBlock()
     // The main window keeps working while it is open.
     const qsizetype tabs = app.tabManager.tabs().size();
     app.window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&app.window));
+    QTRY_COMPARE(QApplication::activeWindow(), &app.window);
     QTest::keyClick(&app.window, Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(app.tabManager.tabs().size(), tabs + 1);
 }
@@ -131,6 +135,39 @@ void SettingsWindowTest::themeSegmentsSwitchTheWholeApplication()
     QCOMPARE(app.preferences.appTheme(), QStringLiteral("system"));
     QCOMPARE(app.content->tabBar()->palette().color(QPalette::Window), light);
     QCOMPARE(app.settings->tabView()->palette().color(QPalette::Window), light);
+}
+
+void SettingsWindowTest::closesOnItsKeysAndStaysAboveTheMainWindow_data()
+{
+    QTest::addColumn<QKeyCombination>("keys");
+    QTest::newRow("Escape") << QKeyCombination(Qt::Key_Escape);
+    QTest::newRow("Ctrl+W") << QKeyCombination(Qt::ControlModifier, Qt::Key_W);
+}
+
+void SettingsWindowTest::closesOnItsKeysAndStaysAboveTheMainWindow()
+{
+    QFETCH(QKeyCombination, keys);
+    Application app;
+    app.openSettings();
+    QCOMPARE(app.settings->windowHandle()->transientParent(), app.window.windowHandle());
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // What the window manager is told: the settings window belongs above the main one.
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"),
+                    {QStringLiteral("-id"), QString::number(app.settings->winId()),
+                     QStringLiteral("WM_TRANSIENT_FOR")});
+        if (xprop.waitForFinished() && xprop.exitCode() == 0)
+            QVERIFY2(
+                xprop.readAll().contains(QByteArray::number(qulonglong(app.window.winId()), 16)),
+                "no WM_TRANSIENT_FOR naming the main window");
+    }
+
+    // The key acts on the settings window wherever its focus is, and nowhere else.
+    app.settings->tabView()->setCurrentIndex(1);
+    QWidget *target = app.settings->focusWidget() ? app.settings->focusWidget() : app.settings;
+    QTest::keyClick(target, keys.key(), keys.keyboardModifiers());
+    QTRY_VERIFY(!app.settings->isVisible());
+    QCOMPARE(app.tabManager.tabs().size(), 1);
 }
 
 QTEST_MAIN(SettingsWindowTest)

@@ -131,6 +131,8 @@ private slots:
     void directionalControlsAreMarkedAndKept_data();
     void directionalControlsAreMarkedAndKept();
     void directionalMarkersCoverOnlyLinesInView();
+    void lastLineKeepsTheInsetBelowIt_data();
+    void lastLineKeepsTheInsetBelowIt();
     void longUnbrokenStretchesWrapAnywhere_data();
     void longUnbrokenStretchesWrapAnywhere();
 };
@@ -573,6 +575,59 @@ void PlainTextTextViewTest::directionalMarkersCoverOnlyLinesInView()
     QCOMPARE(markers.size(), 1);
     QCOMPARE(markers.first().control, QChar(0x2066));
     QCOMPARE(markers.first().position, fixture.view.text().size() - 6);
+}
+
+void PlainTextTextViewTest::lastLineKeepsTheInsetBelowIt_data()
+{
+    QTest::addColumn<qreal>("multiple");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("typing");
+    for (const bool typing : {false, true}) {
+        for (const qreal multiple : {1.0, 1.5, 2.5}) {
+            for (const int height : {300, 311, 323, 337}) {
+                QTest::addRow("%s, line height %.1f, %d px",
+                              typing ? "typed at the end" : "scrolled to the end", multiple, height)
+                    << multiple << height << typing;
+            }
+        }
+    }
+}
+
+// Scrolled to the end, 16 pixels stay between the last line's box and the editor's bottom edge,
+// whatever the height and the line spacing; never more than one line beyond that.
+void PlainTextTextViewTest::lastLineKeepsTheInsetBelowIt()
+{
+    QFETCH(qreal, multiple);
+    QFETCH(int, height);
+    QFETCH(bool, typing);
+    PlainTextTextView view;
+    view.setLineHeightMultiple(multiple);
+    QStringList lines;
+    for (int i = 1; i <= 120; ++i)
+        lines.append(QStringLiteral("line %1").arg(i));
+    view.setText(lines.join(u'\n'));
+    view.resize(400, height);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QScrollBar *bar = view.verticalScrollBar();
+    if (typing) {
+        view.moveCursor(QTextCursor::End);
+        QTest::keyClick(&view, Qt::Key_Return);
+        QTest::keyClicks(&view, QStringLiteral("the end"));
+    } else {
+        bar->setValue(bar->maximum());
+    }
+    QCoreApplication::processEvents();
+
+    const QTextBlock last = view.document()->lastBlock();
+    const QTextLine line = last.layout()->lineAt(last.layout()->lineCount() - 1);
+    const qreal step = line.height() * multiple;
+    QTextCursor end(view.document());
+    end.movePosition(QTextCursor::End);
+    const QRect caret = view.cursorRect(end);
+    const qreal boxBottom = caret.top() + line.height() + (step - line.height()) / 2;
+    const qreal inset = view.viewport()->height() - boxBottom;
+    QVERIFY2(inset >= 15 && inset < 16 + step, qPrintable(QString::number(inset)));
 }
 
 void PlainTextTextViewTest::longUnbrokenStretchesWrapAnywhere_data()

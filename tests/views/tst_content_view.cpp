@@ -4,6 +4,7 @@
 #include "views/editor_preview_container.h"
 #include "views/resource_bundle.h"
 #include "views/status_bar_view.h"
+#include "views/symbol_button.h"
 #include "views/tab_bar_view.h"
 #include "views/text_label.h"
 #include "views/view_style.h"
@@ -80,6 +81,8 @@ private slots:
     void welcomeButtonsStartATab_data();
     void welcomeButtonsStartATab();
     void welcomeShowsItsTextsAndShortcuts();
+    void everyViewStaysLegibleDownToTheMinimumSize_data();
+    void everyViewStaysLegibleDownToTheMinimumSize();
     void missingBundleIsReportedOnceAndLeavesTheWord_data();
     void missingBundleIsReportedOnceAndLeavesTheWord();
     void screenshots_data();
@@ -354,6 +357,78 @@ void ContentViewTest::welcomeShowsItsTextsAndShortcuts()
     QCOMPARE(footer.bottom() + 1, welcome->height());
     QVERIFY(welcome->logo());
     QCOMPARE(welcome->logo()->height(), 32);
+}
+
+void ContentViewTest::everyViewStaysLegibleDownToTheMinimumSize_data()
+{
+    QTest::addColumn<int>("tabs");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("withPath");
+
+    // The window's 600 x 400 less its menu bar, then sizes up to the default window.
+    for (const QSize size :
+         {QSize(600, 378), QSize(650, 420), QSize(700, 480), QSize(760, 560), QSize(900, 628)}) {
+        const QString at = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        QTest::addRow("welcome, %s", qPrintable(at)) << 0 << size << false;
+        QTest::addRow("unsaved tab, %s", qPrintable(at)) << 1 << size << false;
+        QTest::addRow("long path, %s", qPrintable(at)) << 1 << size << true;
+    }
+}
+
+// Nothing is squeezed below its own size or drawn over another; what does not fit is hidden,
+// in each view's order, and at the default size everything is there.
+void ContentViewTest::everyViewStaysLegibleDownToTheMinimumSize()
+{
+    QFETCH(int, tabs);
+    QFETCH(QSize, size);
+    QFETCH(bool, withPath);
+
+    Window window(tabs);
+    if (withPath)
+        window.tabManager.newTab({}, QUrl::fromLocalFile(QStringLiteral("/home/ann/") +
+                                                         QString(u'n').repeated(120) +
+                                                         QStringLiteral("/notes.md")));
+    window.view.resize(size);
+    window.settle();
+    QCOMPARE(window.view.size(), size);
+
+    QList<QRect> drawn;
+    for (const auto *label : window.view.findChildren<quillet::TextLabel *>()) {
+        if (!label->isVisibleTo(&window.view))
+            continue;
+        QVERIFY2(label->width() >= label->minimumSizeHint().width() &&
+                     label->height() >= label->fontMetrics().height(),
+                 qPrintable(label->text()));
+        const QRect box = quillet::test::geometryIn(*label, window.view);
+        QVERIFY2(window.view.rect().contains(box), qPrintable(label->text()));
+        for (const QRect &other : std::as_const(drawn))
+            QVERIFY2(!box.intersects(other), qPrintable(label->text()));
+        drawn.append(box);
+    }
+
+    const bool roomy = size == QSize(900, 628);
+    const auto inOrder = [&](const QList<const QWidget *> &yielding) {
+        for (qsizetype i = 1; i < yielding.size(); ++i)
+            if (yielding[i]->isHidden())
+                QVERIFY(yielding[i - 1]->isHidden());
+        if (roomy)
+            QVERIFY(!yielding.first()->isHidden());
+    };
+    if (tabs == 0) {
+        const WelcomeView *welcome = window.view.welcomeView();
+        inOrder({welcome->symbol(), welcome->footer(), welcome->shortcutList()});
+        QVERIFY(shown(welcome->newScratchpadButton()) && shown(welcome->openFileButton()));
+        return;
+    }
+    const quillet::StatusBarView *bar = window.view.statusBar();
+    if (withPath)
+        inOrder({bar->shortcutReminders(), bar->wordsLabel(), bar->charactersLabel(),
+                 bar->locationLabel()});
+    else
+        inOrder({bar->shortcutReminders(), bar->wordsLabel(), bar->charactersLabel()});
+    QVERIFY(shown(bar->positionLabel()) && shown(bar->previewButton()));
+    if (!withPath)
+        QCOMPARE(bar->locationLabel()->shownText(), QStringLiteral("Unsaved"));
 }
 
 void ContentViewTest::missingBundleIsReportedOnceAndLeavesTheWord_data()

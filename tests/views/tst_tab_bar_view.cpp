@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+
 using quillet::Scratchpad;
 using quillet::TabBarView;
 using quillet::TabItemView;
@@ -48,11 +50,11 @@ struct Bar {
         settle();
     }
 
+    // Lets every posted layout request run, as the event loop would between two key presses.
     void settle()
     {
-        QCoreApplication::processEvents();
-        bar.layout()->activate();
-        QCoreApplication::processEvents();
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
     }
 
     TabItemView *item(int index) const { return bar.tabItems().at(index); }
@@ -76,6 +78,19 @@ void hover(QWidget *widget, bool inside)
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(widget, &leave);
     }
+}
+
+// The contrast ratio of two opaque colours, from their relative luminance (WCAG 2).
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 QStringList menuItems(QMenu &menu)
@@ -109,6 +124,8 @@ private slots:
     void measuresAsLaidOut();
     void dirtyDotFollowsUnsavedChanges();
     void longTitleWidensItsTab();
+    void tabsRefitWhenATabChangesWidth_data();
+    void tabsRefitWhenATabChangesWidth();
     void closeGlyphShowsOnHoverOrSelection_data();
     void closeGlyphShowsOnHoverOrSelection();
     void clicksSelectCloseAndCreate_data();
@@ -122,6 +139,8 @@ private slots:
     void tabsScrollWhenTheyDoNotFit_data();
     void tabsScrollWhenTheyDoNotFit();
     void hoverSurvivesChangesOfTheList();
+    void hoverFollowsThePointerAfterTheContextMenu_data();
+    void hoverFollowsThePointerAfterTheContextMenu();
     void screenshots_data();
     void screenshots();
 };
@@ -241,12 +260,58 @@ void TabBarViewTest::longTitleWidensItsTab()
              longTab->titleLabel()->fontMetrics().horizontalAdvance(longTitle));
     QCOMPARE(longTab->width() - shortTab->width(),
              longTab->titleLabel()->width() - shortTab->titleLabel()->width());
+}
 
-    // The tab follows its title as it is edited.
-    const int before = shortTab->width();
-    bar.tabManager.updateContent(*shortTab->scratchpad(), QStringLiteral("Short and longer"));
+void TabBarViewTest::tabsRefitWhenATabChangesWidth_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("title typed longer") << "longer";
+    QTest::newRow("title typed shorter") << "shorter";
+    QTest::newRow("dirty dot appears") << "dirty";
+    QTest::newRow("saved, dot goes") << "saved";
+}
+
+// The strip follows a tab whose width changes, with no other change to the list: every title
+// whole, every close button inside the strip, and the tabs where they were vertically.
+void TabBarViewTest::tabsRefitWhenATabChangesWidth()
+{
+    QFETCH(QString, change);
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("Hello.md")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    Bar bar;
+    bar.tabManager.newTab(QStringLiteral("Hello"), QUrl::fromLocalFile(file.fileName()));
+    bar.tabManager.newTab(QStringLiteral("Second tab"));
+    const std::shared_ptr<Scratchpad> first = bar.tabManager.tabs().first();
+    bar.tabManager.selectTab(first->id());
+    if (change == QStringLiteral("saved"))
+        bar.tabManager.updateContent(*first, QStringLiteral("Hello"));
     bar.settle();
-    QVERIFY(bar.item(0)->width() > before);
+    const int widthBefore = bar.item(0)->width();
+
+    if (change == QStringLiteral("longer"))
+        bar.tabManager.updateContent(*first, QStringLiteral("Hello first tab, typed at length"));
+    else if (change == QStringLiteral("shorter"))
+        bar.tabManager.updateContent(*first, QStringLiteral("He"));
+    else if (change == QStringLiteral("dirty"))
+        bar.tabManager.updateContent(*first, QStringLiteral("Hello"));
+    else
+        bar.tabManager.saveCurrent();
+    bar.settle();
+
+    QVERIFY(bar.item(0)->width() != widthBefore);
+    const QWidget *viewport = bar.bar.scrollArea()->viewport();
+    for (const TabItemView *item : bar.bar.tabItems()) {
+        QCOMPARE(item->titleLabel()->shownText(), item->scratchpad()->title());
+        QCOMPARE(item->titleLabel()->width(), item->titleLabel()->sizeHint().width());
+        QCOMPARE(quillet::test::geometryIn(*item, bar.bar).top(), 4);
+        QVERIFY(
+            viewport->rect().contains(quillet::test::geometryIn(*item->closeButton(), *viewport)));
+    }
+    const QRect last = quillet::test::geometryIn(*bar.item(1), bar.bar);
+    QCOMPARE(quillet::test::geometryIn(*bar.bar.scrollArea(), bar.bar).right(), last.right() + 8);
 }
 
 void TabBarViewTest::closeGlyphShowsOnHoverOrSelection_data()
@@ -458,7 +523,22 @@ void TabBarViewTest::tabsScrollWhenTheyDoNotFit()
     QVERIFY(quillet::test::geometryIn(*area, bar.bar).right() <
             quillet::test::geometryIn(*bar.bar.hintButton(), bar.bar).left());
 
+    // The newest tab is selected and scrolled into view, and so is one the "+" button adds.
+    const auto fullyShown = [&](const TabItemView *item) {
+        return area->viewport()->rect().contains(
+            quillet::test::geometryIn(*item, *area->viewport()));
+    };
+    QVERIFY(fullyShown(bar.bar.tabItems().last()));
+    bar.tabManager.selectTab(bar.tabManager.tabs().first()->id());
+    bar.settle();
+    QVERIFY(fullyShown(bar.bar.tabItems().first()));
+    QTest::mouseClick(bar.bar.newTabButton(), Qt::LeftButton);
+    bar.settle();
+    QVERIFY(bar.bar.tabItems().last()->isSelected());
+    QVERIFY(fullyShown(bar.bar.tabItems().last()));
+
     if (scrolls) {
+        area->horizontalScrollBar()->setValue(0);
         QWheelEvent wheel(QPointF(10, 10), area->mapToGlobal(QPointF(10, 10)), QPoint(),
                           QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(area->viewport(), &wheel);
@@ -477,6 +557,41 @@ void TabBarViewTest::hoverSurvivesChangesOfTheList()
     QCOMPARE(bar.item(0), first);
     QVERIFY(first->isHovered());
     QCOMPARE(bar.titles(), (QStringList{"a", "c"}));
+}
+
+void TabBarViewTest::hoverFollowsThePointerAfterTheContextMenu_data()
+{
+    QTest::addColumn<bool>("pointerBackOnTab");
+    QTest::newRow("item chosen away from the tab") << false;
+    QTest::newRow("pointer back on the tab") << true;
+}
+
+// A menu item chosen with the mouse: the pointer was over the menu when it closed, and the tab
+// shows hover only if the pointer is on it afterwards.
+void TabBarViewTest::hoverFollowsThePointerAfterTheContextMenu()
+{
+    QFETCH(bool, pointerBackOnTab);
+    Bar bar({"a", "b", "c"});
+    TabItemView *item = bar.item(0);
+    QCursor::setPos(item->mapToGlobal(item->rect().center()));
+    hover(item, true);
+    QContextMenuEvent opening(QContextMenuEvent::Mouse, QPoint(4, 4),
+                              item->mapToGlobal(QPoint(4, 4)));
+    QCoreApplication::sendEvent(item, &opening);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    const QRect choice = menu->actionGeometry(menuAction(*menu, QStringLiteral("Close Others")));
+    QCursor::setPos(menu->mapToGlobal(choice.center()));
+    QVERIFY(!item->rect().contains(item->mapFromGlobal(QCursor::pos())));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, choice.center());
+    if (pointerBackOnTab)
+        QCursor::setPos(item->mapToGlobal(item->rect().center()));
+    bar.settle();
+
+    QCOMPARE(bar.titles(), QStringList{"a"});
+    QCOMPARE(item->isHovered(), pointerBackOnTab);
+    QCOMPARE(item->closeButton()->hasBackdrop(), pointerBackOnTab);
 }
 
 void TabBarViewTest::screenshots_data()
@@ -500,9 +615,13 @@ void TabBarViewTest::screenshots()
     const QPalette palette = quillet::test::appearance(dark);
     const TabItemView *selected = bar.item(1);
     const QPoint inside = selected->mapTo(&bar.bar, QPoint(selected->width() / 2, 2));
-    QCOMPARE(QColor(image.pixel(inside)).rgb(), palette.color(QPalette::AlternateBase).rgb());
+    QCOMPARE(QColor(image.pixel(inside)).rgb(), palette.color(QPalette::Base).rgb());
     const QPoint outside = bar.bar.hintButton()->mapTo(&bar.bar, QPoint(-4, 1));
     QCOMPARE(QColor(image.pixel(outside)).rgb(), palette.color(QPalette::Window).rgb());
+    // The selected tab stands out as far as the system's control background does from its
+    // window (about 1.15 in the light appearance).
+    const double ratio = contrast(QColor(image.pixel(inside)), QColor(image.pixel(outside)));
+    QVERIFY2(ratio >= 1.12, qPrintable(QString::number(ratio)));
     quillet::test::saveScreenshot(bar.bar, dark ? QStringLiteral("tab_bar_dark")
                                                 : QStringLiteral("tab_bar_light"));
     QApplication::setPalette(quillet::test::appearance(false));

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# End-to-end: the window at its minimum size, 600 x 400. The status bar still shows "Unsaved" as
+# the first thing at its left (the shortcut reminders give way before it), the text typed is
+# kept, and the welcome view that the last Ctrl+W brings back still offers a new scratchpad.
+#
+# usage: flow_minimum_size.sh QUILLET_BINARY SCREENSHOT_DIR
+set -euo pipefail
+
+quillet=$1
+shots=$2
+
+source "$(dirname "$0")/lib.sh"
+run_under_xvfb "xvfb-run xdotool xwd xwdtopnm python3 jq" "$0" "$@"
+use_temporary_home
+mkdir -p "$shots"
+screen="python3 $(dirname "$0")/screen.py"
+
+
+start_quillet
+read -r x y width height <<<"$(window_geometry "$window")"
+# The tab bar shows a selected tab; the editor is ready for keys once it does.
+tab_shown() {
+    grab_screen "$work/shot.ppm"
+    $screen close-button "$work/shot.ppm" "$x" "$y" "$width" "$height" >/dev/null 2>&1
+}
+no_tab_shown() { ! tab_shown; }
+
+xdotool key --clearmodifiers ctrl+n
+wait_until "Ctrl+N showed no tab" tab_shown
+xdotool type --delay 10 'small window'
+xdotool windowsize "$window" 600 400
+at_minimum() { [[ "$(window_geometry "$window" | cut -d' ' -f3,4)" == "600 400" ]]; }
+wait_until "the window did not take 600 x 400" at_minimum
+read -r x y width height <<<"$(window_geometry "$window")"
+
+# "Unsaved" is drawn in the faintest tone; the reminders, in a darker one, would come first if
+# they still crowded the bar.
+unsaved_first() {
+    grab_screen "$work/shot.ppm" "$shots/minimum_size.png"
+    local darkest
+    darkest=$($screen status-first "$work/shot.ppm" "$x" "$y" "$width" "$height" 2>/dev/null) &&
+        ((darkest > 140))
+}
+wait_until "the status bar does not start with \"Unsaved\" at 600 x 400" unsaved_first
+
+xdotool key --clearmodifiers ctrl+w
+wait_until "Ctrl+W did not bring the welcome view back" no_tab_shown
+xdotool key --clearmodifiers ctrl+n
+wait_until "Ctrl+N showed no tab at 600 x 400" tab_shown
+xdotool type --delay 10 'after the welcome view'
+quit_quillet
+[[ "$(state_texts)" == '"after the welcome view"' ]] ||
+    fail "the saved tabs are $(state_texts | paste -sd ' ')"
+echo "PASS: at 600 x 400 the status bar shows \"Unsaved\" first, and the welcome view still works"
