@@ -96,7 +96,7 @@ mkdir -p "$services"
 sed "s|@QUILLET_INSTALLED_BINARY@|$quillet|" \
     "$(dirname "$0")/../resources/desktop/org.quillet.Quillet.service.in" \
     >"$services/org.quillet.Quillet.service"
-export -f fail wait_for_window expect_title
+export -f fail wait_until window_shown wait_for_window expect_title
 export state work
 dbus-run-session -- bash -c '
     set -euo pipefail
