@@ -109,10 +109,15 @@ void EditorView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
     m_stack->setCurrentWidget(view);
     m_findBar->setTarget(view);
     followActions(view);
-    QTimer::singleShot(0, view, [view] {
-        if (view->isVisible())
-            view->setFocus();
-    });
+    // At once when shown: keys already queued behind the one that made this tab current are
+    // meant for it, and would otherwise go to the widget that had the focus.
+    if (view->isVisible())
+        view->setFocus();
+    else
+        QTimer::singleShot(0, view, [view] {
+            if (view->isVisible())
+                view->setFocus();
+        });
 }
 
 EditorView::Page &EditorView::pageFor(const std::shared_ptr<Scratchpad> &scratchpad)

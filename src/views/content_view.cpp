@@ -8,6 +8,8 @@
 #include "view_style.h"
 #include "welcome_view.h"
 
+#include "editor/editor_view.h"
+#include "editor/plain_text_text_view.h"
 #include "editor/theme.h"
 #include "model/tab_manager.h"
 
@@ -78,6 +80,10 @@ void ContentView::showState()
     }
     layout()->addWidget(m_content);
     m_content->show();
+    // The first tab takes the keys typed right after the command that made it.
+    if (!empty && m_editingArea->editor() && m_editingArea->editor()->textView() &&
+        m_editingArea->editor()->textView()->isVisible())
+        m_editingArea->editor()->textView()->setFocus();
     if (!firstBuild && !empty)
         m_editingAreaFade = startOpacityFade(m_editingArea, 0.0, 1.0);
     if (m_leavingEditingArea)

@@ -239,8 +239,12 @@ void ContentViewTest::modeChangeFades()
 void ContentViewTest::firstTabReplacesWelcomeAndLastBringsItBack()
 {
     Window window;
+    window.view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window.view));
     QVERIFY(shown(window.view.welcomeView()));
     window.tabManager.newTab();
+    // Before any event is handled: keys typed right after Ctrl+N are the new tab's.
+    QVERIFY(window.view.editingArea()->editor()->textView()->hasFocus());
     window.settle();
     QVERIFY(!window.view.welcomeView());
     QVERIFY(shown(window.view.tabBar()));
