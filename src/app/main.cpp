@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QSettings>
 
 #include <memory>
 
@@ -29,7 +28,8 @@ public:
         setWindowTitle(QStringLiteral("Quillet"));
         setMinimumSize(600, 400);
         resize(900, 650);
-        const QByteArray geometry = QSettings().value(kGeometryKey).toByteArray();
+        const QByteArray geometry =
+            quillet::Preferences::shared().storedValue(kGeometryKey).toByteArray();
         if (!geometry.isEmpty() && !restoreGeometry(geometry))
             qWarning("Quillet: the remembered window geometry could not be used");
     }
@@ -37,7 +37,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override
     {
-        QSettings().setValue(kGeometryKey, saveGeometry());
+        quillet::Preferences::shared().storeValue(kGeometryKey, saveGeometry());
         QMainWindow::closeEvent(event);
     }
 };
