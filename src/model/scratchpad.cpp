@@ -35,10 +35,22 @@ Scratchpad::Scratchpad(QUuid id, QString title, QString content, std::optional<Q
     updateCounts();
 }
 
+Scratchpad::Scratchpad(const Snapshot &snapshot)
+    : m_id(snapshot.id)
+    , m_title(snapshot.title)
+    , m_content(snapshot.content)
+    , m_filePath(snapshot.filePath)
+    , m_isDirty(true)
+    , m_createdAt(Clock::now())
+    , m_modifiedAt(Clock::now())
+{
+    updateCounts();
+}
+
 std::shared_ptr<Scratchpad> Scratchpad::from(const Snapshot &snapshot)
 {
-    return std::make_shared<Scratchpad>(snapshot.id, snapshot.title, snapshot.content,
-                                        snapshot.filePath, true);
+    // The stored id is kept as it is, the all-zero one included.
+    return std::shared_ptr<Scratchpad>(new Scratchpad(snapshot));
 }
 
 template <typename T, typename Signal>

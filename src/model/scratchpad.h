@@ -49,8 +49,8 @@ public:
                         std::optional<QUrl> filePath = {}, bool isDirty = false,
                         QObject *parent = nullptr);
 
-    // Rebuilt from a saved record: dirty, dated now (the record's creation time is not applied),
-    // and titled as the record until the caller derives the title.
+    // Rebuilt from a saved record: its id as stored, dirty, dated now (the record's creation
+    // time is not applied), and titled as the record until the caller derives the title.
     static std::shared_ptr<Scratchpad> from(const Snapshot &snapshot);
 
     QUuid id() const { return m_id; }
@@ -105,6 +105,8 @@ signals:
     void currentColumnChanged();
 
 private:
+    explicit Scratchpad(const Snapshot &snapshot);
+
     template <typename T, typename Signal>
     void assign(T &field, const T &value, Signal changed);
 

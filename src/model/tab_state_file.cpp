@@ -17,10 +17,11 @@ namespace quillet::TabStateFile {
 
 namespace {
 
+// Anchored with \z: '$' would also match before a final line feed.
 bool isUuidText(const QString &text)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\z"));
     return pattern.match(text).hasMatch();
 }
 
@@ -28,7 +29,7 @@ bool isUuidText(const QString &text)
 std::optional<QDateTime> parseDate(const QString &text)
 {
     static const QRegularExpression pattern(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})\\z"));
     if (!pattern.match(text).hasMatch())
         return std::nullopt;
     const QDateTime date = QDateTime::fromString(text, Qt::ISODate);
@@ -460,10 +461,15 @@ private:
         const char *const start = m_cursor;
         const char *end = start;
         while (true) {
-            while (end < m_end && *end != '"' && *end != '\\')
+            // JSON allows no raw control character inside a string.
+            while (end < m_end && *end != '"' && *end != '\\' && uchar(*end) >= 0x20)
                 ++end;
             if (end >= m_end)
                 return fail(QStringLiteral("unterminated string"));
+            if (uchar(*end) < 0x20) {
+                m_cursor = end;
+                return fail(QStringLiteral("control character in a string"));
+            }
             if (*end == '"')
                 break;
             end += 2; // the escape's letter; checked below

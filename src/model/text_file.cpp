@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +21,17 @@ namespace quillet {
 namespace {
 
 constexpr qsizetype kReadChunkSize = 1024 * 1024;
+
+// The largest file that is opened: its text takes two bytes a byte, and the editor, the undo
+// history and the autosave hold further copies, so a file past an eighth of the memory would
+// starve the machine. Never more than a QString can hold.
+qint64 largestOpenableFile()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    const qint64 memory = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : qint64(1) << 32;
+    return std::min<qint64>(memory / 8, std::numeric_limits<qsizetype>::max() / 4);
+}
 
 // How many of the first `size` bytes end with a complete UTF-8 sequence: the bytes of a
 // sequence whose lead byte says it is longer than what is there are left out. Anything that is
@@ -37,7 +50,28 @@ qsizetype completeUtf8Prefix(const QByteArray &bytes, qsizetype size)
 
 } // namespace
 
+namespace {
+
+std::optional<QString> readText(const QString &path, QString *error);
+
+} // namespace
+
 std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
+{
+    // A file that grows while it is read, or memory that runs out on the way, fails the open
+    // rather than the program.
+    try {
+        return readText(path, error);
+    } catch (const std::bad_alloc &) {
+        if (error)
+            *error = QStringLiteral("%1: not enough memory to open the file").arg(path);
+        return std::nullopt;
+    }
+}
+
+namespace {
+
+std::optional<QString> readText(const QString &path, QString *error)
 {
     auto fail = [&](const QString &description) -> std::optional<QString> {
         if (error)
@@ -56,6 +90,15 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         return fail(QStringLiteral("%1: is not a regular file").arg(path));
+    }
+    const qint64 limit = largestOpenableFile();
+    if (status.st_size > limit) {
+        ::close(fd);
+        return fail(QStringLiteral("%1: the file is too large to open (%2 MB; at most %3 MB fit "
+                                   "in this computer's memory)")
+                        .arg(path)
+                        .arg(qint64(status.st_size) >> 20)
+                        .arg(limit >> 20));
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     QFile file;
@@ -84,8 +127,11 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
         const qsizetype available = carried + qsizetype(count);
         const qsizetype complete = count == 0 ? available : completeUtf8Prefix(chunk, available);
         const qsizetype needed = used + decoder.requiredSpace(complete);
-        if (needed > text.size())
-            text.resize(std::max(needed, text.size() + text.size() / 2));
+        if (needed > text.size()) {
+            if (needed > limit)
+                return fail(QStringLiteral("%1: the file grew too large to open").arg(path));
+            text.resize(std::max(needed, std::min(limit, text.size() + text.size() / 2)));
+        }
         QChar *end =
             decoder.appendToBuffer(text.data() + used, QByteArrayView(chunk.constData(), complete));
         used = end - text.constData();
@@ -104,6 +150,8 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
         text.squeeze();
     return text;
 }
+
+} // namespace
 
 std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text)
 {

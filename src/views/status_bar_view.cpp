@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 
 namespace quillet {
 
@@ -21,6 +22,7 @@ using ViewStyle::Tone;
 constexpr int kItemSpacing = 16;
 constexpr int kReminderSpacing = 10;
 constexpr int kReminderInnerSpacing = 2;
+constexpr int kNoticeMilliseconds = 6000;
 
 // One reminder: the shortcut's text, then its label, 2 pixels apart.
 QWidget *shortcutHint(int key, const QString &label, QWidget *parent)
@@ -94,6 +96,12 @@ StatusBarView::StatusBarView(TabManager &tabManager, QWidget *parent)
     row->addWidget(m_characters);
     row->addWidget(m_previewButton);
 
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeMilliseconds);
+    connect(m_noticeTimer, &QTimer::timeout, this, &StatusBarView::showLocation);
+    connect(&m_tabManager, &TabManager::fileOperationFailed, this, &StatusBarView::showNotice);
+
     connect(&m_tabManager, &TabManager::currentTabChanged, this, &StatusBarView::followCurrentTab);
     connect(&m_tabManager, &TabManager::previewModeChanged, this, &StatusBarView::showPreviewMode);
     followCurrentTab();
@@ -135,8 +143,19 @@ void StatusBarView::followCurrentTab()
     showFigures();
 }
 
+void StatusBarView::showNotice(const QString &line)
+{
+    m_location->setText(line);
+    m_location->setTone(Tone::primary);
+    m_location->setToolTip(line);
+    m_noticeTimer->start();
+}
+
 void StatusBarView::showLocation()
 {
+    if (m_noticeTimer->isActive())
+        return;
+    m_location->setToolTip(QString());
     const std::optional<QUrl> file = m_scratchpad ? m_scratchpad->filePath() : std::nullopt;
     if (file) {
         m_location->setText(file->isLocalFile() ? file->toLocalFile()

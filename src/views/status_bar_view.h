@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QTimer;
+
 namespace quillet {
 
 class Scratchpad;
@@ -43,6 +45,9 @@ private:
     void showLocation();
     void showFigures();
     void showPreviewMode();
+    // Shows `line` in place of the location for a few seconds: a failed save or open must not
+    // look like a successful one, and no dialog interrupts the typing.
+    void showNotice(const QString &line);
 
     TabManager &m_tabManager;
     std::shared_ptr<Scratchpad> m_scratchpad;
@@ -53,6 +58,7 @@ private:
     TextLabel *m_words = nullptr;
     TextLabel *m_characters = nullptr;
     SymbolButton *m_previewButton = nullptr;
+    QTimer *m_noticeTimer = nullptr;
 };
 
 } // namespace quillet
