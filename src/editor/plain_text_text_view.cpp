@@ -174,6 +174,21 @@ void PlainTextTextView::setText(const QString &text)
     m_spare = QString();
 }
 
+void PlainTextTextView::replaceAllUndoably(const QString &text)
+{
+    if (hasBlockBreaksOtherThanLineFeeds(text) || hasBlockBreaksOtherThanLineFeeds(m_text)) {
+        setText(text);
+        return;
+    }
+    wrapAnywhereIfUnbroken(text);
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.beginEditBlock();
+    cursor.insertText(text, QTextCharFormat());
+    cursor.endEditBlock();
+    document()->setModified(false);
+}
+
 void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int charsAdded)
 {
     if (m_replacingAll)

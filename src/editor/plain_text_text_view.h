@@ -71,6 +71,10 @@ public:
     // Replaces the whole text without reporting it. The undo history starts afresh, so undo never
     // goes back past this text. The insertion point goes to the start.
     void setText(const QString &text);
+    // Replaces the whole text as one undo step, so the text before is one undo away; reported
+    // like any edit unless callbacks are suppressed. Falls back to setText() for text the
+    // document would store differently (block breaks other than line feeds).
+    void replaceAllUndoably(const QString &text);
 
     SelectedRange selectedRange() const;
     // Clamped to the text; reports the location unless callbacks are suppressed.

@@ -43,6 +43,7 @@ Scratchpad::Scratchpad(const Snapshot &snapshot)
     , m_isDirty(true)
     , m_createdAt(Clock::now())
     , m_modifiedAt(Clock::now())
+    , m_diskVersion(snapshot.diskVersion)
 {
     updateCounts();
 }
@@ -60,6 +61,11 @@ void Scratchpad::assign(T &field, const T &value, Signal changed)
         return;
     field = value;
     emit(this->*changed)();
+}
+
+void Scratchpad::setHasConflict(bool hasConflict)
+{
+    assign(m_hasConflict, hasConflict, &Scratchpad::hasConflictChanged);
 }
 
 void Scratchpad::setTitle(const QString &title)
@@ -155,7 +161,7 @@ QString Scratchpad::fileTitle(const QUrl &filePath)
 
 Scratchpad::Snapshot Scratchpad::snapshot() const
 {
-    return {m_id, m_title, m_content, m_filePath, m_createdAt};
+    return {m_id, m_title, m_content, m_filePath, m_createdAt, m_diskVersion};
 }
 
 } // namespace quillet

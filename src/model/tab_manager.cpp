@@ -38,6 +38,11 @@ TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> file
     , m_persistence(std::move(persistence))
     , m_filePanels(std::move(filePanels))
 {
+    m_fileWatcher = new QFileSystemWatcher(this);
+    connect(m_fileWatcher, &QFileSystemWatcher::fileChanged, this, &TabManager::followFilesOnDisk);
+    connect(m_fileWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &TabManager::followFilesOnDisk);
+    connect(this, &TabManager::tabsChanged, this, &TabManager::watchTabFiles);
     restoreTabs();
     startAutoSave();
     if (m_autoSaveTask) {
@@ -434,14 +439,17 @@ void TabManager::openFile()
         return;
     for (const QUrl &url : *chosen) {
         QString error;
-        const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error);
+        DiskVersion version;
+        const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error, &version);
         if (!text) {
             reportFileFailure(QStringLiteral("Failed to open file: "), error);
             continue;
         }
         newTab(*text, url);
-        if (const auto current = currentTab())
+        if (const auto current = currentTab()) {
             current->setIsDirty(false);
+            current->setDiskVersion(version);
+        }
     }
 }
 
@@ -463,8 +471,9 @@ void TabManager::saveCurrentAs()
         return;
     const std::optional<QUrl> url =
         m_filePanels->chooseSaveLocation(proposedFileName(current->title()));
+    // Choosing a file is choosing to write it, whatever it holds now.
     if (url && !url->isEmpty())
-        saveTab(*current, *url);
+        saveTab(*current, *url, SaveCheck::overwrite);
 }
 
 QString TabManager::proposedFileName(const QString &title)
@@ -486,21 +495,108 @@ void TabManager::reportFileFailure(const QString &prefix, const QString &descrip
     emit fileOperationFailed(prefix + description);
 }
 
-void TabManager::saveTab(Scratchpad &scratchpad, const QUrl &url)
+void TabManager::saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck check)
 {
     if (!url.isLocalFile()) {
         reportFileFailure(QStringLiteral("Failed to save file: "),
                           QStringLiteral("%1: not a local file").arg(url.toString()));
         return;
     }
+    const QString path = url.toLocalFile();
+    // Another program's newer text is never replaced without the user choosing so.
+    const std::optional<DiskVersion> known = scratchpad.diskVersion();
+    if (check == SaveCheck::ifUnchanged && scratchpad.filePath() == url && known &&
+        changedOnDisk(path, *known)) {
+        scratchpad.setHasConflict(true);
+        reportFileFailure(QStringLiteral("Failed to save file: "),
+                          QStringLiteral("%1: the file was changed by another program since it "
+                                         "was opened or saved")
+                              .arg(path));
+        return;
+    }
+    DiskVersion version;
     if (const std::optional<QString> error =
-            writeUtf8TextFile(url.toLocalFile(), scratchpad.content())) {
+            writeUtf8TextFile(path, scratchpad.content(), &version)) {
         reportFileFailure(QStringLiteral("Failed to save file: "), *error);
         return;
     }
+    scratchpad.setDiskVersion(version);
+    scratchpad.setHasConflict(false);
     scratchpad.setFilePath(url);
     scratchpad.setIsDirty(false);
     scratchpad.setTitle(Scratchpad::fileTitle(url));
+    watchTabFiles();
+}
+
+void TabManager::overwriteOnDisk(Scratchpad &scratchpad)
+{
+    if (const std::optional<QUrl> filePath = scratchpad.filePath())
+        saveTab(scratchpad, *filePath, SaveCheck::overwrite);
+}
+
+void TabManager::reloadFromDisk(Scratchpad &scratchpad)
+{
+    const std::optional<QUrl> filePath = scratchpad.filePath();
+    if (!filePath || !filePath->isLocalFile())
+        return;
+    QString error;
+    DiskVersion version;
+    const std::optional<QString> text = readUtf8TextFile(filePath->toLocalFile(), &error, &version);
+    if (!text) {
+        reportFileFailure(QStringLiteral("Failed to open file: "), error);
+        return;
+    }
+    // The editor takes the new text as one undoable step, so the tab's own text is one undo
+    // away.
+    updateContent(scratchpad, *text);
+    scratchpad.setIsDirty(false);
+    scratchpad.setDiskVersion(version);
+    scratchpad.setHasConflict(false);
+}
+
+void TabManager::watchTabFiles()
+{
+    QStringList wanted;
+    for (const auto &tab : std::as_const(m_tabs)) {
+        const std::optional<QUrl> filePath = tab->filePath();
+        if (!filePath || !filePath->isLocalFile())
+            continue;
+        const QFileInfo file(filePath->toLocalFile());
+        wanted << file.absoluteFilePath() << file.absolutePath();
+    }
+    QStringList watched = m_fileWatcher->files() + m_fileWatcher->directories();
+    QStringList stale;
+    for (const QString &path : std::as_const(watched)) {
+        if (!wanted.contains(path))
+            stale << path;
+    }
+    if (!stale.isEmpty())
+        m_fileWatcher->removePaths(stale);
+    QStringList missing;
+    for (const QString &path : std::as_const(wanted)) {
+        if (!watched.contains(path) && !missing.contains(path) && QFileInfo::exists(path))
+            missing << path;
+    }
+    if (!missing.isEmpty())
+        m_fileWatcher->addPaths(missing);
+}
+
+void TabManager::followFilesOnDisk()
+{
+    for (const auto &tab : std::as_const(m_tabs)) {
+        const std::optional<QUrl> filePath = tab->filePath();
+        const std::optional<DiskVersion> known = tab->diskVersion();
+        if (tab->isDirty() || !known || !filePath || !filePath->isLocalFile())
+            continue;
+        const QString path = filePath->toLocalFile();
+        struct stat status {};
+        // Gone, or replaced by something that is no text file: the tab keeps what it has.
+        if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+            continue;
+        if (changedOnDisk(path, *known))
+            reloadFromDisk(*tab);
+    }
+    watchTabFiles();
 }
 
 } // namespace quillet

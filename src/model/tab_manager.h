@@ -4,6 +4,7 @@
 #include "file_panels.h"
 #include "scratchpad.h"
 
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -100,6 +101,10 @@ public:
     // The name Save As proposes for a tab with this title: the title with every character a
     // file name cannot hold replaced, plus ".md".
     static QString proposedFileName(const QString &title);
+    // The two ways out of a conflict (a save found the tab's file changed by another program):
+    // take the version on disk into the tab, clean, or write the tab's text over it.
+    void reloadFromDisk(Scratchpad &scratchpad);
+    void overwriteOnDisk(Scratchpad &scratchpad);
 
     // The autosave period from the next wait on.
     void setAutoSaveInterval(std::chrono::milliseconds interval);
@@ -133,7 +138,12 @@ private:
     QList<Scratchpad::Snapshot> snapshots() const;
     // Encodes and writes; safe on any thread. Failures print the auto-save line.
     void writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
-    void saveTab(Scratchpad &scratchpad, const QUrl &url);
+    enum class SaveCheck { ifUnchanged, overwrite };
+    void saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck check = SaveCheck::ifUnchanged);
+    // Watches every tab's file, and its folder (a file replaced by a rename ends a watch on it).
+    void watchTabFiles();
+    // Clean tabs whose file another program changed take the new text.
+    void followFilesOnDisk();
     // Prints the failure line and tells the window.
     void reportFileFailure(const QString &prefix, const QString &description);
     // The write a process makes when it ends without unwinding main(), as Qt's X11 connection
@@ -158,6 +168,7 @@ private:
     // False when an unreadable state file could not be moved aside: it is never overwritten.
     bool m_stateWritable = true;
     std::unique_ptr<AutoSaver> m_autoSaveTask;
+    QFileSystemWatcher *m_fileWatcher = nullptr;
 };
 
 } // namespace quillet

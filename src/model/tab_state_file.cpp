@@ -220,7 +220,7 @@ struct RawField {
 // One tab object as read, before its values are checked.
 struct RawEntry {
     bool isObject = false;
-    RawField id, title, content, filePath, createdAt;
+    RawField id, title, content, filePath, createdAt, diskVersion;
 };
 
 int hexValue(char c)
@@ -345,12 +345,13 @@ private:
             if (!expect(':'))
                 return false;
             skipSpace();
-            RawField *field = key == u"id"          ? &entry.id
-                              : key == u"title"     ? &entry.title
-                              : key == u"content"   ? &entry.content
-                              : key == u"filePath"  ? &entry.filePath
-                              : key == u"createdAt" ? &entry.createdAt
-                                                    : nullptr;
+            RawField *field = key == u"id"            ? &entry.id
+                              : key == u"title"       ? &entry.title
+                              : key == u"content"     ? &entry.content
+                              : key == u"filePath"    ? &entry.filePath
+                              : key == u"createdAt"   ? &entry.createdAt
+                              : key == u"diskVersion" ? &entry.diskVersion
+                                                      : nullptr;
             if (field && peek() == '"') {
                 QString value;
                 if (!readString(&value))
@@ -573,6 +574,10 @@ bool encode(const QList<Scratchpad::Snapshot> &snapshots, const WriteChunk &writ
         }
         json.raw(",");
         json.member("createdAt", snapshot.createdAt.toUTC().toString(Qt::ISODate));
+        if (snapshot.diskVersion) {
+            json.raw(",");
+            json.member("diskVersion", snapshot.diskVersion->toString());
+        }
         json.raw("}");
     }
     json.raw("]");
@@ -639,6 +644,9 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
             return fail(
                 describeEntry(index, QStringLiteral("\"createdAt\" is not an ISO 8601 date-time")));
         snapshot.createdAt = *createdAt;
+        // Only a guard against overwriting a newer file: one that cannot be used is dropped.
+        if (entry.diskVersion.text)
+            snapshot.diskVersion = DiskVersion::fromString(*entry.diskVersion.text);
         snapshots.append(std::move(snapshot));
     }
     return snapshots;

@@ -2,6 +2,7 @@
 
 #include "durable_file.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -50,18 +51,58 @@ qsizetype completeUtf8Prefix(const QByteArray &bytes, qsizetype size)
 
 } // namespace
 
+QString DiskVersion::toString() const
+{
+    return QStringLiteral("%1:%2:%3:%4:%5")
+        .arg(size)
+        .arg(modifiedNs)
+        .arg(device)
+        .arg(inode)
+        .arg(QString::fromLatin1(digest));
+}
+
+std::optional<DiskVersion> DiskVersion::fromString(const QString &text)
+{
+    const QStringList parts = text.split(u':');
+    if (parts.size() != 5 || parts[4].size() != 32)
+        return std::nullopt;
+    DiskVersion version;
+    bool ok[4] = {};
+    version.size = parts[0].toLongLong(&ok[0]);
+    version.modifiedNs = parts[1].toLongLong(&ok[1]);
+    version.device = parts[2].toULongLong(&ok[2]);
+    version.inode = parts[3].toULongLong(&ok[3]);
+    version.digest = parts[4].toLatin1();
+    if (!(ok[0] && ok[1] && ok[2] && ok[3]))
+        return std::nullopt;
+    return version;
+}
+
 namespace {
 
-std::optional<QString> readText(const QString &path, QString *error);
+DiskVersion versionOf(const struct stat &status, QByteArray digest)
+{
+    return DiskVersion{qint64(status.st_size),
+                       qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                       quint64(status.st_dev), quint64(status.st_ino), std::move(digest)};
+}
+
+bool sameAttributes(const DiskVersion &a, const DiskVersion &b)
+{
+    return a.size == b.size && a.modifiedNs == b.modifiedNs && a.device == b.device &&
+           a.inode == b.inode;
+}
+
+std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version);
 
 } // namespace
 
-std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
+std::optional<QString> readUtf8TextFile(const QString &path, QString *error, DiskVersion *version)
 {
     // A file that grows while it is read, or memory that runs out on the way, fails the open
     // rather than the program.
     try {
-        return readText(path, error);
+        return readText(path, error, version);
     } catch (const std::bad_alloc &) {
         if (error)
             *error = QStringLiteral("%1: not enough memory to open the file").arg(path);
@@ -71,7 +112,7 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
 
 namespace {
 
-std::optional<QString> readText(const QString &path, QString *error)
+std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version)
 {
     auto fail = [&](const QString &description) -> std::optional<QString> {
         if (error)
@@ -120,10 +161,13 @@ std::optional<QString> readText(const QString &path, QString *error)
     qsizetype used = 0;
     QByteArray chunk(kReadChunkSize, Qt::Uninitialized);
     qsizetype carried = 0;
+    QCryptographicHash digest(QCryptographicHash::Md5);
     for (;;) {
         const qint64 count = file.read(chunk.data() + carried, chunk.size() - carried);
         if (count < 0)
             return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        if (version)
+            digest.addData(QByteArrayView(chunk.constData() + carried, count));
         const qsizetype available = carried + qsizetype(count);
         const qsizetype complete = count == 0 ? available : completeUtf8Prefix(chunk, available);
         const qsizetype needed = used + decoder.requiredSpace(complete);
@@ -148,14 +192,39 @@ std::optional<QString> readText(const QString &path, QString *error)
         text.remove(0, 1);
     if (text.capacity() - text.size() > text.size() / 4)
         text.squeeze();
+    if (version)
+        *version = versionOf(status, digest.result().toHex());
     return text;
 }
 
 } // namespace
 
-std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text)
+std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text,
+                                         DiskVersion *version)
 {
-    return writeFileDurably(path, text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    std::optional<QString> error = writeFileDurably(path, bytes);
+    struct stat status {};
+    if (!error && version && ::stat(QFile::encodeName(path).constData(), &status) == 0)
+        *version =
+            versionOf(status, QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+    return error;
+}
+
+bool changedOnDisk(const QString &path, const DiskVersion &known)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return errno != ENOENT;
+    if (sameAttributes(versionOf(status, {}), known))
+        return false;
+    QFile file(path);
+    if (!S_ISREG(status.st_mode) || !file.open(QIODevice::ReadOnly))
+        return true;
+    QCryptographicHash digest(QCryptographicHash::Md5);
+    if (!digest.addData(&file))
+        return true;
+    return qint64(status.st_size) != known.size || digest.result().toHex() != known.digest;
 }
 
 } // namespace quillet

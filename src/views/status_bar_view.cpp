@@ -134,6 +134,14 @@ void StatusBarView::followCurrentTab()
     Scratchpad *tab = m_scratchpad.get();
     m_scratchpadConnections = {
         connect(tab, &Scratchpad::filePathChanged, this, &StatusBarView::showLocation),
+        // A save that succeeds after a failed one ends the failure's notice.
+        connect(tab, &Scratchpad::isDirtyChanged, this,
+                [this, tab] {
+                    if (!tab->isDirty() && m_noticeTimer->isActive()) {
+                        m_noticeTimer->stop();
+                        showLocation();
+                    }
+                }),
         connect(tab, &Scratchpad::currentLineChanged, this, &StatusBarView::showFigures),
         connect(tab, &Scratchpad::currentColumnChanged, this, &StatusBarView::showFigures),
         connect(tab, &Scratchpad::wordCountChanged, this, &StatusBarView::showFigures),

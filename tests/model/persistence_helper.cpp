@@ -15,7 +15,7 @@
 //       Keeps one tab bound to <folder>/note.txt and saves generation after generation of its
 //       text to that file as fast as the event loop turns, while autosaving without pause so
 //       the next start restores the tab. Prints "ready" once the file holds a generation and the
-//       state file holds the tab.
+//       state file holds the tab. A save refused as a conflict is overwritten, as the user would.
 
 #include "model/console.h"
 #include "model/quit_signals.h"
@@ -117,8 +117,13 @@ int saveRepeatedly(const QString &folder)
     QTimer rewrite;
     QObject::connect(&rewrite, &QTimer::timeout, [&] {
         ++generation;
-        tabManager.updateContent(*tabManager.tabs().constFirst(), generationText(generation, 0));
+        const auto tab = tabManager.tabs().constFirst();
+        tabManager.updateContent(*tab, generationText(generation, 0));
         tabManager.saveCurrent();
+        // A kill between a save and the next autosave leaves the restored tab an older idea of
+        // its file, so the first save after a start may find it changed; the user overwrites.
+        if (tab->hasConflict())
+            tabManager.overwriteOnDisk(*tab);
         // Once the state file names the tab, a start after a kill cleans up after it.
         if (!announced && QFileInfo(notePath).size() > 0 &&
             QFileInfo(tabManager.stateFilePath()).size() > 2) {

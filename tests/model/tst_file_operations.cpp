@@ -92,6 +92,8 @@ private slots:
     void refusesUnsafeSaves();
     void proposesANameAFileCanHave_data();
     void proposesANameAFileCanHave();
+    void neverOverwritesAnotherProgramsChange_data();
+    void neverOverwritesAnotherProgramsChange();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -634,6 +636,102 @@ void FileOperationsTest::proposesANameAFileCanHave()
     manager->currentTab()->setTitle(title);
     manager->saveCurrentAs();
     QCOMPARE(panels->proposedNames, QStringList{name});
+}
+
+void FileOperationsTest::neverOverwritesAnotherProgramsChange_data()
+{
+    QTest::addColumn<QString>("flow");
+    QTest::addColumn<QByteArray>("onDisk");
+    QTest::addColumn<QString>("inTab");
+    QTest::addColumn<bool>("conflict");
+
+    QTest::newRow("changed, then Ctrl+S: refused")
+        << QStringLiteral("save") << QByteArray("theirs") << QStringLiteral("mine") << true;
+    QTest::newRow("restored tab, changed while closed, then Ctrl+S: refused")
+        << QStringLiteral("restart and save") << QByteArray("theirs") << QStringLiteral("mine")
+        << true;
+    QTest::newRow("touched, same text: saved")
+        << QStringLiteral("touch and save") << QByteArray("mine") << QStringLiteral("mine")
+        << false;
+    QTest::newRow("refused, then Overwrite")
+        << QStringLiteral("overwrite") << QByteArray("mine") << QStringLiteral("mine") << false;
+    QTest::newRow("refused, then Reload")
+        << QStringLiteral("reload") << QByteArray("theirs") << QStringLiteral("theirs") << false;
+    QTest::newRow("changed, then Save As onto it: saved")
+        << QStringLiteral("save as") << QByteArray("mine") << QStringLiteral("mine") << false;
+    QTest::newRow("clean tab follows the disk")
+        << QStringLiteral("follow") << QByteArray("theirs") << QStringLiteral("theirs") << false;
+}
+
+// A tab remembers what its file was when it last read or wrote it; a file another program
+// changed since is never replaced without the user choosing so, and both versions stay within
+// reach.
+void FileOperationsTest::neverOverwritesAnotherProgramsChange()
+{
+    QFETCH(QString, flow);
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QString, inTab);
+    QFETCH(bool, conflict);
+    const QString file = path("notes.md");
+    const QUrl url = QUrl::fromLocalFile(file);
+    createFile(file, "first");
+    TabManager::Persistence persistence;
+    persistence.autosaveDirectory = path("state");
+    persistence.autoSaveInterval = std::chrono::hours(1);
+    auto panels = std::make_unique<FakeFilePanels>();
+    panels->filesToOpen = QList<QUrl>{url};
+    panels->saveLocation = url;
+    auto manager = std::make_unique<TabManager>(persistence, std::move(panels));
+    manager->openFile();
+    // Another program writes its own version, by replacing the file as editors do.
+    const auto change = [&](const QByteArray &bytes) {
+        createFile(path("theirs.tmp"), bytes);
+        QVERIFY(QFile::rename(path("theirs.tmp"), file) ||
+                (QFile::remove(file) && QFile::rename(path("theirs.tmp"), file)));
+    };
+    if (flow == u"follow") {
+        manager->updateCursorPosition(*manager->currentTab(), 3);
+        change("theirs");
+        QTRY_COMPARE(manager->currentTab()->content(), inTab);
+        QVERIFY(!manager->currentTab()->isDirty());
+        return;
+    }
+    manager->updateContent(*manager->currentTab(), QStringLiteral("mine"));
+    if (flow == u"restart and save") {
+        manager.reset(); // quits, writing the tab with what its file was
+        change("theirs");
+        manager = std::make_unique<TabManager>(persistence, std::make_unique<FakeFilePanels>());
+        QCOMPARE(manager->currentTab()->content(), QStringLiteral("mine"));
+    } else if (flow == u"touch and save") {
+        change("first");
+    } else {
+        change("theirs");
+    }
+
+    StdoutCapture output;
+    if (flow == u"save as")
+        manager->saveCurrentAs();
+    else
+        manager->saveCurrent();
+    const auto tab = manager->currentTab();
+    if (flow == u"overwrite")
+        manager->overwriteOnDisk(*tab);
+    else if (flow == u"reload")
+        manager->reloadFromDisk(*tab);
+
+    QCOMPARE(readFile(file), onDisk);
+    QCOMPARE(tab->content(), inTab);
+    QCOMPARE(tab->hasConflict(), conflict);
+    QCOMPARE(tab->isDirty(), conflict);
+    const QStringList lines = printedLines(output);
+    if (conflict || flow == u"overwrite" || flow == u"reload") {
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("Failed to save file: ") + file +
+                                          QStringLiteral(": the file was changed")),
+                 qPrintable(lines.first()));
+    } else {
+        QCOMPARE(lines, QStringList());
+    }
 }
 
 QTEST_GUILESS_MAIN(FileOperationsTest)

@@ -47,8 +47,11 @@ bool waitForReady(QProcess &process)
 {
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
-        if (process.canReadLine())
-            return process.readLine() == "ready\n";
+        // Failure lines may come first (a save refused after a kill, see the helper).
+        while (process.canReadLine()) {
+            if (process.readLine() == "ready\n")
+                return true;
+        }
         if (!process.waitForReadyRead(int(deadline.remainingTime())))
             return false;
     }
