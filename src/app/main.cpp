@@ -17,7 +17,6 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QSettings>
 
 #include <memory>
 
@@ -34,7 +33,8 @@ public:
     {
         setMinimumSize(600, 400);
         resize(900, 650);
-        const QByteArray geometry = QSettings().value(kGeometryKey).toByteArray();
+        const QByteArray geometry =
+            quillet::Preferences::shared().storedValue(kGeometryKey).toByteArray();
         if (!geometry.isEmpty() && !restoreGeometry(geometry))
             qWarning("Quillet: the remembered window geometry could not be used");
     }
@@ -42,7 +42,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override
     {
-        QSettings().setValue(kGeometryKey, saveGeometry());
+        quillet::Preferences::shared().storeValue(kGeometryKey, saveGeometry());
         QMainWindow::closeEvent(event);
     }
 };

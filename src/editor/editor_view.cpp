@@ -163,7 +163,8 @@ void EditorView::showExternalChange(Page &page)
     PlainTextTextView &view = *page.view;
     const PlainTextTextView::SelectedRange kept = view.selectedRange();
     view.setSuppressCallbacks(true);
-    view.setText(scratchpad->content());
+    // Undoable: a file reloaded from disk must leave the tab's own text one undo away.
+    view.replaceAllUndoably(scratchpad->content());
     if (kept.location <= view.text().size())
         view.setSelectedRange(kept.location, kept.length);
     view.setSuppressCallbacks(false);

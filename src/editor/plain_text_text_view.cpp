@@ -225,6 +225,21 @@ int PlainTextTextView::toDocumentPosition(qsizetype textOffset) const
     return int(textOffset - text::scanLineFeeds(QStringView(m_text).first(textOffset)).count);
 }
 
+void PlainTextTextView::replaceAllUndoably(const QString &text)
+{
+    if (hasBlockBreaksOtherThanLineFeeds(text) || hasBlockBreaksOtherThanLineFeeds(m_text)) {
+        setText(text);
+        return;
+    }
+    wrapAnywhereIfUnbroken(text);
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.beginEditBlock();
+    cursor.insertText(text, QTextCharFormat());
+    cursor.endEditBlock();
+    document()->setModified(false);
+}
+
 void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int charsAdded)
 {
     if (m_replacingAll)

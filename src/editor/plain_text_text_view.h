@@ -77,6 +77,10 @@ public:
     void setText(const QString &text);
     // "\n", "\r\n" or "\r".
     const QString &lineEnding() const { return m_lineEnding; }
+    // Replaces the whole text as one undo step, so the text before is one undo away; reported
+    // like any edit unless callbacks are suppressed. Falls back to setText() for text the
+    // document would store differently (block breaks other than line feeds).
+    void replaceAllUndoably(const QString &text);
 
     SelectedRange selectedRange() const;
     // Clamped to the text, with the start moved back and the end on to a character boundary

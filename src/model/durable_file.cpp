@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -15,15 +16,33 @@ namespace quillet {
 
 namespace {
 
-// The sibling a write of `fileName` goes through first; mkostemp fills in the X's.
-QString temporaryNameTemplate(const QString &fileName)
+// The sibling a write of `fileName` goes through first; mkostemp fills in the X's. The marker
+// in the middle keeps the name apart from every other program's backups and temporaries, so
+// the start-up clean-up can never take one of them for ours.
+constexpr QLatin1StringView kTemporaryMarker(".quillet-write-");
+constexpr qsizetype kTemporaryRandomLength = 6;
+
+QString temporaryNamePrefix(const QString &fileName)
 {
-    return QLatin1Char('.') + fileName + QStringLiteral(".XXXXXX");
+    return QLatin1Char('.') + fileName + kTemporaryMarker;
+}
+
+// Exactly the names mkostemp makes from the prefix: six letters or digits after it.
+bool isTemporaryName(const QString &name, const QString &prefix)
+{
+    if (name.size() != prefix.size() + kTemporaryRandomLength || !name.startsWith(prefix))
+        return false;
+    for (const QChar c : QStringView(name).sliced(prefix.size())) {
+        if (c.unicode() >= 0x80 || !std::isalnum(int(c.unicode())))
+            return false;
+    }
+    return true;
 }
 
 QString describe(const QString &what, const QString &path, int error)
 {
-    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
+    return QStringLiteral("%1 %2: %3")
+        .arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 // The permissions a newly created file gets: what open() would give with this process's umask.
@@ -62,19 +81,67 @@ bool writeAll(const WriteCall &write, int fd, QByteArrayView bytes)
     return true;
 }
 
+// Whether the kernel's protected-symlinks rule lets this process follow the link `status`
+// describes, which sits in `folder`: in a sticky folder that everyone may write, only a link
+// that belongs to this user or to the folder's owner is followed. Otherwise anyone could plant
+// a link there that turns a save into a write over one of the user's own files.
+bool mayFollowLink(const struct stat &status, const QString &folder)
+{
+    struct stat folderStatus {};
+    if (::stat(QFile::encodeName(folder).constData(), &folderStatus) != 0)
+        return false;
+    const bool shared = (folderStatus.st_mode & S_ISVTX) && (folderStatus.st_mode & S_IWOTH);
+    return !shared || status.st_uid == ::geteuid() || status.st_uid == folderStatus.st_uid;
+}
+
 // The file a write to `path` must replace: the end of a chain of symbolic links, so the links
-// stay in place.
-QString resolvedTarget(const QString &path)
+// stay in place. Fails with errno EACCES on a link the kernel would not follow either, and
+// ELOOP on a chain too long.
+std::optional<QString> resolvedTarget(const QString &path, int *error)
 {
     QString target = QFileInfo(path).absoluteFilePath();
     for (int hops = 0; hops < 40; ++hops) {
-        const QFileInfo info(target);
-        if (!info.isSymLink())
+        struct stat status {};
+        if (::lstat(QFile::encodeName(target).constData(), &status) != 0 ||
+            !S_ISLNK(status.st_mode))
             return target;
-        target = info.symLinkTarget();
+        const QFileInfo link(target);
+        if (!mayFollowLink(status, link.absolutePath())) {
+            *error = EACCES;
+            return std::nullopt;
+        }
+        target = link.symLinkTarget();
     }
-    return target;
+    *error = ELOOP;
+    return std::nullopt;
 }
+
+QString describePath(const QString &path, int error)
+{
+    return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Why an existing `target` must not be replaced by this process, if it must not: it is not a
+// regular file, or the kernel would not let this user open it for writing (a read-only file,
+// another user's file in a folder this user may write). Renaming over it would otherwise
+// succeed where a plain write is refused.
+std::optional<QString> refusalToReplace(const QByteArray &nativeTarget, const QString &target,
+                                        const struct stat &existing)
+{
+    if (S_ISDIR(existing.st_mode))
+        return describe(QStringLiteral("Cannot replace"), target, EISDIR);
+    if (!S_ISREG(existing.st_mode))
+        return QStringLiteral("%1: is not a regular file").arg(target);
+    const int probe =
+        ::open(nativeTarget.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0)
+        return describePath(target, errno);
+    ::close(probe);
+    return std::nullopt;
+}
+
+std::optional<QString> writeDurably(const QString &path, const ContentProducer &produce,
+                                    const DurableWriteSystem &system, bool privateFile);
 
 } // namespace
 
@@ -88,27 +155,50 @@ std::optional<QString> writeFileDurably(const QString &path, const QByteArray &b
 std::optional<QString> writeFileDurably(const QString &path, const ContentProducer &produce,
                                         const DurableWriteSystem &system)
 {
-    const WriteCall write = system.write ? system.write
-                                         : [](int fd, const void *data, unsigned long size) {
-                                               return long(::write(fd, data, size));
-                                           };
-    const auto sync = system.sync ? system.sync : [](int fd) { return ::fsync(fd); };
-    const auto rename = system.rename ? system.rename
-                                      : [](const char *from, const char *to) {
-                                            return ::rename(from, to);
-                                        };
+    return writeDurably(path, produce, system, false);
+}
 
-    const QString target = resolvedTarget(path);
+std::optional<QString> writePrivateFileDurably(const QString &path, const ContentProducer &produce,
+                                               const DurableWriteSystem &system)
+{
+    return writeDurably(path, produce, system, true);
+}
+
+namespace {
+
+std::optional<QString> writeDurably(const QString &path, const ContentProducer &produce,
+                                    const DurableWriteSystem &system, bool privateFile)
+{
+    const WriteCall write =
+        system.write ? system.write : [](int fd, const void *data, unsigned long size) {
+            return long(::write(fd, data, size));
+        };
+    const auto sync = system.sync ? system.sync : [](int fd) { return ::fsync(fd); };
+    const auto rename = system.rename ? system.rename : [](const char *from, const char *to) {
+        return ::rename(from, to);
+    };
+
+    // The program's own files are never written through a link: the link itself is refused.
+    int resolveError = 0;
+    const std::optional<QString> resolved = privateFile
+                                                ? std::optional(QFileInfo(path).absoluteFilePath())
+                                                : resolvedTarget(path, &resolveError);
+    if (!resolved)
+        return describePath(QFileInfo(path).absoluteFilePath(), resolveError);
+    const QString target = *resolved;
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
     const QByteArray nativeTarget = QFile::encodeName(target);
     QByteArray temporary =
-        QFile::encodeName(folder + QLatin1Char('/') + temporaryNameTemplate(targetInfo.fileName()));
+        QFile::encodeName(folder + QLatin1Char('/') + temporaryNamePrefix(targetInfo.fileName()) +
+                          QStringLiteral("XXXXXX"));
 
     struct stat existing {};
-    const bool replacing = ::stat(nativeTarget.constData(), &existing) == 0;
-    if (replacing && S_ISDIR(existing.st_mode))
-        return describe(QStringLiteral("Cannot replace"), target, EISDIR);
+    const bool replacing = ::lstat(nativeTarget.constData(), &existing) == 0;
+    if (replacing) {
+        if (const std::optional<QString> refusal = refusalToReplace(nativeTarget, target, existing))
+            return refusal;
+    }
 
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
@@ -119,7 +209,9 @@ std::optional<QString> writeFileDurably(const QString &path, const ContentProduc
         return describe(what, target, error);
     };
 
-    if (replacing) {
+    if (privateFile) {
+        ::fchmod(fd, 0600);
+    } else if (replacing) {
         ::fchmod(fd, existing.st_mode & 07777);
         // Succeeds only for a privileged writer; otherwise the file becomes the writer's.
         [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
@@ -148,7 +240,8 @@ std::optional<QString> writeFileDurably(const QString &path, const ContentProduc
     }
 
     // Without this the rename itself may not survive a power cut.
-    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)
         return describe(QStringLiteral("Cannot sync the folder of"), target, errno);
     const bool folderSynced = sync(folderFd) == 0;
@@ -159,16 +252,62 @@ std::optional<QString> writeFileDurably(const QString &path, const ContentProduc
     return std::nullopt;
 }
 
+} // namespace
+
 void removeInterruptedWrites(const QString &path)
 {
-    const QFileInfo target(resolvedTarget(path));
-    QString pattern = temporaryNameTemplate(target.fileName());
-    pattern.replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"));
-    QDir folder = target.absoluteDir();
-    const QStringList leftovers =
-        folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &leftover : leftovers)
-        folder.remove(leftover);
+    int error = 0;
+    const std::optional<QString> target = resolvedTarget(path, &error);
+    if (!target)
+        return;
+    const QFileInfo targetInfo(*target);
+    const QString prefix = temporaryNamePrefix(targetInfo.fileName());
+    const QDir folder = targetInfo.absoluteDir();
+    // Listed without a name filter: the user's file name is never read as a pattern.
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &entry : entries) {
+        if (!isTemporaryName(entry, prefix))
+            continue;
+        // Only a regular file of this user's: never a link, never someone else's file.
+        const QByteArray native = QFile::encodeName(folder.filePath(entry));
+        struct stat status {};
+        if (::lstat(native.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+            status.st_uid == ::geteuid())
+            ::unlink(native.constData());
+    }
+}
+
+std::optional<QByteArray> readPrivateFile(const QString &path, QString *error)
+{
+    auto fail = [&](const QString &description) -> std::optional<QByteArray> {
+        if (error)
+            *error = description;
+        return std::nullopt;
+    };
+    // Without blocking and without following a link: a FIFO would wait for a writer for good,
+    // and a device could be read without end.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int openError = errno;
+        return fail(openError == ELOOP ? QStringLiteral("%1: is a symbolic link").arg(path)
+                                       : describePath(path, openError));
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return fail(QStringLiteral("%1: is not a regular file").arg(path));
+    }
+    ::fchmod(fd, 0600); // written 0644 by earlier versions, readable by every local user
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    return bytes;
 }
 
 } // namespace quillet

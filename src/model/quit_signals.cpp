@@ -26,6 +26,9 @@ void onSignal(int signalNumber)
 
 QuitSignals::QuitSignals(QObject *parent) : QObject(parent)
 {
+    // A failure line printed to a closed standard output would otherwise end the process,
+    // unsaved edits and all; the write fails with EPIPE instead.
+    ::signal(SIGPIPE, SIG_IGN);
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);

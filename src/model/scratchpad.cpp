@@ -35,10 +35,23 @@ Scratchpad::Scratchpad(QUuid id, QString title, QString content, std::optional<Q
     updateCounts();
 }
 
+Scratchpad::Scratchpad(const Snapshot &snapshot)
+    : m_id(snapshot.id)
+    , m_title(snapshot.title)
+    , m_content(snapshot.content)
+    , m_filePath(snapshot.filePath)
+    , m_isDirty(true)
+    , m_createdAt(Clock::now())
+    , m_modifiedAt(Clock::now())
+    , m_diskVersion(snapshot.diskVersion)
+{
+    updateCounts();
+}
+
 std::shared_ptr<Scratchpad> Scratchpad::from(const Snapshot &snapshot)
 {
-    return std::make_shared<Scratchpad>(snapshot.id, snapshot.title, snapshot.content,
-                                        snapshot.filePath, true);
+    // The stored id is kept as it is, the all-zero one included.
+    return std::shared_ptr<Scratchpad>(new Scratchpad(snapshot));
 }
 
 template <typename T, typename Signal>
@@ -48,6 +61,11 @@ void Scratchpad::assign(T &field, const T &value, Signal changed)
         return;
     field = value;
     emit(this->*changed)();
+}
+
+void Scratchpad::setHasConflict(bool hasConflict)
+{
+    assign(m_hasConflict, hasConflict, &Scratchpad::hasConflictChanged);
 }
 
 void Scratchpad::setTitle(const QString &title)
@@ -143,7 +161,7 @@ QString Scratchpad::fileTitle(const QUrl &filePath)
 
 Scratchpad::Snapshot Scratchpad::snapshot() const
 {
-    return {m_id, m_title, m_content, m_filePath, m_createdAt};
+    return {m_id, m_title, m_content, m_filePath, m_createdAt, m_diskVersion};
 }
 
 } // namespace quillet

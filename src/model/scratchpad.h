@@ -1,5 +1,7 @@
 #pragma once
 
+#include "disk_version.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -29,6 +31,7 @@ class Scratchpad : public QObject {
     Q_PROPERTY(qint64 characterCount READ characterCount NOTIFY characterCountChanged)
     Q_PROPERTY(qint64 currentLine READ currentLine NOTIFY currentLineChanged)
     Q_PROPERTY(qint64 currentColumn READ currentColumn NOTIFY currentColumnChanged)
+    Q_PROPERTY(bool hasConflict READ hasConflict WRITE setHasConflict NOTIFY hasConflictChanged)
 
 public:
     // The plain record of one tab that the saved-tabs file stores.
@@ -38,6 +41,8 @@ public:
         QString content;
         std::optional<QUrl> filePath;
         QDateTime createdAt;
+        // What the file was when the tab last read or wrote it.
+        std::optional<DiskVersion> diskVersion = std::nullopt;
 
         friend bool operator==(const Snapshot &, const Snapshot &) = default;
     };
@@ -49,8 +54,8 @@ public:
                         std::optional<QUrl> filePath = {}, bool isDirty = false,
                         QObject *parent = nullptr);
 
-    // Rebuilt from a saved record: dirty, dated now (the record's creation time is not applied),
-    // and titled as the record until the caller derives the title.
+    // Rebuilt from a saved record: its id as stored, dirty, dated now (the record's creation
+    // time is not applied), and titled as the record until the caller derives the title.
     static std::shared_ptr<Scratchpad> from(const Snapshot &snapshot);
 
     QUuid id() const { return m_id; }
@@ -66,6 +71,11 @@ public:
     qint64 characterCount() const { return m_characterCount; }
     qint64 currentLine() const { return m_currentLine; }
     qint64 currentColumn() const { return m_currentColumn; }
+    // What the file was when this tab last read or wrote it; none before either.
+    std::optional<DiskVersion> diskVersion() const { return m_diskVersion; }
+    // A save found the file changed by another program since; the user chooses which version
+    // wins.
+    bool hasConflict() const { return m_hasConflict; }
 
     void setTitle(const QString &title);
     void setContent(const QString &content);
@@ -73,6 +83,8 @@ public:
     void setIsDirty(bool isDirty);
     void setModifiedAt(const QDateTime &modifiedAt);
     void setCursorPosition(qint64 cursorPosition);
+    void setDiskVersion(const std::optional<DiskVersion> &version) { m_diskVersion = version; }
+    void setHasConflict(bool hasConflict);
 
     // Recomputes the four figures from content and cursor. Character and word counts are reused
     // when the content has not changed since they were last computed, so a cursor move costs
@@ -103,8 +115,11 @@ signals:
     void characterCountChanged();
     void currentLineChanged();
     void currentColumnChanged();
+    void hasConflictChanged();
 
 private:
+    explicit Scratchpad(const Snapshot &snapshot);
+
     template <typename T, typename Signal>
     void assign(T &field, const T &value, Signal changed);
 
@@ -121,6 +136,8 @@ private:
     qint64 m_currentLine = 1;
     qint64 m_currentColumn = 1;
     bool m_totalsStale = true;
+    std::optional<DiskVersion> m_diskVersion;
+    bool m_hasConflict = false;
 };
 
 } // namespace quillet

@@ -10,13 +10,27 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <QSet>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <mutex>
 
 namespace quillet {
+
+namespace {
+
+// The tab managers that write their state, for a process that exits without destroying them.
+std::mutex g_liveManagersMutex;
+QList<TabManager *> g_liveManagers;
+
+} // namespace
 
 TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> filePanels,
                        QObject *parent)
@@ -25,8 +39,19 @@ TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> file
     , m_filePanels(std::move(filePanels))
 {
     acquireStateLock();
+    m_fileWatcher = new QFileSystemWatcher(this);
+    connect(m_fileWatcher, &QFileSystemWatcher::fileChanged, this, &TabManager::followFilesOnDisk);
+    connect(m_fileWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &TabManager::followFilesOnDisk);
+    connect(this, &TabManager::tabsChanged, this, &TabManager::watchTabFiles);
     restoreTabs();
     startAutoSave();
+    if (m_autoSaveTask) {
+        static std::once_flag registered;
+        std::call_once(registered, [] { std::atexit(&TabManager::writeStateAtExit); });
+        std::lock_guard lock(g_liveManagersMutex);
+        g_liveManagers.append(this);
+    }
 }
 
 void TabManager::acquireStateLock()
@@ -46,9 +71,27 @@ TabManager::~TabManager()
 {
     if (!m_autoSaveTask)
         return;
+    {
+        std::lock_guard lock(g_liveManagersMutex);
+        g_liveManagers.removeOne(this);
+    }
     // The last interval's edits would otherwise be lost at every quit.
     m_autoSaveTask->stop();
     writeState(snapshots());
+}
+
+void TabManager::writeStateAtExit()
+{
+    // exit() runs this on the thread that called it, which is the main thread when a platform
+    // plugin gives up on its display; the tab managers are then alive but never destroyed.
+    std::lock_guard lock(g_liveManagersMutex);
+    for (TabManager *manager : std::as_const(g_liveManagers)) {
+        if (manager->thread() != QThread::currentThread())
+            continue;
+        manager->m_autoSaveTask->stop();
+        manager->writeState(manager->snapshots());
+    }
+    g_liveManagers.clear();
 }
 
 void TabManager::setTabs(const QList<std::shared_ptr<Scratchpad>> &tabs)
@@ -257,6 +300,8 @@ QString TabManager::autosaveDirectory() const
         directory = base + QStringLiteral("/Quillet/autosave");
     }
     QDir().mkpath(directory); // a failure shows in the read or write that follows
+    // It holds every tab's text: for this user's eyes only, also when an earlier run made it.
+    ::chmod(QFile::encodeName(directory).constData(), 0700);
     return directory;
 }
 
@@ -265,6 +310,17 @@ QString TabManager::stateFilePath() const
     return autosaveDirectory() + QLatin1Char('/') + QString::fromUtf16(TabStateFile::kFileName);
 }
 
+namespace {
+
+// Whether anything, even a dangling link, is at `path`.
+bool entryExists(const QString &path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
+} // namespace
+
 void TabManager::restoreTabs()
 {
     if (!m_persistence.enabled)
@@ -272,25 +328,14 @@ void TabManager::restoreTabs()
     const QString path = stateFilePath();
     // A run that was killed while autosaving leaves its half-written copy behind.
     removeInterruptedWrites(path);
-    if (!QFileInfo::exists(path))
+    if (!entryExists(path))
         return;
-    if (!m_persistence.restoreTabs) {
-        keepPreviousStateFile(path);
-        return;
-    }
 
     QString error;
     std::optional<QList<Scratchpad::Snapshot>> restored;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1: %2").arg(path, file.errorString());
-    } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        else
-            restored = TabStateFile::decode(bytes, &error);
-    }
+    const std::optional<QByteArray> bytes = readPrivateFile(path, &error);
+    if (bytes)
+        restored = TabStateFile::decode(*bytes, &error);
     if (!restored) {
         const std::optional<QString> keptAt = setAsideUnreadableStateFile(path);
         m_stateWritable = keptAt.has_value();
@@ -300,11 +345,20 @@ void TabManager::restoreTabs()
         printFailureLine(QStringLiteral("Tab restoration failed: "), error + fate);
         return;
     }
+    if (!m_persistence.restoreTabs) {
+        keepPreviousStateFile(path, *bytes, !restored->isEmpty());
+        return;
+    }
 
-    for (const Scratchpad::Snapshot &snapshot : *restored) {
+    QSet<QUuid> ids;
+    for (Scratchpad::Snapshot &snapshot : *restored) {
         // A save of the tab's file cut short by a kill leaves its temporary beside the file.
         if (snapshot.filePath && snapshot.filePath->isLocalFile())
             removeInterruptedWrites(snapshot.filePath->toLocalFile());
+        // Two tabs with one id would share one editor, and one of them would never be saved.
+        while (ids.contains(snapshot.id))
+            snapshot.id = QUuid::createUuid();
+        ids.insert(snapshot.id);
         std::shared_ptr<Scratchpad> tab = Scratchpad::from(snapshot);
         tab->deriveTitle();
         tab->updateCounts();
@@ -336,26 +390,19 @@ std::optional<QString> TabManager::setAsideUnreadableStateFile(const QString &pa
     return std::nullopt;
 }
 
-void TabManager::keepPreviousStateFile(const QString &path)
+void TabManager::keepPreviousStateFile(const QString &path, const QByteArray &bytes, bool hasTabs)
 {
-    const QString previous = path + QStringLiteral(".previous");
-    // The older copy goes only once the newer one can take its place.
-    const QString staged = previous + QStringLiteral(".new");
-    QFile::remove(staged);
-    if (!QFile::copy(path, staged)) {
-        printFailureLine(QStringLiteral("Tab restoration skipped: "),
-                         QStringLiteral("%1 could not be copied to %2, so tabs will not be saved "
-                                        "this run")
-                             .arg(path, staged));
-        m_stateWritable = false;
+    // A session without tabs never replaces the last one that had some: the user may still
+    // want those back.
+    if (!hasTabs)
         return;
-    }
-    QFile::remove(previous);
-    if (!QFile::rename(staged, previous)) {
+    const QString previous = path + QStringLiteral(".previous");
+    const auto produce = [&bytes](const WriteChunk &writeChunk) { return writeChunk(bytes); };
+    if (const std::optional<QString> error = writePrivateFileDurably(previous, produce)) {
         printFailureLine(QStringLiteral("Tab restoration skipped: "),
-                         QStringLiteral("%1 could not be renamed to %2, so tabs will not be saved "
-                                        "this run")
-                             .arg(staged, previous));
+                         QStringLiteral("%1 could not be kept as %2 (%3), so tabs will not be "
+                                        "saved this run")
+                             .arg(path, previous, *error));
         m_stateWritable = false;
     }
 }
@@ -393,7 +440,7 @@ void TabManager::writeState(const QList<Scratchpad::Snapshot> &snapshots) const
     const auto produce = [&snapshots](const WriteChunk &writeChunk) {
         return TabStateFile::encode(snapshots, writeChunk);
     };
-    if (const std::optional<QString> error = writeFileDurably(stateFilePath(), produce))
+    if (const std::optional<QString> error = writePrivateFileDurably(stateFilePath(), produce))
         printFailureLine(QStringLiteral("Auto-save failed: "), *error);
 }
 
@@ -409,14 +456,17 @@ void TabManager::openFiles(const QList<QUrl> &urls)
 {
     for (const QUrl &url : urls) {
         QString error;
-        const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error);
+        DiskVersion version;
+        const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error, &version);
         if (!text) {
-            printFailureLine(QStringLiteral("Failed to open file: "), error);
+            reportFileFailure(QStringLiteral("Failed to open file: "), error);
             continue;
         }
         newTab(*text, url);
-        if (const auto current = currentTab())
+        if (const auto current = currentTab()) {
             current->setIsDirty(false);
+            current->setDiskVersion(version);
+        }
     }
 }
 
@@ -437,26 +487,133 @@ void TabManager::saveCurrentAs()
     if (!current || !m_filePanels)
         return;
     const std::optional<QUrl> url =
-        m_filePanels->chooseSaveLocation(current->title() + QStringLiteral(".md"));
+        m_filePanels->chooseSaveLocation(proposedFileName(current->title()));
+    // Choosing a file is choosing to write it, whatever it holds now.
     if (url && !url->isEmpty())
-        saveTab(*current, *url);
+        saveTab(*current, *url, SaveCheck::overwrite);
 }
 
-void TabManager::saveTab(Scratchpad &scratchpad, const QUrl &url)
+QString TabManager::proposedFileName(const QString &title)
+{
+    // A "/" would name a folder, and a control character has no business in a file name.
+    QString name = title;
+    for (QChar &c : name) {
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
+            c = u'-';
+    }
+    if (name.isEmpty() || name == u"." || name == u"..")
+        name = Scratchpad::kUntitled;
+    return name + QStringLiteral(".md");
+}
+
+void TabManager::reportFileFailure(const QString &prefix, const QString &description)
+{
+    printFailureLine(prefix, description);
+    emit fileOperationFailed(prefix + description);
+}
+
+void TabManager::saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck check)
 {
     if (!url.isLocalFile()) {
-        printFailureLine(QStringLiteral("Failed to save file: "),
-                         QStringLiteral("%1: not a local file").arg(url.toString()));
+        reportFileFailure(QStringLiteral("Failed to save file: "),
+                          QStringLiteral("%1: not a local file").arg(url.toString()));
         return;
     }
+    const QString path = url.toLocalFile();
+    // Another program's newer text is never replaced without the user choosing so.
+    const std::optional<DiskVersion> known = scratchpad.diskVersion();
+    if (check == SaveCheck::ifUnchanged && scratchpad.filePath() == url && known &&
+        changedOnDisk(path, *known)) {
+        scratchpad.setHasConflict(true);
+        reportFileFailure(QStringLiteral("Failed to save file: "),
+                          QStringLiteral("%1: the file was changed by another program since it "
+                                         "was opened or saved")
+                              .arg(path));
+        return;
+    }
+    DiskVersion version;
     if (const std::optional<QString> error =
-            writeUtf8TextFile(url.toLocalFile(), scratchpad.content())) {
-        printFailureLine(QStringLiteral("Failed to save file: "), *error);
+            writeUtf8TextFile(path, scratchpad.content(), &version)) {
+        reportFileFailure(QStringLiteral("Failed to save file: "), *error);
         return;
     }
+    scratchpad.setDiskVersion(version);
+    scratchpad.setHasConflict(false);
     scratchpad.setFilePath(url);
     scratchpad.setIsDirty(false);
     scratchpad.setTitle(Scratchpad::fileTitle(url));
+    watchTabFiles();
+}
+
+void TabManager::overwriteOnDisk(Scratchpad &scratchpad)
+{
+    if (const std::optional<QUrl> filePath = scratchpad.filePath())
+        saveTab(scratchpad, *filePath, SaveCheck::overwrite);
+}
+
+void TabManager::reloadFromDisk(Scratchpad &scratchpad)
+{
+    const std::optional<QUrl> filePath = scratchpad.filePath();
+    if (!filePath || !filePath->isLocalFile())
+        return;
+    QString error;
+    DiskVersion version;
+    const std::optional<QString> text = readUtf8TextFile(filePath->toLocalFile(), &error, &version);
+    if (!text) {
+        reportFileFailure(QStringLiteral("Failed to open file: "), error);
+        return;
+    }
+    // The editor takes the new text as one undoable step, so the tab's own text is one undo
+    // away.
+    updateContent(scratchpad, *text);
+    scratchpad.setIsDirty(false);
+    scratchpad.setDiskVersion(version);
+    scratchpad.setHasConflict(false);
+}
+
+void TabManager::watchTabFiles()
+{
+    QStringList wanted;
+    for (const auto &tab : std::as_const(m_tabs)) {
+        const std::optional<QUrl> filePath = tab->filePath();
+        if (!filePath || !filePath->isLocalFile())
+            continue;
+        const QFileInfo file(filePath->toLocalFile());
+        wanted << file.absoluteFilePath() << file.absolutePath();
+    }
+    QStringList watched = m_fileWatcher->files() + m_fileWatcher->directories();
+    QStringList stale;
+    for (const QString &path : std::as_const(watched)) {
+        if (!wanted.contains(path))
+            stale << path;
+    }
+    if (!stale.isEmpty())
+        m_fileWatcher->removePaths(stale);
+    QStringList missing;
+    for (const QString &path : std::as_const(wanted)) {
+        if (!watched.contains(path) && !missing.contains(path) && QFileInfo::exists(path))
+            missing << path;
+    }
+    if (!missing.isEmpty())
+        m_fileWatcher->addPaths(missing);
+}
+
+void TabManager::followFilesOnDisk()
+{
+    for (const auto &tab : std::as_const(m_tabs)) {
+        const std::optional<QUrl> filePath = tab->filePath();
+        const std::optional<DiskVersion> known = tab->diskVersion();
+        if (tab->isDirty() || !known || !filePath || !filePath->isLocalFile())
+            continue;
+        const QString path = filePath->toLocalFile();
+        struct stat status {};
+        // Gone, or replaced by something that is no text file: the tab keeps what it has.
+        if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+            continue;
+        if (changedOnDisk(path, *known))
+            reloadFromDisk(*tab);
+    }
+    watchTabFiles();
 }
 
 } // namespace quillet

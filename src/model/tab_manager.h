@@ -5,6 +5,7 @@
 #include "scratchpad.h"
 #include "state_lock.h"
 
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -26,8 +27,8 @@ struct TabPersistence {
     std::chrono::milliseconds autoSaveInterval{5000};
     // Without it, nothing is restored and nothing is written.
     bool enabled = true;
-    // Off: start with no tabs; the previous run's file is kept as "tabs.json.previous" before
-    // the first autosave replaces it.
+    // Off: start with no tabs; the previous run's file, when it had tabs, is kept as
+    // "tabs.json.previous" before the first autosave replaces it.
     bool restoreTabs = true;
     // How long construction waits for another process to let go of the folder's lock.
     std::chrono::milliseconds lockWait{5000};
@@ -102,6 +103,13 @@ public:
     void saveCurrent();
     // Asks where to save the current tab, proposing its title + ".md".
     void saveCurrentAs();
+    // The name Save As proposes for a tab with this title: the title with every character a
+    // file name cannot hold replaced, plus ".md".
+    static QString proposedFileName(const QString &title);
+    // The two ways out of a conflict (a save found the tab's file changed by another program):
+    // take the version on disk into the tab, clean, or write the tab's text over it.
+    void reloadFromDisk(Scratchpad &scratchpad);
+    void overwriteOnDisk(Scratchpad &scratchpad);
 
     // The autosave period from the next wait on.
     void setAutoSaveInterval(std::chrono::milliseconds interval);
@@ -124,19 +132,33 @@ signals:
     void currentTabChanged();
     // A tab was closed or reopened, so whether one can be reopened may differ.
     void closedTabsChanged();
+    // An open or save failed; `line` is the line printed for it, for a short notice in the
+    // window.
+    void fileOperationFailed(const QString &line);
 
 private:
     void acquireStateLock();
     void restoreTabs();
     // Moves an unreadable state file aside so no write replaces it; returns the new path.
     std::optional<QString> setAsideUnreadableStateFile(const QString &path);
-    // Copies the state file to "<file>.previous"; on failure no autosave replaces it.
-    void keepPreviousStateFile(const QString &path);
+    // Writes the state file's `bytes` durably to "<file>.previous" when they hold tabs; on
+    // failure no autosave replaces the state file.
+    void keepPreviousStateFile(const QString &path, const QByteArray &bytes, bool hasTabs);
     void startAutoSave();
     QList<Scratchpad::Snapshot> snapshots() const;
     // Encodes and writes; safe on any thread. Failures print the auto-save line.
     void writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
-    void saveTab(Scratchpad &scratchpad, const QUrl &url);
+    enum class SaveCheck { ifUnchanged, overwrite };
+    void saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck check = SaveCheck::ifUnchanged);
+    // Watches every tab's file, and its folder (a file replaced by a rename ends a watch on it).
+    void watchTabFiles();
+    // Clean tabs whose file another program changed take the new text.
+    void followFilesOnDisk();
+    // Prints the failure line and tells the window.
+    void reportFileFailure(const QString &prefix, const QString &description);
+    // The write a process makes when it ends without unwinding main(), as Qt's X11 connection
+    // does when the display goes away.
+    static void writeStateAtExit();
     void notifyIfCurrentTabChanged();
     void rememberClosed(const std::shared_ptr<Scratchpad> &tab, qsizetype position);
 
@@ -160,6 +182,7 @@ private:
     // False when an unreadable state file could not be moved aside: it is never overwritten.
     bool m_stateWritable = true;
     std::unique_ptr<AutoSaver> m_autoSaveTask;
+    QFileSystemWatcher *m_fileWatcher = nullptr;
 };
 
 } // namespace quillet

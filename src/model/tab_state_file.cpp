@@ -17,10 +17,11 @@ namespace quillet::TabStateFile {
 
 namespace {
 
+// Anchored with \z: '$' would also match before a final line feed.
 bool isUuidText(const QString &text)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\z"));
     return pattern.match(text).hasMatch();
 }
 
@@ -28,7 +29,7 @@ bool isUuidText(const QString &text)
 std::optional<QDateTime> parseDate(const QString &text)
 {
     static const QRegularExpression pattern(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})\\z"));
     if (!pattern.match(text).hasMatch())
         return std::nullopt;
     const QDateTime date = QDateTime::fromString(text, Qt::ISODate);
@@ -219,7 +220,7 @@ struct RawField {
 // One tab object as read, before its values are checked.
 struct RawEntry {
     bool isObject = false;
-    RawField id, title, content, filePath, createdAt;
+    RawField id, title, content, filePath, createdAt, diskVersion;
 };
 
 int hexValue(char c)
@@ -344,12 +345,13 @@ private:
             if (!expect(':'))
                 return false;
             skipSpace();
-            RawField *field = key == u"id"          ? &entry.id
-                              : key == u"title"     ? &entry.title
-                              : key == u"content"   ? &entry.content
-                              : key == u"filePath"  ? &entry.filePath
-                              : key == u"createdAt" ? &entry.createdAt
-                                                    : nullptr;
+            RawField *field = key == u"id"            ? &entry.id
+                              : key == u"title"       ? &entry.title
+                              : key == u"content"     ? &entry.content
+                              : key == u"filePath"    ? &entry.filePath
+                              : key == u"createdAt"   ? &entry.createdAt
+                              : key == u"diskVersion" ? &entry.diskVersion
+                                                      : nullptr;
             if (field && peek() == '"') {
                 QString value;
                 if (!readString(&value))
@@ -460,10 +462,15 @@ private:
         const char *const start = m_cursor;
         const char *end = start;
         while (true) {
-            while (end < m_end && *end != '"' && *end != '\\')
+            // JSON allows no raw control character inside a string.
+            while (end < m_end && *end != '"' && *end != '\\' && uchar(*end) >= 0x20)
                 ++end;
             if (end >= m_end)
                 return fail(QStringLiteral("unterminated string"));
+            if (uchar(*end) < 0x20) {
+                m_cursor = end;
+                return fail(QStringLiteral("control character in a string"));
+            }
             if (*end == '"')
                 break;
             end += 2; // the escape's letter; checked below
@@ -567,6 +574,10 @@ bool encode(const QList<Scratchpad::Snapshot> &snapshots, const WriteChunk &writ
         }
         json.raw(",");
         json.member("createdAt", snapshot.createdAt.toUTC().toString(Qt::ISODate));
+        if (snapshot.diskVersion) {
+            json.raw(",");
+            json.member("diskVersion", snapshot.diskVersion->toString());
+        }
         json.raw("}");
     }
     json.raw("]");
@@ -633,6 +644,9 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
             return fail(
                 describeEntry(index, QStringLiteral("\"createdAt\" is not an ISO 8601 date-time")));
         snapshot.createdAt = *createdAt;
+        // Only a guard against overwriting a newer file: one that cannot be used is dropped.
+        if (entry.diskVersion.text)
+            snapshot.diskVersion = DiskVersion::fromString(*entry.diskVersion.text);
         snapshots.append(std::move(snapshot));
     }
     return snapshots;

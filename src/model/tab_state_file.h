@@ -13,7 +13,8 @@ namespace quillet {
 
 // The saved-tabs file: a compact UTF-8 JSON array with one object per tab, keys "id" (upper
 // case 36-character UUID), "title", "content", "filePath" (absolute URL, left out when there is
-// none) and "createdAt" (ISO 8601 UTC, whole seconds). Reading is all or nothing.
+// none), "createdAt" (ISO 8601 UTC, whole seconds) and "diskVersion" (what the tab's file was
+// when last read or written, left out when unknown). Reading is all or nothing.
 namespace TabStateFile {
 
 inline constexpr char16_t kFileName[] = u"tabs.json";

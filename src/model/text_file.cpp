@@ -2,6 +2,7 @@
 
 #include "durable_file.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +22,17 @@ namespace quillet {
 namespace {
 
 constexpr qsizetype kReadChunkSize = 1024 * 1024;
+
+// The largest file that is opened: its text takes two bytes a byte, and the editor, the undo
+// history and the autosave hold further copies, so a file past an eighth of the memory would
+// starve the machine. Never more than a QString can hold.
+qint64 largestOpenableFile()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    const qint64 memory = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : qint64(1) << 32;
+    return std::min<qint64>(memory / 8, std::numeric_limits<qsizetype>::max() / 4);
+}
 
 // How many of the first `size` bytes end with a complete UTF-8 sequence: the bytes of a
 // sequence whose lead byte says it is longer than what is there are left out. Anything that is
@@ -37,7 +51,68 @@ qsizetype completeUtf8Prefix(const QByteArray &bytes, qsizetype size)
 
 } // namespace
 
-std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
+QString DiskVersion::toString() const
+{
+    return QStringLiteral("%1:%2:%3:%4:%5")
+        .arg(size)
+        .arg(modifiedNs)
+        .arg(device)
+        .arg(inode)
+        .arg(QString::fromLatin1(digest));
+}
+
+std::optional<DiskVersion> DiskVersion::fromString(const QString &text)
+{
+    const QStringList parts = text.split(u':');
+    if (parts.size() != 5 || parts[4].size() != 32)
+        return std::nullopt;
+    DiskVersion version;
+    bool ok[4] = {};
+    version.size = parts[0].toLongLong(&ok[0]);
+    version.modifiedNs = parts[1].toLongLong(&ok[1]);
+    version.device = parts[2].toULongLong(&ok[2]);
+    version.inode = parts[3].toULongLong(&ok[3]);
+    version.digest = parts[4].toLatin1();
+    if (!(ok[0] && ok[1] && ok[2] && ok[3]))
+        return std::nullopt;
+    return version;
+}
+
+namespace {
+
+DiskVersion versionOf(const struct stat &status, QByteArray digest)
+{
+    return DiskVersion{qint64(status.st_size),
+                       qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                       quint64(status.st_dev), quint64(status.st_ino), std::move(digest)};
+}
+
+bool sameAttributes(const DiskVersion &a, const DiskVersion &b)
+{
+    return a.size == b.size && a.modifiedNs == b.modifiedNs && a.device == b.device &&
+           a.inode == b.inode;
+}
+
+std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version);
+
+} // namespace
+
+std::optional<QString> readUtf8TextFile(const QString &path, QString *error, DiskVersion *version)
+{
+    // A file that grows while it is read, or memory that runs out on the way, fails the open
+    // rather than the program.
+    try {
+        return readText(path, error, version);
+    } catch (const std::bad_alloc &) {
+        if (error)
+            *error = QStringLiteral("%1: not enough memory to open the file").arg(path);
+        return std::nullopt;
+    }
+}
+
+namespace {
+
+std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version)
 {
     auto fail = [&](const QString &description) -> std::optional<QString> {
         if (error)
@@ -56,6 +131,15 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         return fail(QStringLiteral("%1: is not a regular file").arg(path));
+    }
+    const qint64 limit = largestOpenableFile();
+    if (status.st_size > limit) {
+        ::close(fd);
+        return fail(QStringLiteral("%1: the file is too large to open (%2 MB; at most %3 MB fit "
+                                   "in this computer's memory)")
+                        .arg(path)
+                        .arg(qint64(status.st_size) >> 20)
+                        .arg(limit >> 20));
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     QFile file;
@@ -77,15 +161,21 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
     qsizetype used = 0;
     QByteArray chunk(kReadChunkSize, Qt::Uninitialized);
     qsizetype carried = 0;
+    QCryptographicHash digest(QCryptographicHash::Md5);
     for (;;) {
         const qint64 count = file.read(chunk.data() + carried, chunk.size() - carried);
         if (count < 0)
             return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        if (version)
+            digest.addData(QByteArrayView(chunk.constData() + carried, count));
         const qsizetype available = carried + qsizetype(count);
         const qsizetype complete = count == 0 ? available : completeUtf8Prefix(chunk, available);
         const qsizetype needed = used + decoder.requiredSpace(complete);
-        if (needed > text.size())
-            text.resize(std::max(needed, text.size() + text.size() / 2));
+        if (needed > text.size()) {
+            if (needed > limit)
+                return fail(QStringLiteral("%1: the file grew too large to open").arg(path));
+            text.resize(std::max(needed, std::min(limit, text.size() + text.size() / 2)));
+        }
         QChar *end =
             decoder.appendToBuffer(text.data() + used, QByteArrayView(chunk.constData(), complete));
         used = end - text.constData();
@@ -102,12 +192,39 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
         text.remove(0, 1);
     if (text.capacity() - text.size() > text.size() / 4)
         text.squeeze();
+    if (version)
+        *version = versionOf(status, digest.result().toHex());
     return text;
 }
 
-std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text)
+} // namespace
+
+std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text,
+                                         DiskVersion *version)
 {
-    return writeFileDurably(path, text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    std::optional<QString> error = writeFileDurably(path, bytes);
+    struct stat status {};
+    if (!error && version && ::stat(QFile::encodeName(path).constData(), &status) == 0)
+        *version =
+            versionOf(status, QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+    return error;
+}
+
+bool changedOnDisk(const QString &path, const DiskVersion &known)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return errno != ENOENT;
+    if (sameAttributes(versionOf(status, {}), known))
+        return false;
+    QFile file(path);
+    if (!S_ISREG(status.st_mode) || !file.open(QIODevice::ReadOnly))
+        return true;
+    QCryptographicHash digest(QCryptographicHash::Md5);
+    if (!digest.addData(&file))
+        return true;
+    return qint64(status.st_size) != known.size || digest.result().toHex() != known.digest;
 }
 
 } // namespace quillet

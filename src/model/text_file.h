@@ -1,5 +1,7 @@
 #pragma once
 
+#include "disk_version.h"
+
 #include <QString>
 
 #include <optional>
@@ -8,10 +10,19 @@ namespace quillet {
 
 // Whole-file reading of user text: strict UTF-8 (bytes that are not UTF-8 fail rather than
 // being replaced), a leading byte-order mark dropped. `error` describes a failure.
-std::optional<QString> readUtf8TextFile(const QString &path, QString *error);
+// `version`, when given, receives what the file was when it was read.
+std::optional<QString> readUtf8TextFile(const QString &path, QString *error,
+                                        DiskVersion *version = nullptr);
 
 // Writes exactly the text's UTF-8 bytes (no byte-order mark, no added line end), atomically and
 // durably. Returns none on success, else a description of the failure.
-std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text);
+// `version`, when given, receives what the file is once written.
+std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text,
+                                         DiskVersion *version = nullptr);
+
+// Whether the file at `path` (after links) holds something else than `known` describes. A file
+// that is gone has nothing to lose, so it has not changed; one that cannot be read to compare
+// has.
+bool changedOnDisk(const QString &path, const DiskVersion &known);
 
 } // namespace quillet

@@ -1,13 +1,18 @@
 #include "preferences.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
+
+#include <sys/stat.h>
 
 namespace quillet {
 
@@ -20,11 +25,49 @@ QStringList allKeys()
             restoreTabsOnLaunch, autoSaveInterval, appTheme};
 }
 
+// Moves whatever is at `fileName` aside when it is not a regular file, so that neither
+// reading nor writing the store touches it: the link itself is moved, never what it names.
+void setAsideUnsafeStoreFile(const QString &fileName)
+{
+    const QByteArray native = QFile::encodeName(fileName);
+    struct stat status {};
+    if (::lstat(native.constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return;
+    const QString aside =
+        fileName + QStringLiteral(".unusable-") +
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    if (::rename(native.constData(), QFile::encodeName(aside).constData()) == 0)
+        qWarning("Quillet: the settings file %s is not a regular file; it was moved to %s",
+                 native.constData(), QFile::encodeName(aside).constData());
+    else
+        qWarning("Quillet: the settings file %s is not a regular file and could not be moved",
+                 native.constData());
+}
+
+std::unique_ptr<QSettings> openNativeStore()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // Where QSettings keeps the application's native store on this platform.
+    return Preferences::openStore(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+        QCoreApplication::organizationName() + QLatin1Char('/') +
+        QCoreApplication::applicationName() + QStringLiteral(".conf"));
+#else
+    return std::make_unique<QSettings>();
+#endif
+}
+
 } // namespace
+
+std::unique_ptr<QSettings> Preferences::openStore(const QString &fileName)
+{
+    setAsideUnsafeStoreFile(fileName);
+    return std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+}
 
 Preferences::Preferences(std::unique_ptr<QSettings> store, QObject *parent)
     : QObject(parent)
-    , m_store(store ? std::move(store) : std::make_unique<QSettings>())
+    , m_store(store ? std::move(store) : openNativeStore())
 {
     for (const QString &key : allKeys())
         m_seen.insert(key, m_store->value(key));
@@ -50,10 +93,28 @@ void Preferences::watchStoreFile()
         m_watcher->addPath(file);
 }
 
+void Preferences::syncSafely()
+{
+    if (QFileInfo(m_store->fileName()).isAbsolute())
+        setAsideUnsafeStoreFile(m_store->fileName());
+    m_store->sync();
+}
+
+QVariant Preferences::storedValue(const QString &key) const
+{
+    return m_store->value(key);
+}
+
+void Preferences::storeValue(const QString &key, const QVariant &value)
+{
+    m_store->setValue(key, value);
+    syncSafely();
+}
+
 void Preferences::pickUpOutsideChanges()
 {
     watchStoreFile();
-    m_store->sync();
+    syncSafely();
     for (const QString &key : allKeys())
         if (m_store->value(key) != m_seen.value(key))
             announce(key);
@@ -145,6 +206,8 @@ template <typename Write> void Preferences::changeKey(const QString &key, Write 
 {
     const QVariant before = m_store->value(key);
     write();
+    // Written at once rather than at a later turn of the event loop, right after the check.
+    syncSafely();
     if (m_store->value(key) != before)
         announce(key);
 }

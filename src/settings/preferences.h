@@ -49,6 +49,16 @@ public:
     // store. Main thread only.
     static Preferences &shared();
 
+    // A store kept in the file at `fileName`, opened only once the file is safe to read: a
+    // FIFO, a device or a symbolic link in its place is first moved aside (QSettings would
+    // block on the FIFO, and write its settings over whatever the link names).
+    static std::unique_ptr<QSettings> openStore(const QString &fileName);
+
+    // Any other value of the same store (the window's geometry), read and written with the
+    // same care.
+    QVariant storedValue(const QString &key) const;
+    void storeValue(const QString &key, const QVariant &value);
+
     double editorFontSize() const;
     double editorLineHeight() const;
     qint64 editorTabWidth() const;
@@ -93,6 +103,8 @@ private:
     // Re-reads the store's file after another process changed it.
     void pickUpOutsideChanges();
     void watchStoreFile();
+    // Writes what is pending to the file, after moving aside whatever unsafe took its place.
+    void syncSafely();
 
     std::unique_ptr<QSettings> m_store;
     QFileSystemWatcher *m_watcher = nullptr;

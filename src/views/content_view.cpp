@@ -1,5 +1,6 @@
 #include "content_view.h"
 
+#include "conflict_bar.h"
 #include "editor_preview_container.h"
 #include "opacity_fade.h"
 #include "separator_line.h"
@@ -74,6 +75,7 @@ void ContentView::showState()
                       new SeparatorLine(Qt::Horizontal, QStringLiteral("divider"), m_content)};
         column->addWidget(m_tabBar);
         column->addWidget(m_dividers[0]);
+        column->addWidget(new ConflictBar(m_tabManager, m_content));
         column->addWidget(m_editingArea, 1);
         column->addWidget(m_dividers[1]);
         column->addWidget(m_statusBar);

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 
 namespace quillet {
 
@@ -23,6 +24,7 @@ constexpr int kReminderSpacing = 10;
 constexpr int kReminderInnerSpacing = 2;
 // A path is cut in the middle, but never below this width (a shorter text keeps its own).
 constexpr int kLocationMinimum = 160;
+constexpr int kNoticeMilliseconds = 6000;
 
 // One reminder: the shortcut's text, then its label, 2 pixels apart.
 QWidget *shortcutHint(int key, const QString &label, QWidget *parent)
@@ -101,6 +103,11 @@ StatusBarView::StatusBarView(TabManager &tabManager, QWidget *parent)
     // reminders as a whole, the word count, the character count, then the location. The
     // position and the preview button always stay.
     m_yieldOrder = {m_reminders, m_words, m_characters, m_location};
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeMilliseconds);
+    connect(m_noticeTimer, &QTimer::timeout, this, &StatusBarView::showLocation);
+    connect(&m_tabManager, &TabManager::fileOperationFailed, this, &StatusBarView::showNotice);
 
     connect(&m_tabManager, &TabManager::currentTabChanged, this, &StatusBarView::followCurrentTab);
     connect(&m_tabManager, &TabManager::previewModeChanged, this, &StatusBarView::showPreviewMode);
@@ -134,6 +141,14 @@ void StatusBarView::followCurrentTab()
     Scratchpad *tab = m_scratchpad.get();
     m_scratchpadConnections = {
         connect(tab, &Scratchpad::filePathChanged, this, &StatusBarView::showLocation),
+        // A save that succeeds after a failed one ends the failure's notice.
+        connect(tab, &Scratchpad::isDirtyChanged, this,
+                [this, tab] {
+                    if (!tab->isDirty() && m_noticeTimer->isActive()) {
+                        m_noticeTimer->stop();
+                        showLocation();
+                    }
+                }),
         connect(tab, &Scratchpad::currentLineChanged, this, &StatusBarView::showFigures),
         connect(tab, &Scratchpad::currentColumnChanged, this, &StatusBarView::showFigures),
         connect(tab, &Scratchpad::wordCountChanged, this, &StatusBarView::showFigures),
@@ -143,8 +158,20 @@ void StatusBarView::followCurrentTab()
     showFigures();
 }
 
+void StatusBarView::showNotice(const QString &line)
+{
+    m_location->setText(line);
+    m_location->setTone(Tone::primary);
+    m_location->setToolTip(line);
+    m_noticeTimer->start();
+    fitToWidth();
+}
+
 void StatusBarView::showLocation()
 {
+    if (m_noticeTimer->isActive())
+        return;
+    m_location->setToolTip(QString());
     const std::optional<QUrl> file = m_scratchpad ? m_scratchpad->filePath() : std::nullopt;
     if (file) {
         m_location->setText(file->isLocalFile() ? file->toLocalFile()

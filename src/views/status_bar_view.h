@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QTimer;
+
 namespace quillet {
 
 class Scratchpad;
@@ -49,6 +51,9 @@ private:
     void showPreviewMode();
     // Shows the longest tail of the order that fits beside what always stays; hides the rest.
     void fitToWidth();
+    // Shows `line` in place of the location for a few seconds: a failed save or open must not
+    // look like a successful one, and no dialog interrupts the typing.
+    void showNotice(const QString &line);
 
     TabManager &m_tabManager;
     std::shared_ptr<Scratchpad> m_scratchpad;
@@ -60,6 +65,7 @@ private:
     TextLabel *m_characters = nullptr;
     SymbolButton *m_previewButton = nullptr;
     QList<QWidget *> m_yieldOrder;
+    QTimer *m_noticeTimer = nullptr;
 };
 
 } // namespace quillet

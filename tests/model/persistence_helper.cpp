@@ -3,6 +3,9 @@
 //   persistence_helper quit <folder> <text>
 //       Restores from <folder>, opens a tab holding <text>, prints "ready" and runs until a quit
 //       signal arrives. Autosave is far off, so only the quit-time write can save <text>.
+//       A line on standard input asks for more: "fail" prints a failure line to standard output
+//       (which the caller may have closed) and then "failed" to standard error; "exit" calls
+//       exit(1) from the event loop without unwinding, as Qt does when its display goes away.
 //   persistence_helper churn <folder>
 //       Rewrites the tabs as fast as the event loop turns while autosaving without pause, and
 //       prints "ready" once a state file with tabs exists (the caller removes it before each run).
@@ -12,18 +15,23 @@
 //       Keeps one tab bound to <folder>/note.txt and saves generation after generation of its
 //       text to that file as fast as the event loop turns, while autosaving without pause so
 //       the next start restores the tab. Prints "ready" once the file holds a generation and the
-//       state file holds the tab.
+//       state file holds the tab. A save refused as a conflict is overwritten, as the user would.
 
+#include "model/console.h"
 #include "model/quit_signals.h"
 #include "model/tab_manager.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
 
 using quillet::TabManager;
 
@@ -37,6 +45,18 @@ int runUntilQuit(const QString &folder, const QString &text)
     quillet::QuitSignals quitSignals;
     TabManager tabManager(persistence);
     tabManager.newTab(text);
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char line[16] = {};
+        const ssize_t count = ::read(STDIN_FILENO, line, sizeof line - 1);
+        if (count > 0 && std::strncmp(line, "fail", 4) == 0) {
+            quillet::printFailureLine(QStringLiteral("Failed to save file: "),
+                                      QStringLiteral("as asked"));
+            std::fputs("failed\n", stderr);
+        } else if (count > 0 && std::strncmp(line, "exit", 4) == 0) {
+            std::exit(1);
+        }
+    });
     std::puts("ready");
     std::fflush(stdout);
     return QCoreApplication::exec();
@@ -97,8 +117,13 @@ int saveRepeatedly(const QString &folder)
     QTimer rewrite;
     QObject::connect(&rewrite, &QTimer::timeout, [&] {
         ++generation;
-        tabManager.updateContent(*tabManager.tabs().constFirst(), generationText(generation, 0));
+        const auto tab = tabManager.tabs().constFirst();
+        tabManager.updateContent(*tab, generationText(generation, 0));
         tabManager.saveCurrent();
+        // A kill between a save and the next autosave leaves the restored tab an older idea of
+        // its file, so the first save after a start may find it changed; the user overwrites.
+        if (tab->hasConflict())
+            tabManager.overwriteOnDisk(*tab);
         // Once the state file names the tab, a start after a kill cleans up after it.
         if (!announced && QFileInfo(notePath).size() > 0 &&
             QFileInfo(tabManager.stateFilePath()).size() > 2) {

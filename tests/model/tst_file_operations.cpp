@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using quillet::TabManager;
@@ -86,6 +88,12 @@ private slots:
     void keepsPermissionsAndSymlinks();
     void durableWriteFailures_data();
     void durableWriteFailures();
+    void refusesUnsafeSaves_data();
+    void refusesUnsafeSaves();
+    void proposesANameAFileCanHave_data();
+    void proposesANameAFileCanHave();
+    void neverOverwritesAnotherProgramsChange_data();
+    void neverOverwritesAnotherProgramsChange();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -239,6 +247,8 @@ void FileOperationsTest::opensLargeAndHostileFiles_data()
     QTest::newRow("device") << QStringLiteral("device") << QStringLiteral("is not a regular file");
     QTest::newRow("vanished after the panel")
         << QStringLiteral("vanished") << QStringLiteral("No such file");
+    QTest::newRow("16 GB, more than memory holds")
+        << QStringLiteral("huge") << QStringLiteral("too large to open");
 }
 
 // Through the open panel: a readable file becomes one tab holding exactly its text; anything
@@ -276,6 +286,9 @@ void FileOperationsTest::opensLargeAndHostileFiles()
     } else if (kind == u"nul") {
         createFile(target, QByteArray("a\0b\0", 4));
         expected = QStringView(u"a\0b\0", 4).toString();
+    } else if (kind == u"huge") {
+        createFile(target, "head\n");
+        QVERIFY(QFile::resize(target, 16 * 1024 * kMegabyte));
     } else if (kind == u"fifo") {
         QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
     } else if (kind == u"device") {
@@ -485,6 +498,240 @@ void FileOperationsTest::durableWriteFailures()
                  qPrintable(*error));
     QTEST(readFile(path("t.json")), "contentAfter");
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.json"});
+}
+
+void FileOperationsTest::refusesUnsafeSaves_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("asNobody");
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("read-only file of the user's own")
+        << QStringLiteral("read-only") << true << QStringLiteral(": Permission denied");
+    QTest::newRow("another user's file in a folder the user may write")
+        << QStringLiteral("foreign") << true << QStringLiteral(": Permission denied");
+    QTest::newRow("another user's link in a sticky shared folder")
+        << QStringLiteral("planted link") << false << QStringLiteral(": Permission denied");
+    QTest::newRow("own link in a sticky shared folder is followed")
+        << QStringLiteral("own link") << false << QString();
+    QTest::newRow("device node in place of the file")
+        << QStringLiteral("device") << false << QStringLiteral(": is not a regular file");
+}
+
+// Saving replaces a file by renaming over it, which only needs the folder's permission; it must
+// still write nothing where the user could not write, nor through a link the kernel would not
+// follow. The cases with another user run the save in a child that has become "nobody".
+void FileOperationsTest::refusesUnsafeSaves()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, asNobody);
+    QFETCH(QString, failure);
+    if (::geteuid() != 0 && kind != u"read-only")
+        QSKIP("needs root to give files to another user");
+    constexpr uid_t kNobody = 65534;
+    const bool dropPrivileges = asNobody && ::geteuid() == 0;
+    const QByteArray folder = QFile::encodeName(m_folder->path());
+    QCOMPARE(::chmod(folder.constData(), 0777), 0);
+
+    QString target = path("note.md");
+    QString victim = target;
+    const QByteArray old = "the other version";
+    if (kind == u"planted link" || kind == u"own link") {
+        QVERIFY(QDir().mkpath(path("shared")));
+        QCOMPARE(::chmod(QFile::encodeName(path("shared")).constData(), 01777), 0);
+        createFile(victim, old);
+        target = path("shared/note.md");
+        QVERIFY(QFile::link(victim, target));
+        if (kind == u"planted link")
+            QCOMPARE(::lchown(QFile::encodeName(target).constData(), kNobody, kNobody), 0);
+    } else if (kind == u"device") {
+        QCOMPARE(::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    } else {
+        createFile(target, old);
+        const QByteArray native = QFile::encodeName(target);
+        if (kind == u"read-only") {
+            if (dropPrivileges)
+                QCOMPARE(::chown(native.constData(), kNobody, kNobody), 0);
+            QCOMPARE(::chmod(native.constData(), 0444), 0);
+        } else {
+            QCOMPARE(::chmod(native.constData(), 0644), 0); // root's, readable by all
+        }
+    }
+
+    QString error;
+    if (dropPrivileges) {
+        int pipe[2];
+        QCOMPARE(::pipe(pipe), 0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::close(pipe[0]);
+            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(3);
+            const QByteArray result = quillet::writeUtf8TextFile(target, QStringLiteral("mine"))
+                                          .value_or(QString())
+                                          .toUtf8();
+            ::_exit(::write(pipe[1], result.constData(), size_t(result.size())) == result.size()
+                        ? 0
+                        : 4);
+        }
+        ::close(pipe[1]);
+        QByteArray result;
+        char buffer[512];
+        for (ssize_t count; (count = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+            result.append(buffer, count);
+        ::close(pipe[0]);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        error = QString::fromUtf8(result);
+    } else {
+        error = quillet::writeUtf8TextFile(target, QStringLiteral("mine")).value_or(QString());
+    }
+
+    if (failure.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(readFile(victim), QByteArray("mine"));
+        QVERIFY(QFileInfo(target).isSymLink());
+        return;
+    }
+    QVERIFY2(error.endsWith(failure) && error.contains(QFileInfo(target).fileName()),
+             qPrintable(error));
+    struct stat status {};
+    QCOMPARE(::lstat(QFile::encodeName(target).constData(), &status), 0);
+    if (kind == u"device") {
+        QVERIFY(S_ISCHR(status.st_mode));
+    } else {
+        QCOMPARE(readFile(victim), old);
+        QCOMPARE(S_ISLNK(status.st_mode), kind == u"planted link");
+    }
+    // Nothing of the refused write is left behind.
+    QCOMPARE(QDir(QFileInfo(target).absolutePath())
+                 .entryList(QDir::Files | QDir::Hidden | QDir::System)
+                 .filter(QStringLiteral("quillet-write")),
+             QStringList());
+}
+
+void FileOperationsTest::proposesANameAFileCanHave_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("plain title") << QStringLiteral("Plan") << QStringLiteral("Plan.md");
+    QTest::newRow("slash") << QStringLiteral("Q3/Q4 plan") << QStringLiteral("Q3-Q4 plan.md");
+    QTest::newRow("backslash and control")
+        << QStringLiteral("a\\b\u0007c") << QStringLiteral("a-b-c.md");
+    QTest::newRow("only dots") << QStringLiteral("..") << QStringLiteral("Untitled.md");
+}
+
+// Through Save As: the proposed name saves into the folder the panel is in, not a sub-folder.
+void FileOperationsTest::proposesANameAFileCanHave()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    FakeFilePanels *panels = nullptr;
+    auto manager = managerWithPanels(panels);
+    manager->newTab();
+    manager->currentTab()->setTitle(title);
+    manager->saveCurrentAs();
+    QCOMPARE(panels->proposedNames, QStringList{name});
+}
+
+void FileOperationsTest::neverOverwritesAnotherProgramsChange_data()
+{
+    QTest::addColumn<QString>("flow");
+    QTest::addColumn<QByteArray>("onDisk");
+    QTest::addColumn<QString>("inTab");
+    QTest::addColumn<bool>("conflict");
+
+    QTest::newRow("changed, then Ctrl+S: refused")
+        << QStringLiteral("save") << QByteArray("theirs") << QStringLiteral("mine") << true;
+    QTest::newRow("restored tab, changed while closed, then Ctrl+S: refused")
+        << QStringLiteral("restart and save") << QByteArray("theirs") << QStringLiteral("mine")
+        << true;
+    QTest::newRow("touched, same text: saved")
+        << QStringLiteral("touch and save") << QByteArray("mine") << QStringLiteral("mine")
+        << false;
+    QTest::newRow("refused, then Overwrite")
+        << QStringLiteral("overwrite") << QByteArray("mine") << QStringLiteral("mine") << false;
+    QTest::newRow("refused, then Reload")
+        << QStringLiteral("reload") << QByteArray("theirs") << QStringLiteral("theirs") << false;
+    QTest::newRow("changed, then Save As onto it: saved")
+        << QStringLiteral("save as") << QByteArray("mine") << QStringLiteral("mine") << false;
+    QTest::newRow("clean tab follows the disk")
+        << QStringLiteral("follow") << QByteArray("theirs") << QStringLiteral("theirs") << false;
+}
+
+// A tab remembers what its file was when it last read or wrote it; a file another program
+// changed since is never replaced without the user choosing so, and both versions stay within
+// reach.
+void FileOperationsTest::neverOverwritesAnotherProgramsChange()
+{
+    QFETCH(QString, flow);
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QString, inTab);
+    QFETCH(bool, conflict);
+    const QString file = path("notes.md");
+    const QUrl url = QUrl::fromLocalFile(file);
+    createFile(file, "first");
+    TabManager::Persistence persistence;
+    persistence.autosaveDirectory = path("state");
+    persistence.autoSaveInterval = std::chrono::hours(1);
+    auto panels = std::make_unique<FakeFilePanels>();
+    panels->filesToOpen = QList<QUrl>{url};
+    panels->saveLocation = url;
+    auto manager = std::make_unique<TabManager>(persistence, std::move(panels));
+    manager->openFile();
+    // Another program writes its own version, by replacing the file as editors do.
+    const auto change = [&](const QByteArray &bytes) {
+        createFile(path("theirs.tmp"), bytes);
+        QVERIFY(QFile::rename(path("theirs.tmp"), file) ||
+                (QFile::remove(file) && QFile::rename(path("theirs.tmp"), file)));
+    };
+    if (flow == u"follow") {
+        manager->updateCursorPosition(*manager->currentTab(), 3);
+        change("theirs");
+        QTRY_COMPARE(manager->currentTab()->content(), inTab);
+        QVERIFY(!manager->currentTab()->isDirty());
+        return;
+    }
+    manager->updateContent(*manager->currentTab(), QStringLiteral("mine"));
+    if (flow == u"restart and save") {
+        manager.reset(); // quits, writing the tab with what its file was
+        change("theirs");
+        manager = std::make_unique<TabManager>(persistence, std::make_unique<FakeFilePanels>());
+        QCOMPARE(manager->currentTab()->content(), QStringLiteral("mine"));
+    } else if (flow == u"touch and save") {
+        change("first");
+    } else {
+        change("theirs");
+    }
+
+    StdoutCapture output;
+    if (flow == u"save as")
+        manager->saveCurrentAs();
+    else
+        manager->saveCurrent();
+    const auto tab = manager->currentTab();
+    if (flow == u"overwrite")
+        manager->overwriteOnDisk(*tab);
+    else if (flow == u"reload")
+        manager->reloadFromDisk(*tab);
+
+    QCOMPARE(readFile(file), onDisk);
+    QCOMPARE(tab->content(), inTab);
+    QCOMPARE(tab->hasConflict(), conflict);
+    QCOMPARE(tab->isDirty(), conflict);
+    const QStringList lines = printedLines(output);
+    if (conflict || flow == u"overwrite" || flow == u"reload") {
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("Failed to save file: ") + file +
+                                          QStringLiteral(": the file was changed")),
+                 qPrintable(lines.first()));
+    } else {
+        QCOMPARE(lines, QStringList());
+    }
 }
 
 QTEST_GUILESS_MAIN(FileOperationsTest)

@@ -8,10 +8,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <thread>
+#include <sys/stat.h>
 
 using quillet::PreviewMode;
 using quillet::Scratchpad;
@@ -62,6 +64,13 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+int modeOf(const QString &path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777)
+                                                                     : -1;
+}
+
 QStringList contents(const TabManager &manager)
 {
     QStringList list;
@@ -89,6 +98,8 @@ private slots:
     void onlyTheLockHolderTouchesTheFolder_data();
     void onlyTheLockHolderTouchesTheFolder();
     void restoreOffKeepsThePreviousFile();
+    void refusesStateFilesThatAreNotRegular_data();
+    void refusesStateFilesThatAreNotRegular();
     void encodesTheFormat();
     void roundTripsEveryKindOfText_data();
     void roundTripsEveryKindOfText();
@@ -123,6 +134,12 @@ void PersistenceTest::restoresValidFiles_data()
                       "\",\"title\":\"\",\"content\":\"t\","
                       "\"createdAt\":\"2026-03-01T10:30:00+01:00\"}]")
         << QStringList{"t"} << QStringList{""};
+    QTest::newRow("all-zero id kept as stored")
+        << "[" + entry("00000000-0000-0000-0000-000000000000", "z", "zero") + "]"
+        << QStringList{"zero"} << QStringList{""};
+    QTest::newRow("duplicate id: both kept, the second under a new id")
+        << "[" + entry(kUuidA, "a", "first") + "," + entry(kUuidA, "a", "second") + "]"
+        << QStringList{"first", "second"} << QStringList{"", ""};
 }
 
 void PersistenceTest::restoresValidFiles()
@@ -148,9 +165,18 @@ void PersistenceTest::restoresValidFiles()
     else
         QCOMPARE(manager.currentTabIndex(), 0);
     QCOMPARE(manager.previewMode(), PreviewMode::edit);
-    if (!titles.isEmpty())
+    QSet<QUuid> ids;
+    for (const auto &tab : manager.tabs())
+        ids.insert(tab->id());
+    QCOMPARE(ids.size(), manager.tabs().size());
+    if (!titles.isEmpty()) {
+        const qsizetype idAt = file.indexOf("\"id\":\"") + 6;
         QCOMPARE(manager.tabs().first()->id().toString(QUuid::WithoutBraces).toUpper().toLatin1(),
-                 kUuidA);
+                 file.mid(idAt, 36).toUpper());
+    }
+    // Every tab's text, for this user's eyes only, also when an earlier run made it readable.
+    QCOMPARE(modeOf(statePath(folder)), 0600);
+    QCOMPARE(modeOf(QFileInfo(statePath(folder)).absolutePath()), 0700);
 }
 
 void PersistenceTest::rejectsUnreadableFiles_data()
@@ -187,6 +213,12 @@ void PersistenceTest::rejectsUnreadableFiles_data()
                "]";
     QTest::newRow("second of two is bad")
         << "[" + entry(kUuidA, "a", "good") + "," + entry("bad", "b", "x") + "]";
+    QTest::newRow("raw line feed inside a string") << "[" + entry(kUuidA, "a", "two\nlines") + "]";
+    QTest::newRow("raw tab inside a key") << "[" + entry(kUuidA, "a", "x", ",\"k\te\":1") + "]";
+    QTest::newRow("id followed by an escaped line feed")
+        << "[" + entry(kUuidA + "\\n", "a", "x") + "]";
+    QTest::newRow("date followed by an escaped line feed")
+        << "[" + entry(kUuidA, "a", "x").replace("09:30:00Z", "09:30:00Z\\n") + "]";
 }
 
 void PersistenceTest::rejectsUnreadableFiles()
@@ -252,32 +284,65 @@ void PersistenceTest::restorationClearsInterruptedWritesOnly_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("removed");
+    QTest::addColumn<QString>("tabFile");
 
-    QTest::newRow("interrupted write") << QStringLiteral(".tabs.json.a1B2c3") << true;
+    const QString notes = QStringLiteral("notes.md");
+    QTest::newRow("interrupted write")
+        << QStringLiteral(".tabs.json.quillet-write-a1B2c3") << true << notes;
+    QTest::newRow("interrupted save of a tab's file")
+        << QStringLiteral(".notes.md.quillet-write-a1B2c3") << true << notes;
     QTest::newRow("set-aside file")
-        << QStringLiteral("tabs.json.unreadable-20261206T080000Z") << false;
-    QTest::newRow("longer suffix") << QStringLiteral(".tabs.json.a1B2c3d") << false;
-    QTest::newRow("shorter suffix") << QStringLiteral(".tabs.json.a1B2c") << false;
-    QTest::newRow("another file's write") << QStringLiteral(".notes.md.a1B2c3") << false;
-    QTest::newRow("without the dot") << QStringLiteral("tabs.json.a1B2c3") << false;
+        << QStringLiteral("tabs.json.unreadable-20261206T080000Z") << false << notes;
+    QTest::newRow("longer suffix")
+        << QStringLiteral(".tabs.json.quillet-write-a1B2c3d") << false << notes;
+    QTest::newRow("shorter suffix")
+        << QStringLiteral(".tabs.json.quillet-write-a1B2c") << false << notes;
+    QTest::newRow("without the dot")
+        << QStringLiteral("tabs.json.quillet-write-a1B2c3") << false << notes;
+    QTest::newRow("another tab's file")
+        << QStringLiteral(".other.md.quillet-write-a1B2c3") << false << notes;
+    // Other programs' files beside the tab's file are the user's own.
+    QTest::newRow("the user's backup") << QStringLiteral(".notes.md.backup") << false << notes;
+    QTest::newRow("an rsync temporary") << QStringLiteral(".notes.md.Xa91Qz") << false << notes;
+    QTest::newRow("the state file's old-style name")
+        << QStringLiteral(".tabs.json.a1B2c3") << false << notes;
+    // The tab's file name is a name, never a pattern.
+    QTest::newRow("wildcards in the tab's file name")
+        << QStringLiteral(".a-notes.md.backup") << false << QStringLiteral("[ab]*.md");
+    QTest::newRow("unbalanced bracket in the tab's file name")
+        << QStringLiteral(".x[.md.quillet-write-a1B2c3") << true << QStringLiteral("x[.md");
 }
 
 void PersistenceTest::restorationClearsInterruptedWritesOnly()
 {
     QFETCH(QString, fileName);
     QFETCH(bool, removed);
+    QFETCH(QString, tabFile);
 
     QTemporaryDir folder;
-    writeState(folder, "[" + entry(kUuidA, "t", "kept") + "]");
-    const QString other = QFileInfo(statePath(folder)).absoluteDir().filePath(fileName);
+    const QString tabPath = folder.filePath(tabFile);
+    writeState(folder,
+               "[" +
+                   entry(kUuidA, "t", "kept",
+                         ",\"filePath\":\"" +
+                             QUrl::fromLocalFile(tabPath).toString(QUrl::FullyEncoded).toUtf8() +
+                             "\"") +
+                   "]");
+    // Beside the tab's file, or beside the state file when it names that.
+    const bool besideState = fileName.contains(u"tabs.json");
+    const QString other =
+        (besideState ? QFileInfo(statePath(folder)).absoluteDir() : QDir(folder.path()))
+            .filePath(fileName);
     QFile file(other);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("partial");
     file.close();
 
+    StdoutCapture output;
     TabManager manager(persistenceIn(folder));
     QCOMPARE(contents(manager), QStringList{QStringLiteral("kept")});
     QCOMPARE(QFile::exists(other), !removed);
+    QCOMPARE(output.text(), QByteArray());
 }
 
 void PersistenceTest::autosaveFollowsClosedTabs()
@@ -301,13 +366,61 @@ void PersistenceTest::restoreOffKeepsThePreviousFile()
     writeState(folder, "[" + entry(kUuidB, "b", "last run") + "]");
     TabManager::Persistence persistence = persistenceIn(folder, std::chrono::milliseconds(20));
     persistence.restoreTabs = false;
-    TabManager manager(persistence);
-    QVERIFY(manager.tabs().isEmpty());
-    manager.newTab(QStringLiteral("this run"));
-    QTRY_VERIFY(readFile(statePath(folder)).contains("this run"));
-    // The older copy made way for the last run's file.
+    // Two runs without restoring and without tabs: the second must not lose the last tabs.
+    for (int run = 0; run < 2; ++run) {
+        TabManager manager(persistence);
+        QVERIFY(manager.tabs().isEmpty());
+        QTRY_COMPARE(readFile(statePath(folder)), QByteArray("[]"));
+    }
     QVERIFY(readFile(statePath(folder) + QStringLiteral(".previous")).contains("last run"));
-    QVERIFY(!QFile::exists(statePath(folder) + QStringLiteral(".previous.new")));
+    QCOMPARE(modeOf(statePath(folder) + QStringLiteral(".previous")), 0600);
+    QCOMPARE(QDir(QFileInfo(statePath(folder)).absolutePath())
+                 .entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList({"quillet.lock", "tabs.json", "tabs.json.previous"}));
+}
+
+void PersistenceTest::refusesStateFilesThatAreNotRegular_data()
+{
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("FIFO") << QStringLiteral("fifo");
+    QTest::newRow("link to /dev/zero") << QStringLiteral("zero");
+    QTest::newRow("link to a readable state file") << QStringLiteral("link");
+}
+
+// None of them may hang or grow without end; each is moved aside like any unreadable file, and
+// the next write makes a regular file of its own instead of writing through the link.
+void PersistenceTest::refusesStateFilesThatAreNotRegular()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    QDir().mkpath(QFileInfo(statePath(folder)).absolutePath());
+    const QByteArray native = QFile::encodeName(statePath(folder));
+    const QString elsewhere = folder.filePath(QStringLiteral("elsewhere.json"));
+    const QByteArray elsewhereBytes = "[" + entry(kUuidA, "a", "elsewhere") + "]";
+    if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    } else if (kind == u"zero") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), statePath(folder)));
+    } else {
+        QFile file(elsewhere);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(elsewhereBytes);
+        file.close();
+        QVERIFY(QFile::link(elsewhere, statePath(folder)));
+    }
+    {
+        StdoutCapture output;
+        TabManager manager(persistenceIn(folder));
+        QVERIFY(manager.tabs().isEmpty());
+        QVERIFY2(output.text().startsWith(kRestorePrefix), output.text().constData());
+        QVERIFY2(output.text().contains("kept as"), output.text().constData());
+        manager.newTab(QStringLiteral("new"));
+    }
+    QVERIFY(QFileInfo(statePath(folder)).isFile() && !QFileInfo(statePath(folder)).isSymLink());
+    QVERIFY(readFile(statePath(folder)).contains("\"new\""));
+    if (kind == u"link")
+        QCOMPARE(readFile(elsewhere), elsewhereBytes);
 }
 
 void PersistenceTest::quitWritesTheLastEdits()

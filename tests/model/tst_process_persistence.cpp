@@ -47,8 +47,11 @@ bool waitForReady(QProcess &process)
 {
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
-        if (process.canReadLine())
-            return process.readLine() == "ready\n";
+        // Failure lines may come first (a save refused after a kill, see the helper).
+        while (process.canReadLine()) {
+            if (process.readLine() == "ready\n")
+                return true;
+        }
         if (!process.waitForReadyRead(int(deadline.remainingTime())))
             return false;
     }
@@ -96,18 +99,25 @@ private slots:
 void ProcessPersistenceTest::quitSignalsSaveTheLastEdits_data()
 {
     QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<QByteArray>("request");
     QTest::addColumn<bool>("saved");
 
-    QTest::newRow("SIGTERM") << int(SIGTERM) << true;
-    QTest::newRow("SIGINT") << int(SIGINT) << true;
-    QTest::newRow("SIGHUP") << int(SIGHUP) << true;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QByteArray() << true;
+    QTest::newRow("SIGINT") << int(SIGINT) << QByteArray() << true;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << QByteArray() << true;
     // Nothing can run on SIGKILL: the previous file must simply be left as it was.
-    QTest::newRow("SIGKILL") << int(SIGKILL) << false;
+    QTest::newRow("SIGKILL") << int(SIGKILL) << QByteArray() << false;
+    // A failure line to a closed standard output must not end the process (SIGPIPE).
+    QTest::newRow("failure line to a closed output, then SIGTERM")
+        << int(SIGTERM) << QByteArray("fail\n") << true;
+    QTest::newRow("exit() without unwinding, as on a lost X11 connection")
+        << 0 << QByteArray("exit\n") << true;
 }
 
 void ProcessPersistenceTest::quitSignalsSaveTheLastEdits()
 {
     QFETCH(int, signalNumber);
+    QFETCH(QByteArray, request);
     QFETCH(bool, saved);
 
     QTemporaryDir folder;
@@ -124,11 +134,23 @@ void ProcessPersistenceTest::quitSignalsSaveTheLastEdits()
         QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
         QVERIFY(waitForReady(process));
         const int sent = run == 0 ? SIGTERM : signalNumber;
-        QCOMPARE(::kill(pid_t(process.processId()), sent), 0);
+        if (run == 1 && request == "fail\n") {
+            process.closeReadChannel(QProcess::StandardOutput);
+            process.setReadChannel(QProcess::StandardError);
+            process.write(request);
+            QByteArray errors;
+            while (!errors.contains("failed") && process.waitForReadyRead(10000))
+                errors += process.readAll();
+            QVERIFY2(errors.contains("failed"), errors.constData());
+        } else if (run == 1 && !request.isEmpty()) {
+            process.write(request);
+        }
+        if (sent != 0)
+            QCOMPARE(::kill(pid_t(process.processId()), sent), 0);
         QVERIFY(process.waitForFinished(10000));
         if (sent != SIGKILL) {
             QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(process.exitCode(), 0);
+            QCOMPARE(process.exitCode(), sent == 0 ? 1 : 0);
         }
     }
 

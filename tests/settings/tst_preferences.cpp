@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 using quillet::Preferences;
 namespace Keys = quillet::PreferenceKeys;
 
@@ -65,6 +69,8 @@ private slots:
     void autoSaveSecondsAreClamped_data();
     void autoSaveSecondsAreClamped();
     void outsideChangesArePickedUp();
+    void storeFileThatIsNotAFileIsMovedAside_data();
+    void storeFileThatIsNotAFileIsMovedAside();
 
 private:
     std::unique_ptr<Preferences> open();
@@ -81,8 +87,7 @@ void PreferencesTest::init()
 
 std::unique_ptr<Preferences> PreferencesTest::open()
 {
-    return std::make_unique<Preferences>(
-        std::make_unique<QSettings>(storePath(), QSettings::IniFormat));
+    return std::make_unique<Preferences>(Preferences::openStore(storePath()));
 }
 
 void PreferencesTest::absentKeysReadAsDefaultsWithoutWriting_data()
@@ -253,6 +258,57 @@ void PreferencesTest::outsideChangesArePickedUp()
     QCOMPARE(fontSpy.size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(secondFontSpy.size(), 1, 3000);
     QCOMPARE(second->editorFontSize(), 20.0);
+}
+
+void PreferencesTest::storeFileThatIsNotAFileIsMovedAside_data()
+{
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("FIFO") << QStringLiteral("fifo");
+    QTest::newRow("link to another file") << QStringLiteral("link");
+    QTest::newRow("device node") << QStringLiteral("device");
+}
+
+// Neither reading nor writing the store may block on a FIFO, write through a link or replace a
+// device: whatever is there is moved aside and a regular file of the store's own takes its place.
+void PreferencesTest::storeFileThatIsNotAFileIsMovedAside()
+{
+    QFETCH(QString, kind);
+    const QByteArray native = QFile::encodeName(storePath());
+    const QString victim = m_dir->filePath(QStringLiteral("victim"));
+    if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    } else if (kind == u"link") {
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("someone else's");
+        file.close();
+        QVERIFY(QFile::link(victim, storePath()));
+    } else {
+        if (::geteuid() != 0)
+            QSKIP("needs root to make a device node");
+        QCOMPARE(::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+
+    auto preferences = open();
+    preferences->setAppTheme(QStringLiteral("dark"));
+    QCOMPARE(preferences->appTheme(), QStringLiteral("dark"));
+
+    struct stat status {};
+    QCOMPARE(::lstat(native.constData(), &status), 0);
+    QVERIFY(S_ISREG(status.st_mode));
+    QSettings reread(storePath(), QSettings::IniFormat);
+    QCOMPARE(reread.value(Keys::appTheme).toString(), QStringLiteral("dark"));
+    if (kind == u"link") {
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("someone else's"));
+    }
+    QCOMPARE(
+        QDir(m_dir->path())
+            .entryList({QStringLiteral("Quillet.conf.unusable-*")}, QDir::AllEntries | QDir::System)
+            .size(),
+        1);
 }
 
 QTEST_GUILESS_MAIN(PreferencesTest)

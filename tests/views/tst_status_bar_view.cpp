@@ -113,16 +113,24 @@ void StatusBarViewTest::showsLocation_data()
     QTest::addColumn<bool>("dirty");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<Tone>("tone");
+    QTest::addColumn<bool>("save");
 
-    QTest::newRow("never saved") << QString() << true << "Unsaved" << Tone::tertiary;
-    QTest::newRow("never saved, clean") << QString() << false << "Unsaved" << Tone::tertiary;
+    QTest::newRow("never saved") << QString() << true << "Unsaved" << Tone::tertiary << false;
+    QTest::newRow("never saved, clean")
+        << QString() << false << "Unsaved" << Tone::tertiary << false;
     QTest::newRow("saved") << "/home/ann/notes.md" << false << "/home/ann/notes.md"
-                           << Tone::secondary;
+                           << Tone::secondary << false;
     QTest::newRow("saved, edited since")
-        << "/home/ann/notes.md" << true << "/home/ann/notes.md" << Tone::secondary;
+        << "/home/ann/notes.md" << true << "/home/ann/notes.md" << Tone::secondary << false;
     QTest::newRow("spaces and accents, plain")
         << "/home/ann/Mes notes/été 2026.md" << false << "/home/ann/Mes notes/été 2026.md"
-        << Tone::secondary;
+        << Tone::secondary << false;
+    // A failed Ctrl+S must not look like a successful one; no dialog interrupts the typing.
+    QTest::newRow("failed save, for a few seconds")
+        << "/no/such/folder/notes.md" << true
+        << "Failed to save file: Cannot create a file in /no/such/folder: No such file or "
+           "directory"
+        << Tone::primary << true;
 }
 
 void StatusBarViewTest::showsLocation()
@@ -131,17 +139,22 @@ void StatusBarViewTest::showsLocation()
     QFETCH(bool, dirty);
     QFETCH(QString, shown);
     QFETCH(Tone, tone);
+    QFETCH(bool, save);
 
     Window window;
     window.tabManager.newTab(QStringLiteral("text"),
                              path.isEmpty() ? std::nullopt
                                             : std::optional(QUrl::fromLocalFile(path)));
     window.tabManager.currentTab()->setIsDirty(dirty);
+    if (save)
+        window.tabManager.saveCurrent();
     QCoreApplication::processEvents();
+    QVERIFY(!QApplication::activeModalWidget());
 
     const TextLabel *location = window.bar->locationLabel();
     QCOMPARE(location->text(), shown);
-    QCOMPARE(location->shownText(), shown);
+    // A notice longer than the bar is cut; its tooltip holds all of it.
+    QCOMPARE(save ? location->toolTip() : location->shownText(), shown);
     QCOMPARE(location->tone(), tone);
     QCOMPARE(location->font().pixelSize(), 11);
 }
