@@ -124,8 +124,8 @@ private:
     void keepPreviousStateFile(const QString &path);
     void startAutoSave();
     QList<Scratchpad::Snapshot> snapshots() const;
-    // Encodes and writes; safe on any thread. Failures print the auto-save line.
-    void writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
+    // Encodes and writes; safe on any thread. Failures print the auto-save line and return false.
+    bool writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
     void saveTab(Scratchpad &scratchpad, const QUrl &url);
     void notifyIfCurrentTabChanged();
     void rememberClosed(const std::shared_ptr<Scratchpad> &tab, qsizetype position);
