@@ -127,10 +127,10 @@ private:
     void backgroundParseFinished();
     void showBlocks(QList<MarkdownBlock> blocks,
                     std::optional<std::pair<qsizetype, qsizetype>> match = {});
-    // The first block in view and how far the scroll value lies below its top.
+    // The first block in view and where in it the scroll value lies (PreviewBlockLayout::anchorAt).
     struct ScrollAnchor {
         qsizetype index = -1;
-        qreal offset = 0;
+        std::pair<qsizetype, qreal> offset{-1, 0};
     };
 
     // Recomputes the tops from block `first` on (those above it are unchanged) and the scroll
@@ -140,6 +140,10 @@ private:
     // Scrolls so that the anchor's block is where it was on screen, after heights above changed.
     void restoreScrollAnchor(const ScrollAnchor &anchor);
     void layOutVisible();
+    // The sideways scroll range: how far the widest table reaches past the column.
+    void updateHorizontalRange();
+    // Frees the slices of long blocks that are far from the view again.
+    void releaseFarSlices();
     void layOutSomeMore();
     void invalidateAll();
     // Index of the block at content height `y`, or -1.
@@ -155,6 +159,8 @@ private:
     std::shared_ptr<Scratchpad> m_scratchpad;
     QMetaObject::Connection m_contentConnection;
     QList<Entry> m_entries;
+    // Long blocks with slices laid out, released as the view leaves them.
+    QList<Entry> m_holdingSlices;
     // The blocks shown, as the parse gave them, and a count of the lists shown so far.
     QList<MarkdownBlock> m_shownBlocks;
     quint64 m_shownRevision = 0;
