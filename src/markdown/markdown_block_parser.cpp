@@ -236,15 +236,13 @@ QString joinedWithSpaces(const QList<QStringView> &lines, qsizetype from, qsizet
     return joined;
 }
 
-} // namespace
-
-QList<MarkdownBlock> parse(QStringView text)
+// Parses the block that starts at line `i`, appends it to `blocks` and returns the line after it.
+// What it makes depends only on the lines from `i` on, and it reads at most one line past the
+// block (the paragraph's look at a table separator).
+qsizetype parseBlock(const QList<QStringView> &lines, qsizetype i, QList<MarkdownBlock> &blocks)
 {
-    const QList<QStringView> lines = splitLines(text);
     const qsizetype n = lines.size();
-    QList<MarkdownBlock> blocks;
-    qsizetype i = 0;
-    while (i < n) {
+    {
         const QStringView line = lines[i];
         const QStringView t = trimmed(line);
 
@@ -258,24 +256,24 @@ QList<MarkdownBlock> parse(QStringView text)
             }
             ++i; // past the closing fence, or past the end when there is none
             blocks.append(MarkdownBlock(std::move(code)));
-            continue;
+            return i;
         }
         if (isHorizontalRule(t)) {
             blocks.append(MarkdownBlock(MarkdownBlock::HorizontalRule{}));
             ++i;
-            continue;
+            return i;
         }
         if (const std::optional<HeadingLine> heading = parseHeading(line)) {
             blocks.append(MarkdownBlock(MarkdownBlock::Heading{
                 heading->level, MarkdownRenderer::renderHeading(heading->text, heading->level)}));
             ++i;
-            continue;
+            return i;
         }
         if (i + 1 < n && isTableSeparator(lines[i + 1])) {
             ParsedTable table = parseTable(lines, i);
             blocks.append(std::move(table.block));
             i += table.consumed;
-            continue;
+            return i;
         }
         if (isCharacter(line, 0, u'>')) {
             QString joined;
@@ -284,9 +282,9 @@ QList<MarkdownBlock> parse(QStringView text)
                     joined += u' ';
                 joined += trimmed(lines[i].sliced(1));
             }
-            blocks.append(MarkdownBlock(MarkdownBlock::Blockquote{
-                MarkdownRenderer::renderInline(joined)}));
-            continue;
+            blocks.append(
+                MarkdownBlock(MarkdownBlock::Blockquote{MarkdownRenderer::renderInline(joined)}));
+            return i;
         }
         if (parseTaskItem(line)) {
             MarkdownBlock::TaskList list;
@@ -294,11 +292,11 @@ QList<MarkdownBlock> parse(QStringView text)
                 const std::optional<TaskLine> item = parseTaskItem(lines[i]);
                 if (!item)
                     break;
-                list.items.append({item->indent, item->checked,
-                                   MarkdownRenderer::renderInline(item->text)});
+                list.items.append(
+                    {item->indent, item->checked, MarkdownRenderer::renderInline(item->text)});
             }
             blocks.append(MarkdownBlock(std::move(list)));
-            continue;
+            return i;
         }
         if (parseUnorderedItem(line)) {
             MarkdownBlock::UnorderedList list;
@@ -309,7 +307,7 @@ QList<MarkdownBlock> parse(QStringView text)
                 list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
             }
             blocks.append(MarkdownBlock(std::move(list)));
-            continue;
+            return i;
         }
         if (const std::optional<OrderedLine> first = parseOrderedItem(line)) {
             MarkdownBlock::OrderedList list;
@@ -322,12 +320,12 @@ QList<MarkdownBlock> parse(QStringView text)
                 list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
             }
             blocks.append(MarkdownBlock(std::move(list)));
-            continue;
+            return i;
         }
         if (t.isEmpty()) {
             blocks.append(MarkdownBlock(MarkdownBlock::EmptyLine{}));
             ++i;
-            continue;
+            return i;
         }
         // The first line is always taken. Only a line starting with '#' that is no heading, or
         // an indented '>', would fail the stop tests itself; it opens a paragraph like any other
@@ -337,9 +335,92 @@ QList<MarkdownBlock> parse(QStringView text)
             ++end;
         blocks.append(MarkdownBlock(MarkdownBlock::Paragraph{
             MarkdownRenderer::renderInline(joinedWithSpaces(lines, i, end))}));
-        i = end;
+        return end;
     }
+}
+
+} // namespace
+
+QList<MarkdownBlock> parse(QStringView text)
+{
+    const QList<QStringView> lines = splitLines(text);
+    QList<MarkdownBlock> blocks;
+    for (qsizetype i = 0; i < lines.size();)
+        i = parseBlock(lines, i, blocks);
     return blocks;
+}
+
+ParsedText parseWithLines(QStringView text)
+{
+    const QList<QStringView> lines = splitLines(text);
+    ParsedText parsed;
+    for (qsizetype i = 0; i < lines.size();) {
+        parsed.firstLines.append(i);
+        i = parseBlock(lines, i, parsed.blocks);
+    }
+    return parsed;
+}
+
+Reparse reparse(QStringView text, QStringView previousText, const ParsedText &previous)
+{
+    const qsizetype oldCount = previous.blocks.size();
+    if (oldCount == 0 || previous.firstLines.size() != oldCount)
+        return {parseWithLines(text), 0, 0};
+    // The text before the first difference and after the last one is the same in both.
+    const qsizetype shorter = std::min(text.size(), previousText.size());
+    qsizetype same = 0;
+    while (same < shorter && text[same] == previousText[same])
+        ++same;
+    qsizetype sameEnd = 0;
+    while (sameEnd < shorter - same &&
+           text[text.size() - 1 - sameEnd] == previousText[previousText.size() - 1 - sameEnd])
+        ++sameEnd;
+    const QList<QStringView> lines = splitLines(text);
+    const qsizetype lineDelta = lines.size() - (previousText.count(u'\n') + 1);
+    const qsizetype changedLine = text.first(same).count(u'\n');
+
+    // A block reads its lines and at most one past its end: those before the changed line by
+    // more than that stay as they were.
+    qsizetype kept = 0;
+    while (kept < oldCount) {
+        const qsizetype next = kept + 1 < oldCount ? previous.firstLines.at(kept + 1)
+                                                   : std::numeric_limits<qsizetype>::max() / 2;
+        if (next + 1 >= changedLine)
+            break;
+        ++kept;
+    }
+    Reparse result;
+    result.parsed.blocks = previous.blocks.first(kept);
+    result.parsed.firstLines = previous.firstLines.first(kept);
+    result.prefix = kept;
+
+    // The lines that start inside the unchanged end are the old lines `lineDelta` before them,
+    // and so is everything after: once a block ends on one where an old block began, the old
+    // blocks from there on are the new ones.
+    const qsizetype sameFrom = text.size() - sameEnd;
+    qsizetype i = kept < oldCount ? previous.firstLines.at(kept) : lines.size();
+    while (i < lines.size()) {
+        result.parsed.firstLines.append(i);
+        i = parseBlock(lines, i, result.parsed.blocks);
+        if (i >= lines.size() || i <= changedLine)
+            continue;
+        // Every line is a view into the text, so it knows where it starts; the line feed before
+        // it must be unchanged too, or the old line there may begin elsewhere.
+        if (lines.at(i).data() - text.data() <= sameFrom)
+            continue;
+        const qsizetype oldLine = i - lineDelta;
+        const auto found =
+            std::lower_bound(previous.firstLines.begin(), previous.firstLines.end(), oldLine);
+        if (found == previous.firstLines.end() || *found != oldLine)
+            continue;
+        const qsizetype from = qsizetype(found - previous.firstLines.begin());
+        result.suffix = oldCount - from;
+        result.parsed.blocks.append(previous.blocks.sliced(from));
+        for (qsizetype k = from; k < oldCount; ++k)
+            result.parsed.firstLines.append(previous.firstLines.at(k) + lineDelta);
+        break;
+    }
+    return result;
 }
 
 } // namespace quillet::MarkdownBlockParser
