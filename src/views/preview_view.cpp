@@ -28,16 +28,16 @@ namespace {
 // Time given to laying out blocks outside the view between two turns of the event loop.
 constexpr qint64 kLayoutSliceMilliseconds = 4;
 
-// How many blocks are equal at the start, and then how many at the end of what is left.
+// How many blocks are equal at the start, and then how many at the end of what is left, given
+// that the first `prefix` and the last `suffix` are known to be.
 std::pair<qsizetype, qsizetype> matchingEnds(const QList<MarkdownBlock> &before,
-                                             const QList<MarkdownBlock> &after)
+                                             const QList<MarkdownBlock> &after,
+                                             qsizetype prefix = 0, qsizetype suffix = 0)
 {
     const qsizetype oldCount = before.size();
     const qsizetype newCount = after.size();
-    qsizetype prefix = 0;
     while (prefix < oldCount && prefix < newCount && before.at(prefix) == after.at(prefix))
         ++prefix;
-    qsizetype suffix = 0;
     while (suffix < oldCount - prefix && suffix < newCount - prefix &&
            before.at(oldCount - 1 - suffix) == after.at(newCount - 1 - suffix))
         ++suffix;
@@ -88,6 +88,8 @@ void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
     m_entries.clear();
     m_holdingSlices.clear();
     m_shownBlocks.clear();
+    m_shownFirstLines.clear();
+    m_shownText.clear();
     ++m_shownRevision;
     m_tops.clear();
     m_layoutFrom = 0;
@@ -126,12 +128,13 @@ void PreviewView::refreshNow()
     const QString text = m_scratchpad ? m_scratchpad->content() : QString();
     if (!m_scratchpad) {
         m_shownGeneration = m_generation;
-        showBlocks({});
+        showBlocks({}, {});
         return;
     }
     if (!parsesInBackground(text)) {
         m_shownGeneration = m_generation;
-        showBlocks(MarkdownBlockParser::parse(text));
+        ParseResult result = parseAgainst(text, m_shownText, shownParse());
+        showBlocks(std::move(result.parsed), text, std::pair(result.prefix, result.suffix));
         return;
     }
     startBackgroundParse();
@@ -169,11 +172,13 @@ void PreviewView::startBackgroundParse()
     const quint64 revision = m_shownRevision;
     // Matching the new blocks against the shown ones is a walk over the whole document too, so
     // it is done here as well; the list is shared, not copied.
-    m_parseWatcher.setFuture(QtConcurrent::run([text, generation, revision, shown = m_shownBlocks] {
-        ParseResult result{MarkdownBlockParser::parse(text), generation, 0, 0, revision};
-        std::tie(result.prefix, result.suffix) = matchingEnds(shown, result.blocks);
-        return result;
-    }));
+    m_parseWatcher.setFuture(QtConcurrent::run(
+        [text, generation, revision, shownText = m_shownText, shown = shownParse()] {
+            ParseResult result = parseAgainst(text, shownText, shown);
+            result.generation = generation;
+            result.comparedWith = revision;
+            return result;
+        }));
 }
 
 void PreviewView::backgroundParseFinished()
@@ -190,12 +195,31 @@ void PreviewView::backgroundParseFinished()
     std::optional<std::pair<qsizetype, qsizetype>> match;
     if (result.comparedWith == m_shownRevision)
         match = std::pair(result.prefix, result.suffix);
-    showBlocks(std::move(result.blocks), match);
+    showBlocks(std::move(result.parsed), std::move(result.text), match);
 }
 
-void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
+MarkdownBlockParser::ParsedText PreviewView::shownParse() const
+{
+    return {m_shownBlocks, m_shownFirstLines};
+}
+
+PreviewView::ParseResult PreviewView::parseAgainst(const QString &text, const QString &shownText,
+                                                   const MarkdownBlockParser::ParsedText &shown)
+{
+    MarkdownBlockParser::Reparse again = MarkdownBlockParser::reparse(text, shownText, shown);
+    ParseResult result;
+    // Blocks parsed again may still equal the ones shown, as the one before an edit mostly does.
+    std::tie(result.prefix, result.suffix) =
+        matchingEnds(shown.blocks, again.parsed.blocks, again.prefix, again.suffix);
+    result.parsed = std::move(again.parsed);
+    result.text = text;
+    return result;
+}
+
+void PreviewView::showBlocks(MarkdownBlockParser::ParsedText parsed, const QString &text,
                              std::optional<std::pair<qsizetype, qsizetype>> match)
 {
+    QList<MarkdownBlock> &blocks = parsed.blocks;
     const qsizetype oldCount = m_entries.size();
     const qsizetype newCount = blocks.size();
     const auto [prefix, suffix] = match ? *match : matchingEnds(m_shownBlocks, blocks);
@@ -222,6 +246,8 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
     else if (m_layoutFrom > prefix)
         m_layoutFrom = prefix;
 
+    for (qsizetype i = prefix; i < prefix + removed; ++i)
+        m_holdingSlices.removeOne(m_entries.at(i));
     if (added > removed)
         m_entries.insert(prefix + removed, added - removed, Entry());
     else if (removed > added)
@@ -244,12 +270,15 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
     if (!layOutNow)
         m_layoutFrom = std::min(m_layoutFrom, prefix);
 
-    // Freeing a whole document's blocks takes milliseconds; a large list goes on a worker.
+    // Freeing replaced blocks takes milliseconds when they are long (a table of thousands of
+    // rows) or many: the old list, which holds them last, goes on a worker.
     QList<MarkdownBlock> previous = std::exchange(m_shownBlocks, std::move(blocks));
+    m_shownFirstLines = std::move(parsed.firstLines);
+    m_shownText = text;
     ++m_shownRevision;
-    if (previous.size() > 1024 && !previous.isDetached())
+    if (!previous.isDetached())
         previous = {};
-    if (previous.size() > 1024)
+    if (!previous.isEmpty())
         QThreadPool::globalInstance()->start(
             [list = std::make_shared<QList<MarkdownBlock>>(std::move(previous))] {});
 
