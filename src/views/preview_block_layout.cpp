@@ -92,14 +92,18 @@ void PreviewBlockLayout::makeSlices(PreviewBlockLayout *previous)
                   [](const auto &items) { return MarkdownBlock(MarkdownBlock::TaskList{items}); });
     } else if (const auto *table = m_block.as<MarkdownBlock::Table>()) {
         const qsizetype count = table->rows.size();
-        if (count > kSliceRows) {
-            for (qsizetype first = 0; first < count; first += kSliceRows) {
+        // Wide tables take fewer rows a slice, so that laying one out stays short.
+        const qsizetype columns =
+            std::clamp<qsizetype>(table->header.size(), 1, MarkdownTableView::kMaximumColumns);
+        const qsizetype rows = std::clamp<qsizetype>(kSliceCells / columns, 1, kSliceRows);
+        if (count > rows) {
+            for (qsizetype first = 0; first < count; first += rows) {
                 Segment segment;
                 segment.firstRow = first;
                 segment.opens = first == 0;
-                segment.closes = first + kSliceRows >= count;
+                segment.closes = first + rows >= count;
                 m_slices.emplace_back(MarkdownBlock(MarkdownBlock::Table{
-                                          table->header, table->rows.mid(first, kSliceRows)}),
+                                          table->header, table->rows.mid(first, rows)}),
                                       segment);
             }
         }

@@ -22,12 +22,12 @@ namespace quillet {
 // from 0 to the width and y from 0 to height(). The preview keeps one per block and lays it out
 // again only when the block or the width changes.
 //
-// A table, list or code block longer than one slice (kSliceRows rows or items, kSliceLines
-// lines) is laid out by slices, each the layout of some of its rows: layout() only places
-// them, with estimated heights, and the slices themselves are laid out when they come into view
-// (layOutRange) or a few at a time in between (measureNextSlice), and released again when far
-// from it. So an edit inside a block of 20,000 rows lays out a screenful, and the memory held
-// follows what is shown.
+// A table, list or code block longer than one slice (kSliceRows rows or items, kSliceCells
+// table cells, kSliceLines lines) is laid out by slices, each the layout of some of its rows:
+// layout() only places them, with estimated heights, and the slices themselves are laid out when
+// they come into view (layOutRange) or a few at a time in between (measureNextSlice), and released
+// again when far from it. So an edit inside a block of 20,000 rows lays out a screenful, and the
+// memory held follows what is shown.
 class PreviewBlockLayout {
 public:
     // What a painted piece is, so that a reader of the layout can find it.
@@ -80,7 +80,8 @@ public:
     static constexpr qreal kItemSpacing = 2;
     static constexpr qreal kMarkerGap = 6;
     static constexpr qreal kTablePadding = 8;
-    static constexpr qsizetype kSliceRows = 32;
+    static constexpr qsizetype kSliceRows = 16;
+    static constexpr qsizetype kSliceCells = 32;
     static constexpr qsizetype kSliceLines = 64;
 
     // `previous`, the layout this block replaces, lends it the slices that did not change.
