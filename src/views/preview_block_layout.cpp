@@ -181,11 +181,27 @@ bool PreviewBlockLayout::isCurrent(const Slice &slice) const
            slice.layout->m_segment.columnWidths == m_columnWidths;
 }
 
+bool PreviewBlockLayout::isMeasured(const Slice &slice) const
+{
+    if (slice.measuredWidth == m_width && slice.measuredColumns == m_columnWidths)
+        return true;
+    // A table slice whose cells fit on one line in the columns it was measured at and in the
+    // new ones keeps its height: typing in the widest cell of a column moves every column, and
+    // thousands of rows must not be measured again for it.
+    if (!slice.needs || slice.measuredColumns.size() != m_columnWidths.size())
+        return false;
+    for (qsizetype c = 0; c < m_columnWidths.size(); ++c) {
+        const qreal natural = slice.needs->natural.value(c);
+        if (natural > slice.measuredColumns.at(c) || natural > m_columnWidths.at(c))
+            return false;
+    }
+    return true;
+}
+
 bool PreviewBlockLayout::isMeasured() const
 {
-    return std::all_of(m_slices.begin(), m_slices.end(), [&](const Slice &slice) {
-        return slice.measuredWidth == m_width && slice.measuredColumns == m_columnWidths;
-    });
+    return std::all_of(m_slices.begin(), m_slices.end(),
+                       [&](const Slice &slice) { return isMeasured(slice); });
 }
 
 qsizetype PreviewBlockLayout::slicesHeld() const
@@ -294,7 +310,7 @@ bool PreviewBlockLayout::layOutRange(qreal top, qreal bottom)
 bool PreviewBlockLayout::measureNextSlice(qreal keepTop, qreal keepBottom)
 {
     for (Slice &slice : m_slices) {
-        if (slice.measuredWidth == m_width && slice.measuredColumns == m_columnWidths)
+        if (isMeasured(slice))
             continue;
         bool changed = layOutSlice(slice);
         const QList<qreal> columns = m_columnWidths;

@@ -191,6 +191,8 @@ private:
     void makeSlices(PreviewBlockLayout *previous);
     void layoutSliced(qreal width);
     bool isCurrent(const Slice &slice) const;
+    // Whether the slice's height holds at the current width and columns.
+    bool isMeasured(const Slice &slice) const;
     // Lays the slice out now; returns whether its height changed.
     bool layOutSlice(Slice &slice);
     // Recomputes the slices' tops and the block's height; returns whether the height changed.

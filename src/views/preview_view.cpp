@@ -267,7 +267,10 @@ void PreviewView::showBlocks(MarkdownBlockParser::ParsedText parsed, const QStri
             entry->estimateHeight(width);
         m_entries[prefix + i] = std::move(entry);
     }
-    if (!layOutNow)
+    // A long block laid out now is only placed: its slices still wait for their heights.
+    const bool sliced = std::any_of(m_entries.begin() + prefix, m_entries.begin() + prefix + added,
+                                    [](const Entry &entry) { return entry->isSliced(); });
+    if (!layOutNow || sliced)
         m_layoutFrom = std::min(m_layoutFrom, prefix);
 
     // Freeing replaced blocks takes milliseconds when they are long (a table of thousands of
