@@ -94,6 +94,28 @@ void parseAndRender1MB(benchmark::State &state)
     parseAndRender(state, kMegabyte);
 }
 
+// One character typed in the middle of 1 MB, parsed again from the parse before it (the two
+// texts alternate, so every round is such an edit).
+void reparse1MB(benchmark::State &state)
+{
+    const QString original = document(kMegabyte);
+    const qsizetype middle = original.indexOf(QStringLiteral("Quoted"), original.size() / 2);
+    const QString edited = original.left(middle) + u'x' + original.mid(middle);
+    quillet::MarkdownBlockParser::ParsedText parsed =
+        quillet::MarkdownBlockParser::parseWithLines(original);
+    bool typed = false;
+    for (auto _ : state) {
+        const QString &from = typed ? edited : original;
+        const QString &to = typed ? original : edited;
+        quillet::MarkdownBlockParser::Reparse again =
+            quillet::MarkdownBlockParser::reparse(to, from, parsed);
+        state.PauseTiming();
+        parsed = std::move(again.parsed); // freeing the replaced list is not the parse
+        state.ResumeTiming();
+        typed = !typed;
+    }
+}
+
 // The inline renderer alone, on a line with the common inline forms.
 void renderInlineMarkup(benchmark::State &state)
 {
@@ -118,9 +140,12 @@ void cmarkGfmTool(benchmark::State &state, qsizetype size)
         state.SkipWithError("cannot write the document");
         return;
     }
-    const QStringList arguments = {QStringLiteral("-e"), QStringLiteral("table"),
-                                   QStringLiteral("-e"), QStringLiteral("strikethrough"),
-                                   QStringLiteral("-e"), QStringLiteral("tasklist"),
+    const QStringList arguments = {QStringLiteral("-e"),
+                                   QStringLiteral("table"),
+                                   QStringLiteral("-e"),
+                                   QStringLiteral("strikethrough"),
+                                   QStringLiteral("-e"),
+                                   QStringLiteral("tasklist"),
                                    size > 0 ? input.fileName() : QStringLiteral("/dev/null")};
     for (auto _ : state) {
         QProcess process;
@@ -166,6 +191,7 @@ BENCHMARK(hostileParseAndRender)
     ->MinTime(0.05);
 BENCHMARK(parseAndRender100KB)->Unit(benchmark::kMillisecond);
 BENCHMARK(parseAndRender1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(reparse1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(renderInlineMarkup)->Unit(benchmark::kMicrosecond);
 BENCHMARK(cmarkGfmTool1MB)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(cmarkGfmToolEmpty)->Unit(benchmark::kMillisecond)->UseManualTime();

@@ -8,6 +8,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -94,12 +97,22 @@ void editToRepaint100KB(benchmark::State &state)
     state.counters["blocks"] = double(preview.view.blockCount());
 }
 
-// Above it: the time until the new blocks are painted, and the longest the GUI thread was busy
-// at a stretch on the way (each turn of the event loop and the repaint measured alone).
-void editToRepaint1MB(benchmark::State &state)
+// Resident memory of the process, in megabytes.
+double residentMegabytes()
 {
-    const auto [original, edited] = editedPair(kMegabyte);
-    ShownPreview preview(original);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toDouble() * double(getpagesize()) / (1 << 20) : 0;
+}
+
+// The time until the new blocks are painted, and the longest the GUI thread was busy at a
+// stretch on the way (each turn of the event loop and the repaint measured alone), for edits
+// that alternate between two texts.
+void measureEdits(benchmark::State &state, ShownPreview &preview, const QString &original,
+                  const QString &edited)
+{
     bool typed = false;
     qint64 longestSlice = 0;
     qint64 longestCpuSlice = 0;
@@ -131,10 +144,33 @@ void editToRepaint1MB(benchmark::State &state)
     state.counters["longest_gui_cpu_ms"] = double(longestCpuSlice) / 1e6;
 }
 
+// Above the background threshold: the parse runs on a worker.
+void editToRepaint1MB(benchmark::State &state)
+{
+    const auto [original, edited] = editedPair(kMegabyte);
+    ShownPreview preview(original);
+    measureEdits(state, preview, original, edited);
+}
+
+// One block of 20,000 rows, its top in view, a character typed into a row there.
+void editInTable20kRows(benchmark::State &state)
+{
+    QString original = QStringLiteral("# Stock\n\n| Item | Qty | Note |\n|---|---|---|\n");
+    for (int row = 0; row < 20000; ++row)
+        original +=
+            QStringLiteral("| item %1 | %2 | a short note on row %1 |\n").arg(row).arg(row % 97);
+    const qsizetype at = original.indexOf(QStringLiteral("item 12 "));
+    const QString edited = original.left(at) + u'x' + original.mid(at);
+    ShownPreview preview(original);
+    measureEdits(state, preview, original, edited);
+    state.counters["resident_mb"] = residentMegabytes();
+}
+
 } // namespace
 
 BENCHMARK(editToRepaint100KB)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(editToRepaint1MB)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(editInTable20kRows)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

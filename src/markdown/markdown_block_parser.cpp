@@ -3,6 +3,8 @@
 #include "markdown/line_text.h"
 #include "markdown/markdown_renderer.h"
 
+#include <algorithm>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -137,16 +139,40 @@ struct ParsedTable {
     qsizetype consumed = 0;
 };
 
-ParsedTable parseTable(const QList<QStringView> &lines, qsizetype start)
+// The block an edit left in place around the lines parsed again: a row or item of it whose line
+// did not change is taken over as it is instead of being rendered again, which keeps an edit in
+// a table of thousands of rows as cheap as one in a paragraph.
+struct Unchanged {
+    const MarkdownBlock *block = nullptr;
+    qsizetype firstLine = 0;
+    // Maps a line of the new text to the same line of the old one, or -1 when it changed.
+    std::function<qsizetype(qsizetype)> oldLine;
+
+    // Index of the row or item on new line `line` in the old block, which had it
+    // `rowsFrom` lines after its first one, or -1.
+    qsizetype rowAt(qsizetype line, qsizetype rowsFrom, qsizetype rows) const
+    {
+        if (!block || !oldLine)
+            return -1;
+        const qsizetype old = oldLine(line);
+        const qsizetype row = old < 0 ? -1 : old - firstLine - rowsFrom;
+        return row >= 0 && row < rows ? row : -1;
+    }
+};
+
+ParsedTable parseTable(const QList<QStringView> &lines, qsizetype start, const Unchanged &unchanged)
 {
+    const auto *old = unchanged.block ? unchanged.block->as<MarkdownBlock::Table>() : nullptr;
     MarkdownBlock::Table table;
-    table.header = renderCells(lines[start]);
+    const qsizetype oldHeader = old ? unchanged.rowAt(start, 0, 1) : -1;
+    table.header = oldHeader == 0 ? old->header : renderCells(lines[start]);
     qsizetype next = start + 2;
     for (; next < lines.size(); ++next) {
         const QStringView row = trimmed(lines[next]);
         if (line_text::indexOfCharacter(row, u'|') < 0)
             break;
-        table.rows.append(renderCells(row));
+        const qsizetype same = old ? unchanged.rowAt(next, 2, old->rows.size()) : -1;
+        table.rows.append(same >= 0 ? old->rows.at(same) : renderCells(row));
     }
     return {MarkdownBlock(std::move(table)), next - start};
 }
@@ -236,15 +262,14 @@ QString joinedWithSpaces(const QList<QStringView> &lines, qsizetype from, qsizet
     return joined;
 }
 
-} // namespace
-
-QList<MarkdownBlock> parse(QStringView text)
+// Parses the block that starts at line `i`, appends it to `blocks` and returns the line after it.
+// What it makes depends only on the lines from `i` on, and it reads at most one line past the
+// block (the paragraph's look at a table separator).
+qsizetype parseBlock(const QList<QStringView> &lines, qsizetype i, QList<MarkdownBlock> &blocks,
+                     const Unchanged &unchanged = {})
 {
-    const QList<QStringView> lines = splitLines(text);
     const qsizetype n = lines.size();
-    QList<MarkdownBlock> blocks;
-    qsizetype i = 0;
-    while (i < n) {
+    {
         const QStringView line = lines[i];
         const QStringView t = trimmed(line);
 
@@ -258,24 +283,24 @@ QList<MarkdownBlock> parse(QStringView text)
             }
             ++i; // past the closing fence, or past the end when there is none
             blocks.append(MarkdownBlock(std::move(code)));
-            continue;
+            return i;
         }
         if (isHorizontalRule(t)) {
             blocks.append(MarkdownBlock(MarkdownBlock::HorizontalRule{}));
             ++i;
-            continue;
+            return i;
         }
         if (const std::optional<HeadingLine> heading = parseHeading(line)) {
             blocks.append(MarkdownBlock(MarkdownBlock::Heading{
                 heading->level, MarkdownRenderer::renderHeading(heading->text, heading->level)}));
             ++i;
-            continue;
+            return i;
         }
         if (i + 1 < n && isTableSeparator(lines[i + 1])) {
-            ParsedTable table = parseTable(lines, i);
+            ParsedTable table = parseTable(lines, i, unchanged);
             blocks.append(std::move(table.block));
             i += table.consumed;
-            continue;
+            return i;
         }
         if (isCharacter(line, 0, u'>')) {
             QString joined;
@@ -284,34 +309,50 @@ QList<MarkdownBlock> parse(QStringView text)
                     joined += u' ';
                 joined += trimmed(lines[i].sliced(1));
             }
-            blocks.append(MarkdownBlock(MarkdownBlock::Blockquote{
-                MarkdownRenderer::renderInline(joined)}));
-            continue;
+            blocks.append(
+                MarkdownBlock(MarkdownBlock::Blockquote{MarkdownRenderer::renderInline(joined)}));
+            return i;
         }
+        // The items of the old list of the same kind, for the lines the edit left alone.
+        const auto unchangedItem = [&](const auto *old, qsizetype line) {
+            return old ? unchanged.rowAt(line, 0, old->items.size()) : -1;
+        };
         if (parseTaskItem(line)) {
+            const auto *old =
+                unchanged.block ? unchanged.block->as<MarkdownBlock::TaskList>() : nullptr;
             MarkdownBlock::TaskList list;
             for (; i < n; ++i) {
                 const std::optional<TaskLine> item = parseTaskItem(lines[i]);
                 if (!item)
                     break;
-                list.items.append({item->indent, item->checked,
-                                   MarkdownRenderer::renderInline(item->text)});
+                if (const qsizetype same = unchangedItem(old, i); same >= 0)
+                    list.items.append(old->items.at(same));
+                else
+                    list.items.append(
+                        {item->indent, item->checked, MarkdownRenderer::renderInline(item->text)});
             }
             blocks.append(MarkdownBlock(std::move(list)));
-            continue;
+            return i;
         }
         if (parseUnorderedItem(line)) {
+            const auto *old =
+                unchanged.block ? unchanged.block->as<MarkdownBlock::UnorderedList>() : nullptr;
             MarkdownBlock::UnorderedList list;
             for (; i < n; ++i) {
                 const std::optional<ItemLine> item = parseUnorderedItem(lines[i]);
                 if (!item)
                     break;
-                list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
+                if (const qsizetype same = unchangedItem(old, i); same >= 0)
+                    list.items.append(old->items.at(same));
+                else
+                    list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
             }
             blocks.append(MarkdownBlock(std::move(list)));
-            continue;
+            return i;
         }
         if (const std::optional<OrderedLine> first = parseOrderedItem(line)) {
+            const auto *old =
+                unchanged.block ? unchanged.block->as<MarkdownBlock::OrderedList>() : nullptr;
             MarkdownBlock::OrderedList list;
             list.start = readStart(first->number).value_or(1);
             for (; i < n; ++i) {
@@ -319,15 +360,18 @@ QList<MarkdownBlock> parse(QStringView text)
                     parseOrderedItemWithIndent(lines[i]);
                 if (!item)
                     break;
-                list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
+                if (const qsizetype same = unchangedItem(old, i); same >= 0)
+                    list.items.append(old->items.at(same));
+                else
+                    list.items.append({item->indent, MarkdownRenderer::renderInline(item->text)});
             }
             blocks.append(MarkdownBlock(std::move(list)));
-            continue;
+            return i;
         }
         if (t.isEmpty()) {
             blocks.append(MarkdownBlock(MarkdownBlock::EmptyLine{}));
             ++i;
-            continue;
+            return i;
         }
         // The first line is always taken. Only a line starting with '#' that is no heading, or
         // an indented '>', would fail the stop tests itself; it opens a paragraph like any other
@@ -337,9 +381,114 @@ QList<MarkdownBlock> parse(QStringView text)
             ++end;
         blocks.append(MarkdownBlock(MarkdownBlock::Paragraph{
             MarkdownRenderer::renderInline(joinedWithSpaces(lines, i, end))}));
-        i = end;
+        return end;
     }
+}
+
+} // namespace
+
+QList<MarkdownBlock> parse(QStringView text)
+{
+    const QList<QStringView> lines = splitLines(text);
+    QList<MarkdownBlock> blocks;
+    for (qsizetype i = 0; i < lines.size();)
+        i = parseBlock(lines, i, blocks);
     return blocks;
+}
+
+ParsedText parseWithLines(QStringView text)
+{
+    const QList<QStringView> lines = splitLines(text);
+    ParsedText parsed;
+    for (qsizetype i = 0; i < lines.size();) {
+        parsed.firstLines.append(i);
+        i = parseBlock(lines, i, parsed.blocks);
+    }
+    return parsed;
+}
+
+Reparse reparse(QStringView text, QStringView previousText, const ParsedText &previous)
+{
+    const qsizetype oldCount = previous.blocks.size();
+    if (oldCount == 0 || previous.firstLines.size() != oldCount)
+        return {parseWithLines(text), 0, 0};
+    // The text before the first difference and after the last one is the same in both.
+    const qsizetype shorter = std::min(text.size(), previousText.size());
+    qsizetype same = 0;
+    while (same < shorter && text[same] == previousText[same])
+        ++same;
+    qsizetype sameEnd = 0;
+    while (sameEnd < shorter - same &&
+           text[text.size() - 1 - sameEnd] == previousText[previousText.size() - 1 - sameEnd])
+        ++sameEnd;
+    const QList<QStringView> lines = splitLines(text);
+    const qsizetype lineDelta = lines.size() - (previousText.count(u'\n') + 1);
+    const qsizetype changedLine = text.first(same).count(u'\n');
+
+    // A block reads its lines and at most one past its end: those before the changed line by
+    // more than that stay as they were.
+    qsizetype kept = 0;
+    while (kept < oldCount) {
+        const qsizetype next = kept + 1 < oldCount ? previous.firstLines.at(kept + 1)
+                                                   : std::numeric_limits<qsizetype>::max() / 2;
+        if (next + 1 >= changedLine)
+            break;
+        ++kept;
+    }
+    Reparse result;
+    result.parsed.blocks = previous.blocks.first(kept);
+    result.parsed.firstLines = previous.firstLines.first(kept);
+    result.prefix = kept;
+
+    // The lines that start inside the unchanged end are the old lines `lineDelta` before them,
+    // and so is everything after: once a block ends on one where an old block began, the old
+    // blocks from there on are the new ones.
+    const qsizetype sameFrom = text.size() - sameEnd;
+    const auto lineStart = [&](qsizetype line) { return lines.at(line).data() - text.data(); };
+    // The first line that starts after the unchanged end begins, with the line feed before it.
+    const qsizetype sameFromLine =
+        qsizetype(std::partition_point(
+                      lines.begin(), lines.end(),
+                      [&](QStringView line) { return line.data() - text.data() <= sameFrom; }) -
+                  lines.begin());
+    Unchanged unchanged;
+    unchanged.oldLine = [&](qsizetype line) -> qsizetype {
+        if (line < changedLine)
+            return line;
+        return line >= sameFromLine ? line - lineDelta : -1;
+    };
+    qsizetype i = kept < oldCount ? previous.firstLines.at(kept) : lines.size();
+    while (i < lines.size()) {
+        result.parsed.firstLines.append(i);
+        // The old block that began on the same line, if the edit left that line alone.
+        const qsizetype oldStart = unchanged.oldLine(i);
+        const auto begun =
+            std::lower_bound(previous.firstLines.begin(), previous.firstLines.end(), oldStart);
+        const bool begunThere =
+            oldStart >= 0 && begun != previous.firstLines.end() && *begun == oldStart;
+        unchanged.block =
+            begunThere ? &previous.blocks.at(begun - previous.firstLines.begin()) : nullptr;
+        unchanged.firstLine = oldStart;
+        i = parseBlock(lines, i, result.parsed.blocks, unchanged);
+        if (i >= lines.size() || i <= changedLine)
+            continue;
+        // Every line is a view into the text, so it knows where it starts; the line feed before
+        // it must be unchanged too, or the old line there may begin elsewhere.
+        if (lineStart(i) <= sameFrom)
+            continue;
+        const qsizetype oldLine = i - lineDelta;
+        const auto found =
+            std::lower_bound(previous.firstLines.begin(), previous.firstLines.end(), oldLine);
+        if (found == previous.firstLines.end() || *found != oldLine)
+            continue;
+        const qsizetype from = qsizetype(found - previous.firstLines.begin());
+        result.suffix = oldCount - from;
+        result.parsed.blocks.append(previous.blocks.sliced(from));
+        for (qsizetype k = from; k < oldCount; ++k)
+            result.parsed.firstLines.append(previous.firstLines.at(k) + lineDelta);
+        break;
+    }
+    return result;
 }
 
 } // namespace quillet::MarkdownBlockParser

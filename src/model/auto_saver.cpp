@@ -102,6 +102,9 @@ void AutoSaver::run()
 {
     const std::shared_ptr<State> state = m_state;
     QObject *const relay = m_relay.data();
+    // What the file holds after the last successful write; compared here, off the owner's
+    // thread. Unknown at start, so the first interval always writes.
+    std::optional<QList<Scratchpad::Snapshot>> lastWritten;
     while (state->wait(state->sleep, std::chrono::milliseconds(state->interval.load()))) {
         {
             std::lock_guard lock(state->mutex);
@@ -120,7 +123,12 @@ void AutoSaver::run()
                 return;
             snapshots = std::exchange(state->snapshots, std::nullopt);
         }
-        state->write(*snapshots);
+        if (snapshots == lastWritten)
+            continue;
+        if (state->write(*snapshots))
+            lastWritten = std::move(snapshots);
+        else
+            lastWritten.reset();
     }
 }
 

@@ -18,12 +18,14 @@ class AutoSaverRelay;
 
 // The background loop that keeps the saved-tabs file fresh. Every interval it asks the owner's
 // thread for snapshots (a cheap copy of shared strings, so nothing is torn and the owner never
-// waits on disk), then encodes and writes them on its own thread. It refers to its owner
-// weakly: a request that arrives after the owner is gone is dropped.
+// waits on disk), then encodes and writes them on its own thread, unless they equal what the
+// last successful write stored: an editor left open must not rewrite megabytes every interval.
+// It refers to its owner weakly: a request that arrives after the owner is gone is dropped.
 class AutoSaver {
 public:
     using TakeSnapshots = std::function<QList<Scratchpad::Snapshot>()>;
-    using Write = std::function<void(const QList<Scratchpad::Snapshot> &)>;
+    // Returns true only when the file now holds exactly these snapshots.
+    using Write = std::function<bool(const QList<Scratchpad::Snapshot> &)>;
     // One wait between saves, on the worker: sleeps `interval` on `sleep` and returns false once
     // the sleep is cancelled. Tests pass their own to see each wait's length without waiting.
     using Wait = std::function<bool(CancellableSleep &sleep, std::chrono::milliseconds interval)>;

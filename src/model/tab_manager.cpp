@@ -420,7 +420,7 @@ void TabManager::startAutoSave()
         return;
     m_autoSaveTask = std::make_unique<AutoSaver>(
         this, m_persistence.autoSaveInterval, [this] { return snapshots(); },
-        [this](const QList<Scratchpad::Snapshot> &snapshots) { writeState(snapshots); });
+        [this](const QList<Scratchpad::Snapshot> &snapshots) { return writeState(snapshots); });
 }
 
 QList<Scratchpad::Snapshot> TabManager::snapshots() const
@@ -432,16 +432,19 @@ QList<Scratchpad::Snapshot> TabManager::snapshots() const
     return list;
 }
 
-void TabManager::writeState(const QList<Scratchpad::Snapshot> &snapshots) const
+bool TabManager::writeState(const QList<Scratchpad::Snapshot> &snapshots) const
 {
     if (!m_stateWritable)
-        return;
+        return false;
     // Streamed: a second copy of every tab's text would double the memory an autosave needs.
     const auto produce = [&snapshots](const WriteChunk &writeChunk) {
         return TabStateFile::encode(snapshots, writeChunk);
     };
-    if (const std::optional<QString> error = writePrivateFileDurably(stateFilePath(), produce))
+    if (const std::optional<QString> error = writePrivateFileDurably(stateFilePath(), produce)) {
         printFailureLine(QStringLiteral("Auto-save failed: "), *error);
+        return false;
+    }
+    return true;
 }
 
 void TabManager::openFile()

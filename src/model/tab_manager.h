@@ -146,8 +146,8 @@ private:
     void keepPreviousStateFile(const QString &path, const QByteArray &bytes, bool hasTabs);
     void startAutoSave();
     QList<Scratchpad::Snapshot> snapshots() const;
-    // Encodes and writes; safe on any thread. Failures print the auto-save line.
-    void writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
+    // Encodes and writes; safe on any thread. Failures print the auto-save line and return false.
+    bool writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
     enum class SaveCheck { ifUnchanged, overwrite };
     void saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck check = SaveCheck::ifUnchanged);
     // Watches every tab's file, and its folder (a file replaced by a rename ends a watch on it).

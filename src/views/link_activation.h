@@ -13,7 +13,7 @@ namespace quillet::LinkActivation {
 
 // The URL to hand to the desktop for `destination`, or nothing when it must only be shown:
 // it opens only when it is a valid absolute URL with the scheme http, https or mailto (in any
-// letter case).
+// letter case), once any '{', '}', '|' and '^' in it are percent-encoded.
 std::optional<QUrl> openableUrl(const QString &destination);
 
 } // namespace quillet::LinkActivation

@@ -19,7 +19,11 @@ namespace quillet {
 // are empty cells, surplus ones are not shown.
 //
 // It is not a widget: the preview lays it out and paints it in place, as it does every block.
-// Coordinates are the table's own, from (0, 0) to (width, height()).
+// Coordinates are the table's own, from (0, 0) to (width(), height()).
+//
+// A long table is drawn as a stack of slices, each a MarkdownTableView of some of its rows:
+// only the first has the header and the top corners, only the last the bottom corners, and all
+// share the column widths of the whole table.
 class MarkdownTableView {
 public:
     static constexpr qreal kHorizontalPadding = 10;
@@ -28,35 +32,56 @@ public:
     static constexpr qreal kHeaderRuleHeight = 1;
     static constexpr qreal kRowRuleHeight = 0.5;
     static constexpr qreal kCornerRadius = 4;
-    // Columns past this many are left out: in the width of the preview they could not be read,
-    // and laying out every cell of thousands of them would hold up the event loop.
+    // Columns past this many are left out: laying out every cell of thousands of them would
+    // hold up the event loop, and a table that wide is unreadable anyway.
     static constexpr int kMaximumColumns = 64;
+    // A word wider than this wraps anywhere rather than widening its column further.
+    static constexpr qreal kLongestUnwrappedWord = 240;
 
     struct Cell {
         int row; // -1 for the header
         int column;
-        // The cell's own area: the column's width and the cell's height, centred in its row.
+        // The cell's own area: the column's width and the row's height. Its text is clipped
+        // to it.
         QRectF rect;
         QPointF textOrigin;
         std::shared_ptr<PreviewText> text;
-        // Filled behind the cell, if any.
+        // The row's shading, filled once per row.
         std::optional<PreviewTone> background;
     };
     struct Rule {
         QRectF rect;
         PreviewTone tone;
     };
+    // What the cells of one column need: the longest word and the widest cell, padding included.
+    struct ColumnNeeds {
+        QList<qreal> minimum;
+        QList<qreal> natural;
+        // Merges `other`, column by column, keeping the larger needs.
+        void merge(const ColumnNeeds &other);
+        friend bool operator==(const ColumnNeeds &, const ColumnNeeds &) = default;
+    };
 
-    MarkdownTableView(const QList<StyledText> &header, const QList<QList<StyledText>> &rows);
+    // Rows `firstRow` on of a table; `opens` shows the header (the top slice), `closes` ends
+    // the table with its last row (the bottom slice).
+    MarkdownTableView(const QList<StyledText> &header, const QList<QList<StyledText>> &rows,
+                      qsizetype firstRow = 0, bool opens = true, bool closes = true);
 
-    // Lays the grid out across `width`. A column is as wide as its widest cell, and the width
-    // left over is shared equally. When the widest cells do not fit together, the columns share
-    // the width in proportion to them and their text wraps instead of running off the edge.
+    const ColumnNeeds &needs() const { return m_needs; }
+    // The widths of columns with these needs in `width`: each column gets its widest cell and
+    // the surplus is shared equally. When that does not fit, the narrow columns keep their
+    // widest cell and only the wide ones wrap, never below their longest word; when even the
+    // longest words do not fit, the table is wider than `width`.
+    static QList<qreal> fitColumns(const ColumnNeeds &needs, qreal width);
+
+    // Lays the grid out across `width` with the slice's own needs.
     qreal layout(qreal width);
+    // Lays the grid out with the given column widths.
+    qreal layout(const QList<qreal> &columnWidths);
 
     qreal height() const { return m_height; }
     qreal width() const { return m_width; }
-    int columnCount() const { return int(m_columnWidths.size()); }
+    int columnCount() const { return int(m_needs.natural.size()); }
     const QList<qreal> &columnWidths() const { return m_columnWidths; }
     const QList<Cell> &cells() const { return m_cells; }
     const QList<Rule> &rules() const { return m_rules; }
@@ -65,11 +90,19 @@ public:
     void paint(QPainter &painter, QPointF origin, const QRectF &clip) const;
 
 private:
+    struct Row {
+        QRectF rect;
+        std::optional<PreviewTone> background;
+    };
+
     QList<Cell> m_cells;
+    QList<Row> m_rows;
     QList<Rule> m_rules;
     QList<qreal> m_columnWidths;
-    QList<qreal> m_naturalWidths;
+    ColumnNeeds m_needs;
     int m_rowCount = 0;
+    bool m_opens = true;
+    bool m_closes = true;
     qreal m_width = 0;
     qreal m_height = 0;
 };

@@ -8,9 +8,12 @@
 #include <QPainterPath>
 #include <QPalette>
 
+#include <QFontMetricsF>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace quillet {
 
@@ -36,9 +39,343 @@ qsizetype styledLength(const StyledText &text)
 
 } // namespace
 
-PreviewBlockLayout::PreviewBlockLayout(MarkdownBlock block)
+PreviewBlockLayout::PreviewBlockLayout(MarkdownBlock block, PreviewBlockLayout *previous)
     : m_block(std::move(block))
 {
+    makeSlices(previous);
+}
+
+PreviewBlockLayout::PreviewBlockLayout(MarkdownBlock block, Segment segment)
+    : m_block(std::move(block))
+    , m_segment(std::move(segment))
+{
+}
+
+PreviewBlockLayout::~PreviewBlockLayout() = default;
+
+void PreviewBlockLayout::invalidate()
+{
+    m_laidOut = false;
+    m_table.reset();
+    for (Slice &slice : m_slices) {
+        slice.layout.reset();
+        slice.measuredWidth = -1;
+    }
+}
+
+void PreviewBlockLayout::makeSlices(PreviewBlockLayout *previous)
+{
+    const auto sliceList = [&](const auto &list, auto makeBlock) {
+        const qsizetype count = list.items.size();
+        if (count <= kSliceRows)
+            return;
+        const qreal slot = listMarkerSlot();
+        for (qsizetype first = 0; first < count; first += kSliceRows) {
+            Segment segment;
+            segment.firstRow = first;
+            segment.opens = first == 0;
+            segment.closes = first + kSliceRows >= count;
+            segment.markerSlot = slot;
+            m_slices.emplace_back(makeBlock(list.items.mid(first, kSliceRows)), segment);
+        }
+    };
+    if (const auto *list = m_block.as<MarkdownBlock::UnorderedList>()) {
+        sliceList(*list, [](const auto &items) {
+            return MarkdownBlock(MarkdownBlock::UnorderedList{items});
+        });
+    } else if (const auto *list = m_block.as<MarkdownBlock::OrderedList>()) {
+        sliceList(*list, [&](const auto &items) {
+            return MarkdownBlock(MarkdownBlock::OrderedList{items, list->start});
+        });
+    } else if (const auto *list = m_block.as<MarkdownBlock::TaskList>()) {
+        sliceList(*list,
+                  [](const auto &items) { return MarkdownBlock(MarkdownBlock::TaskList{items}); });
+    } else if (const auto *table = m_block.as<MarkdownBlock::Table>()) {
+        const qsizetype count = table->rows.size();
+        // Wide tables take fewer rows a slice, so that laying one out stays short.
+        const qsizetype columns =
+            std::clamp<qsizetype>(table->header.size(), 1, MarkdownTableView::kMaximumColumns);
+        const qsizetype rows = std::clamp<qsizetype>(kSliceCells / columns, 1, kSliceRows);
+        if (count > rows) {
+            for (qsizetype first = 0; first < count; first += rows) {
+                Segment segment;
+                segment.firstRow = first;
+                segment.opens = first == 0;
+                segment.closes = first + rows >= count;
+                m_slices.emplace_back(MarkdownBlock(MarkdownBlock::Table{
+                                          table->header, table->rows.mid(first, rows)}),
+                                      segment);
+            }
+        }
+    } else if (const auto *code = m_block.as<MarkdownBlock::CodeBlock>()) {
+        const QString &content = code->content;
+        // Slice starts: every kSliceLines-th line; the last slice keeps the final line feed, so
+        // the slices together show what one text of the whole content would.
+        QList<qsizetype> starts{0};
+        qsizetype lines = 0;
+        for (qsizetype at = content.indexOf(u'\n'); at >= 0 && at + 1 < content.size();
+             at = content.indexOf(u'\n', at + 1)) {
+            if (++lines % kSliceLines == 0)
+                starts.append(at + 1);
+        }
+        if (starts.size() > 1) {
+            for (qsizetype k = 0; k < starts.size(); ++k) {
+                const bool last = k + 1 == starts.size();
+                const qsizetype end = last ? content.size() : starts.at(k + 1) - 1;
+                Segment segment;
+                segment.firstRow = k * kSliceLines;
+                segment.opens = k == 0;
+                segment.closes = last;
+                segment.contentOffset = starts.at(k);
+                MarkdownBlock::CodeBlock part{k == 0 ? code->language : std::nullopt,
+                                              content.sliced(starts.at(k), end - starts.at(k))};
+                m_slices.emplace_back(MarkdownBlock(std::move(part)), segment);
+            }
+        }
+    }
+    if (!previous || previous->m_slices.empty() || previous->m_block.kind() != m_block.kind())
+        return;
+    // The slices that did not change keep their pieces, height and needs.
+    for (qsizetype i = 0; i < qsizetype(std::min(m_slices.size(), previous->m_slices.size()));
+         ++i) {
+        Slice &before = previous->m_slices[i];
+        Slice &slice = m_slices[i];
+        if (before.segment.firstRow != slice.segment.firstRow ||
+            before.segment.opens != slice.segment.opens ||
+            before.segment.closes != slice.segment.closes ||
+            before.segment.markerSlot != slice.segment.markerSlot || !(before.block == slice.block))
+            continue;
+        slice.layout = std::move(before.layout);
+        if (slice.layout)
+            slice.layout->m_segment.contentOffset = slice.segment.contentOffset;
+        slice.height = before.height;
+        slice.measuredWidth = before.measuredWidth;
+        slice.measuredColumns = before.measuredColumns;
+        slice.needs = before.needs;
+    }
+    m_columnWidths = previous->m_columnWidths;
+}
+
+qreal PreviewBlockLayout::listMarkerSlot() const
+{
+    const auto *list = m_block.as<MarkdownBlock::OrderedList>();
+    if (!list)
+        return m_block.kind() == MarkdownBlock::Kind::taskList ? 16 : 12;
+    // The widest marker of the list: digits are about equally wide, so the first and the last
+    // few (the longest numbers) are enough to look at.
+    const QFontMetricsF metrics(ViewStyle::systemFont(14));
+    const qsizetype count = list->items.size();
+    qreal widest = 24;
+    for (qsizetype k = 0; k < count; ++k) {
+        if (k == 8 && count > 16)
+            k = count - 8;
+        widest =
+            std::max(widest, std::ceil(metrics.horizontalAdvance(orderedMarker(list->start, k))));
+    }
+    return widest;
+}
+
+bool PreviewBlockLayout::isCurrent(const Slice &slice) const
+{
+    return slice.layout && slice.layout->isLaidOutAt(m_width) &&
+           slice.layout->m_segment.columnWidths == m_columnWidths;
+}
+
+bool PreviewBlockLayout::isMeasured(const Slice &slice) const
+{
+    if (slice.measuredWidth == m_width && slice.measuredColumns == m_columnWidths)
+        return true;
+    // A table slice whose cells fit on one line in the columns it was measured at and in the
+    // new ones keeps its height: typing in the widest cell of a column moves every column, and
+    // thousands of rows must not be measured again for it.
+    if (!slice.needs || slice.measuredColumns.size() != m_columnWidths.size())
+        return false;
+    for (qsizetype c = 0; c < m_columnWidths.size(); ++c) {
+        const qreal natural = slice.needs->natural.value(c);
+        if (natural > slice.measuredColumns.at(c) || natural > m_columnWidths.at(c))
+            return false;
+    }
+    return true;
+}
+
+bool PreviewBlockLayout::isMeasured() const
+{
+    return std::all_of(m_slices.begin(), m_slices.end(),
+                       [&](const Slice &slice) { return isMeasured(slice); });
+}
+
+qsizetype PreviewBlockLayout::slicesHeld() const
+{
+    return std::count_if(m_slices.begin(), m_slices.end(),
+                         [](const Slice &slice) { return slice.layout != nullptr; });
+}
+
+bool PreviewBlockLayout::layOutSlice(Slice &slice)
+{
+    if (!slice.layout)
+        slice.layout.reset(new PreviewBlockLayout(slice.block, slice.segment));
+    if (slice.layout->m_segment.columnWidths != m_columnWidths) {
+        slice.layout->m_segment.columnWidths = m_columnWidths;
+        slice.layout->m_laidOut = false;
+    }
+    slice.layout->layout(m_width);
+    if (slice.layout->m_table)
+        slice.needs = slice.layout->m_table->needs();
+    const qreal before = slice.height;
+    slice.height = slice.layout->height();
+    slice.measuredWidth = m_width;
+    slice.measuredColumns = m_columnWidths;
+    return slice.height != before;
+}
+
+void PreviewBlockLayout::fitSlicedColumns()
+{
+    if (m_block.kind() != MarkdownBlock::Kind::table)
+        return;
+    MarkdownTableView::ColumnNeeds needs;
+    for (const Slice &slice : std::as_const(m_slices)) {
+        if (slice.needs)
+            needs.merge(*slice.needs);
+    }
+    m_columnWidths = MarkdownTableView::fitColumns(needs, m_width);
+}
+
+bool PreviewBlockLayout::restack()
+{
+    const bool list = m_block.kind() == MarkdownBlock::Kind::unorderedList ||
+                      m_block.kind() == MarkdownBlock::Kind::orderedList ||
+                      m_block.kind() == MarkdownBlock::Kind::taskList;
+    qreal y = 0;
+    for (qsizetype i = 0; i < qsizetype(m_slices.size()); ++i) {
+        if (i > 0 && list)
+            y += kItemSpacing;
+        m_slices[i].top = y;
+        y += m_slices[i].height;
+    }
+    const qreal before = m_height;
+    m_height = std::ceil(y);
+    return m_height != before;
+}
+
+void PreviewBlockLayout::layoutSliced(qreal width)
+{
+    m_width = width;
+    if (m_block.kind() == MarkdownBlock::Kind::table) {
+        // The first slice's needs are the first guess at the columns; the others refine it as
+        // they are laid out.
+        if (!m_slices.front().needs)
+            layOutSlice(m_slices.front());
+        fitSlicedColumns();
+    }
+    for (Slice &slice : m_slices) {
+        if (slice.measuredWidth >= 0)
+            continue; // a height found at another width is the better guess
+        PreviewBlockLayout estimate(slice.block, slice.segment);
+        estimate.estimateHeight(width);
+        slice.height = estimate.height();
+    }
+    restack();
+}
+
+qsizetype PreviewBlockLayout::sliceAt(qreal y) const
+{
+    const auto it =
+        std::upper_bound(m_slices.begin(), m_slices.end(), y,
+                         [](qreal value, const Slice &slice) { return value < slice.top; });
+    return std::max<qsizetype>(0, qsizetype(it - m_slices.begin()) - 1);
+}
+
+bool PreviewBlockLayout::layOutRange(qreal top, qreal bottom)
+{
+    if (m_slices.empty() || !m_laidOut)
+        return false;
+    bool changed = false;
+    // A slice's needs can widen the table's columns, and then the slices in range again.
+    for (int round = 0; round < 4; ++round) {
+        for (qsizetype i = sliceAt(top);
+             i < qsizetype(m_slices.size()) && m_slices.at(i).top < bottom; ++i) {
+            if (!isCurrent(m_slices.at(i)) && layOutSlice(m_slices[i]))
+                changed = true;
+        }
+        const QList<qreal> columns = m_columnWidths;
+        fitSlicedColumns();
+        if (m_columnWidths == columns)
+            break;
+    }
+    if (changed)
+        return restack();
+    return false;
+}
+
+bool PreviewBlockLayout::measureNextSlice(qreal keepTop, qreal keepBottom)
+{
+    for (Slice &slice : m_slices) {
+        if (isMeasured(slice))
+            continue;
+        bool changed = layOutSlice(slice);
+        const QList<qreal> columns = m_columnWidths;
+        fitSlicedColumns();
+        if (slice.top + slice.height < keepTop || slice.top > keepBottom)
+            slice.layout.reset();
+        if (m_columnWidths != columns)
+            changed = true;
+        return changed && restack();
+    }
+    return false;
+}
+
+void PreviewBlockLayout::releaseOutside(qreal keepTop, qreal keepBottom)
+{
+    for (Slice &slice : m_slices) {
+        if (slice.top + slice.height < keepTop || slice.top > keepBottom)
+            slice.layout.reset();
+    }
+}
+
+std::pair<qsizetype, qreal> PreviewBlockLayout::anchorAt(qreal y) const
+{
+    if (m_slices.empty())
+        return {-1, y};
+    const qsizetype i = sliceAt(y);
+    return {i, y - m_slices.at(i).top};
+}
+
+qreal PreviewBlockLayout::positionOf(std::pair<qsizetype, qreal> anchor) const
+{
+    if (anchor.first < 0 || anchor.first >= sliceCount())
+        return anchor.second;
+    return m_slices.at(anchor.first).top + anchor.second;
+}
+
+qreal PreviewBlockLayout::paintedWidth() const
+{
+    if (m_table)
+        return std::max(m_width, m_table->width());
+    if (!m_columnWidths.isEmpty())
+        return std::max(m_width,
+                        std::accumulate(m_columnWidths.begin(), m_columnWidths.end(), 0.0));
+    return m_width;
+}
+
+std::optional<int> PreviewBlockLayout::codePositionAt(QPointF point, bool clampOutside) const
+{
+    if (!m_slices.empty()) {
+        const Slice &slice = m_slices.at(sliceAt(point.y()));
+        if (!isCurrent(slice))
+            return std::nullopt;
+        const auto position =
+            slice.layout->codePositionAt(point - QPointF(0, slice.top), clampOutside);
+        if (!position)
+            return std::nullopt;
+        return int(slice.segment.contentOffset) + *position;
+    }
+    const Text *content = text(Part::codeContent);
+    const auto area = codeContentArea();
+    if (!content || !area)
+        return std::nullopt;
+    if (!clampOutside && !area->contains(point))
+        return std::nullopt;
+    return content->text->positionAt(point - content->origin);
 }
 
 QString PreviewBlockLayout::orderedMarker(qint64 start, qsizetype position)
@@ -97,7 +434,13 @@ void PreviewBlockLayout::layout(qreal width)
     m_fills.clear();
     m_texts.clear();
     m_symbols.clear();
-    m_table.reset();
+    if (!m_slices.empty()) {
+        layoutSliced(width);
+        return;
+    }
+    // A table slice keeps its cells when only the widths change.
+    if (!m_table || m_block.kind() != MarkdownBlock::Kind::table)
+        m_table.reset();
 
     switch (m_block.kind()) {
     case MarkdownBlock::Kind::heading: {
@@ -115,7 +458,10 @@ void PreviewBlockLayout::layout(qreal width)
     case MarkdownBlock::Kind::codeBlock: {
         const auto *code = m_block.as<MarkdownBlock::CodeBlock>();
         const qreal inner = std::max<qreal>(1, width - 2 * kCodePadding);
-        qreal y = kCodeOuterPadding;
+        // A slice of a long block has the box's top only when it opens it, its bottom only
+        // when it closes it.
+        const qreal boxTop = m_segment.opens ? kCodeOuterPadding : 0;
+        qreal y = boxTop;
         if (code->language) {
             auto label =
                 std::make_shared<PreviewText>(*code->language, ViewStyle::monospacedFont(10));
@@ -124,14 +470,19 @@ void PreviewBlockLayout::layout(qreal width)
                             PreviewTone::tertiary});
             y += kCodeLabelTop + label->height();
         }
+        if (m_segment.opens)
+            y += kCodePadding;
         auto content = std::make_shared<PreviewText>(code->content, ViewStyle::monospacedFont(13));
         content->layout(inner);
-        m_texts.append({Part::codeContent, QPointF(kCodePadding, y + kCodePadding), content,
-                        PreviewTone::secondary});
-        y += 2 * kCodePadding + content->height();
-        m_fills.prepend({Part::codeBox, QRectF(0, kCodeOuterPadding, width, y - kCodeOuterPadding),
-                         PreviewTone::controlBackground, kCodeCornerRadius});
-        m_height = y + kCodeOuterPadding;
+        m_texts.append(
+            {Part::codeContent, QPointF(kCodePadding, y), content, PreviewTone::secondary});
+        y += content->height();
+        if (m_segment.closes)
+            y += kCodePadding;
+        m_fills.prepend({Part::codeBox, QRectF(0, boxTop, width, y - boxTop),
+                         PreviewTone::controlBackground, kCodeCornerRadius, m_segment.opens,
+                         m_segment.closes});
+        m_height = m_segment.closes ? y + kCodeOuterPadding : y;
         break;
     }
     case MarkdownBlock::Kind::blockquote: {
@@ -151,9 +502,16 @@ void PreviewBlockLayout::layout(qreal width)
         break;
     case MarkdownBlock::Kind::table: {
         const auto *table = m_block.as<MarkdownBlock::Table>();
-        m_table = std::make_unique<MarkdownTableView>(table->header, table->rows);
-        m_tableOrigin = QPointF(0, kTablePadding);
-        m_height = m_table->layout(width) + 2 * kTablePadding;
+        if (!m_table) {
+            m_table = std::make_unique<MarkdownTableView>(
+                table->header, table->rows, m_segment.firstRow, m_segment.opens, m_segment.closes);
+        }
+        const qreal top = m_segment.opens ? kTablePadding : 0;
+        m_tableOrigin = QPointF(0, top);
+        const qreal height = m_segment.columnWidths.isEmpty()
+                                 ? m_table->layout(width)
+                                 : m_table->layout(m_segment.columnWidths);
+        m_height = top + height + (m_segment.closes ? kTablePadding : 0);
         break;
     }
     case MarkdownBlock::Kind::horizontalRule:
@@ -175,19 +533,18 @@ qreal PreviewBlockLayout::layoutList(qreal width)
         std::optional<bool> checked;
     };
     QList<Item> items;
-    qreal slot = 12;
+    // A slice gets the slot of its whole list, so the markers of all slices line up.
+    const qreal slot = m_segment.markerSlot > 0 ? m_segment.markerSlot : listMarkerSlot();
     qint64 start = 1;
     const auto kind = m_block.kind();
     if (const auto *list = m_block.as<MarkdownBlock::UnorderedList>()) {
         for (const auto &item : list->items)
             items.append({item.indent, &item.text, std::nullopt});
     } else if (const auto *list = m_block.as<MarkdownBlock::OrderedList>()) {
-        slot = 24;
         start = list->start;
         for (const auto &item : list->items)
             items.append({item.indent, &item.text, std::nullopt});
     } else if (const auto *list = m_block.as<MarkdownBlock::TaskList>()) {
-        slot = 16;
         for (const auto &item : list->items)
             items.append({item.indent, &item.text, item.checked});
     }
@@ -212,9 +569,9 @@ qreal PreviewBlockLayout::layoutList(qreal width)
             markerHeight = side + 3;
         } else {
             const bool ordered = kind == MarkdownBlock::Kind::orderedList;
-            auto marker = std::make_shared<PreviewText>(ordered ? orderedMarker(start, k)
-                                                                : QStringLiteral("•"),
-                                                        ordered ? numberFont : bulletFont);
+            auto marker = std::make_shared<PreviewText>(
+                ordered ? orderedMarker(start, m_segment.firstRow + k) : QStringLiteral("•"),
+                ordered ? numberFont : bulletFont);
             const qreal markerWidth = marker->naturalWidth();
             marker->layout(std::max(markerWidth, slot) + 1);
             const qreal x = ordered ? left + slot - markerWidth : left + (slot - markerWidth) / 2;
@@ -248,12 +605,18 @@ std::optional<QRectF> PreviewBlockLayout::codeContentArea() const
     if (!content || m_fills.isEmpty())
         return std::nullopt;
     QRectF area = m_fills.first().rect;
-    area.setTop(content->origin.y() - kCodePadding);
+    area.setTop(content->origin.y() - (m_segment.opens ? kCodePadding : 0));
     return area;
 }
 
 std::optional<QString> PreviewBlockLayout::linkAt(QPointF point) const
 {
+    if (!m_slices.empty()) {
+        const Slice &slice = m_slices.at(sliceAt(point.y()));
+        if (!isCurrent(slice))
+            return std::nullopt;
+        return slice.layout->linkAt(point - QPointF(0, slice.top));
+    }
     if (m_table)
         return m_table->linkAt(point - m_tableOrigin);
     for (const Text &text : m_texts) {
@@ -272,6 +635,24 @@ std::optional<QString> PreviewBlockLayout::linkAt(QPointF point) const
 void PreviewBlockLayout::paint(QPainter &painter, QPointF origin, const QRectF &clip,
                                std::optional<std::pair<int, int>> selection) const
 {
+    for (const Slice &slice : m_slices) {
+        const QPointF at = origin + QPointF(0, slice.top);
+        if (at.y() > clip.bottom() || at.y() + slice.height < clip.top() || !isCurrent(slice))
+            continue;
+        std::optional<std::pair<int, int>> part;
+        if (selection) {
+            const int offset = int(slice.segment.contentOffset);
+            const int start = std::max(selection->first - offset, 0);
+            const int end =
+                std::min<int>(selection->first + selection->second - offset,
+                              int(slice.block.as<MarkdownBlock::CodeBlock>()
+                                      ? slice.block.as<MarkdownBlock::CodeBlock>()->content.size()
+                                      : 0));
+            if (end > start)
+                part = std::pair(start, end - start);
+        }
+        slice.layout->paint(painter, at, clip, part);
+    }
     for (const Fill &fill : m_fills) {
         const QRectF rect = fill.rect.translated(origin);
         if (fill.cornerRadius > 0) {
@@ -279,7 +660,12 @@ void PreviewBlockLayout::paint(QPainter &painter, QPointF origin, const QRectF &
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(Qt::NoPen);
             painter.setBrush(previewColor(fill.tone));
-            painter.drawRoundedRect(rect, fill.cornerRadius, fill.cornerRadius);
+            // Square where a neighbouring slice goes on: the rounded ends reach past the rect.
+            const qreal reach = 2 * fill.cornerRadius;
+            painter.setClipRect(rect, Qt::IntersectClip);
+            painter.drawRoundedRect(
+                rect.adjusted(0, fill.roundsTop ? 0 : -reach, 0, fill.roundsBottom ? 0 : reach),
+                fill.cornerRadius, fill.cornerRadius);
             painter.restore();
         } else {
             painter.fillRect(rect, previewColor(fill.tone));

@@ -191,6 +191,22 @@ qreal PreviewText::naturalWidth()
     return std::ceil(widest);
 }
 
+qreal PreviewText::longestWordWidth()
+{
+    QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+    option.setWrapMode(QTextOption::WordWrap);
+    m_layout.setTextOption(option);
+    m_layout.beginLayout();
+    qreal widest = 0;
+    // At no width at all every line holds one word, however wide.
+    for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
+        line.setLineWidth(0);
+        widest = std::max(widest, line.naturalTextWidth());
+    }
+    m_layout.endLayout();
+    return std::ceil(widest);
+}
+
 int PreviewText::positionAt(QPointF point) const
 {
     const int lines = m_layout.lineCount();

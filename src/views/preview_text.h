@@ -65,6 +65,8 @@ public:
     qreal layout(qreal width);
     // The width of the widest line when nothing wraps (lines end only at line feeds).
     qreal naturalWidth();
+    // The width of the widest word: what the text needs to wrap between words only.
+    qreal longestWordWidth();
 
     qreal height() const { return m_height; }
     const QString &text() const { return m_text; }

@@ -28,16 +28,16 @@ namespace {
 // Time given to laying out blocks outside the view between two turns of the event loop.
 constexpr qint64 kLayoutSliceMilliseconds = 4;
 
-// How many blocks are equal at the start, and then how many at the end of what is left.
+// How many blocks are equal at the start, and then how many at the end of what is left, given
+// that the first `prefix` and the last `suffix` are known to be.
 std::pair<qsizetype, qsizetype> matchingEnds(const QList<MarkdownBlock> &before,
-                                             const QList<MarkdownBlock> &after)
+                                             const QList<MarkdownBlock> &after,
+                                             qsizetype prefix = 0, qsizetype suffix = 0)
 {
     const qsizetype oldCount = before.size();
     const qsizetype newCount = after.size();
-    qsizetype prefix = 0;
     while (prefix < oldCount && prefix < newCount && before.at(prefix) == after.at(prefix))
         ++prefix;
-    qsizetype suffix = 0;
     while (suffix < oldCount - prefix && suffix < newCount - prefix &&
            before.at(oldCount - 1 - suffix) == after.at(newCount - 1 - suffix))
         ++suffix;
@@ -58,7 +58,9 @@ PreviewView::PreviewView(QWidget *parent)
     setObjectName(QStringLiteral("preview"));
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::ClickFocus);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Only a table whose words do not fit makes the column wider than the view.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    horizontalScrollBar()->setSingleStep(20);
     viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(20);
@@ -84,7 +86,10 @@ void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
     m_scratchpad = scratchpad;
     m_selection.reset();
     m_entries.clear();
+    m_holdingSlices.clear();
     m_shownBlocks.clear();
+    m_shownFirstLines.clear();
+    m_shownText.clear();
     ++m_shownRevision;
     m_tops.clear();
     m_layoutFrom = 0;
@@ -123,12 +128,13 @@ void PreviewView::refreshNow()
     const QString text = m_scratchpad ? m_scratchpad->content() : QString();
     if (!m_scratchpad) {
         m_shownGeneration = m_generation;
-        showBlocks({});
+        showBlocks({}, {});
         return;
     }
     if (!parsesInBackground(text)) {
         m_shownGeneration = m_generation;
-        showBlocks(MarkdownBlockParser::parse(text));
+        ParseResult result = parseAgainst(text, m_shownText, shownParse());
+        showBlocks(std::move(result.parsed), text, std::pair(result.prefix, result.suffix));
         return;
     }
     startBackgroundParse();
@@ -166,11 +172,13 @@ void PreviewView::startBackgroundParse()
     const quint64 revision = m_shownRevision;
     // Matching the new blocks against the shown ones is a walk over the whole document too, so
     // it is done here as well; the list is shared, not copied.
-    m_parseWatcher.setFuture(QtConcurrent::run([text, generation, revision, shown = m_shownBlocks] {
-        ParseResult result{MarkdownBlockParser::parse(text), generation, 0, 0, revision};
-        std::tie(result.prefix, result.suffix) = matchingEnds(shown, result.blocks);
-        return result;
-    }));
+    m_parseWatcher.setFuture(QtConcurrent::run(
+        [text, generation, revision, shownText = m_shownText, shown = shownParse()] {
+            ParseResult result = parseAgainst(text, shownText, shown);
+            result.generation = generation;
+            result.comparedWith = revision;
+            return result;
+        }));
 }
 
 void PreviewView::backgroundParseFinished()
@@ -187,12 +195,31 @@ void PreviewView::backgroundParseFinished()
     std::optional<std::pair<qsizetype, qsizetype>> match;
     if (result.comparedWith == m_shownRevision)
         match = std::pair(result.prefix, result.suffix);
-    showBlocks(std::move(result.blocks), match);
+    showBlocks(std::move(result.parsed), std::move(result.text), match);
 }
 
-void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
+MarkdownBlockParser::ParsedText PreviewView::shownParse() const
+{
+    return {m_shownBlocks, m_shownFirstLines};
+}
+
+PreviewView::ParseResult PreviewView::parseAgainst(const QString &text, const QString &shownText,
+                                                   const MarkdownBlockParser::ParsedText &shown)
+{
+    MarkdownBlockParser::Reparse again = MarkdownBlockParser::reparse(text, shownText, shown);
+    ParseResult result;
+    // Blocks parsed again may still equal the ones shown, as the one before an edit mostly does.
+    std::tie(result.prefix, result.suffix) =
+        matchingEnds(shown.blocks, again.parsed.blocks, again.prefix, again.suffix);
+    result.parsed = std::move(again.parsed);
+    result.text = text;
+    return result;
+}
+
+void PreviewView::showBlocks(MarkdownBlockParser::ParsedText parsed, const QString &text,
                              std::optional<std::pair<qsizetype, qsizetype>> match)
 {
+    QList<MarkdownBlock> &blocks = parsed.blocks;
     const qsizetype oldCount = m_entries.size();
     const qsizetype newCount = blocks.size();
     const auto [prefix, suffix] = match ? *match : matchingEnds(m_shownBlocks, blocks);
@@ -219,30 +246,42 @@ void PreviewView::showBlocks(QList<MarkdownBlock> blocks,
     else if (m_layoutFrom > prefix)
         m_layoutFrom = prefix;
 
+    for (qsizetype i = prefix; i < prefix + removed; ++i)
+        m_holdingSlices.removeOne(m_entries.at(i));
     if (added > removed)
         m_entries.insert(prefix + removed, added - removed, Entry());
     else if (removed > added)
         m_entries.remove(prefix + added, removed - added);
     const qreal width = columnWidth();
-    // The changed blocks are few after an edit: lay them out at once so nothing jumps.
+    // The changed blocks are few after an edit: lay them out at once so nothing jumps. A long
+    // block is only placed here; its slices in view are laid out when painted.
     const bool layOutNow = added <= 64;
     for (qsizetype i = 0; i < added; ++i) {
-        auto entry = std::make_shared<PreviewBlockLayout>(blocks.at(prefix + i));
+        // A block edited in place lends its new layout the slices that stayed the same.
+        PreviewBlockLayout *replaced =
+            i < std::min(added, removed) ? m_entries.at(prefix + i).get() : nullptr;
+        auto entry = std::make_shared<PreviewBlockLayout>(blocks.at(prefix + i), replaced);
         if (layOutNow)
             entry->layout(width);
         else
             entry->estimateHeight(width);
         m_entries[prefix + i] = std::move(entry);
     }
-    if (!layOutNow)
+    // A long block laid out now is only placed: its slices still wait for their heights.
+    const bool sliced = std::any_of(m_entries.begin() + prefix, m_entries.begin() + prefix + added,
+                                    [](const Entry &entry) { return entry->isSliced(); });
+    if (!layOutNow || sliced)
         m_layoutFrom = std::min(m_layoutFrom, prefix);
 
-    // Freeing a whole document's blocks takes milliseconds; a large list goes on a worker.
+    // Freeing replaced blocks takes milliseconds when they are long (a table of thousands of
+    // rows) or many: the old list, which holds them last, goes on a worker.
     QList<MarkdownBlock> previous = std::exchange(m_shownBlocks, std::move(blocks));
+    m_shownFirstLines = std::move(parsed.firstLines);
+    m_shownText = text;
     ++m_shownRevision;
-    if (previous.size() > 1024 && !previous.isDetached())
+    if (!previous.isDetached())
         previous = {};
-    if (previous.size() > 1024)
+    if (!previous.isEmpty())
         QThreadPool::globalInstance()->start(
             [list = std::make_shared<QList<MarkdownBlock>>(std::move(previous))] {});
 
@@ -278,6 +317,7 @@ void PreviewView::updateGeometryOfContent(qsizetype first)
     QScrollBar *bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());
     bar->setRange(0, std::max(0, int(std::ceil(contentHeight())) - viewport()->height()));
+    updateHorizontalRange();
 
     const qreal width = columnWidth();
     if (width != m_laidOutWidth) {
@@ -294,14 +334,15 @@ PreviewView::ScrollAnchor PreviewView::scrollAnchor() const
     const qsizetype index = blockAt(scroll);
     if (index < 0)
         return {};
-    return {index, scroll - m_tops.at(index)};
+    return {index, m_entries.at(index)->anchorAt(scroll - m_tops.at(index))};
 }
 
 void PreviewView::restoreScrollAnchor(const ScrollAnchor &anchor)
 {
     if (anchor.index < 0 || anchor.index >= m_entries.size())
         return;
-    verticalScrollBar()->setValue(int(std::lround(m_tops.at(anchor.index) + anchor.offset)));
+    const qreal offset = m_entries.at(anchor.index)->positionOf(anchor.offset);
+    verticalScrollBar()->setValue(int(std::lround(m_tops.at(anchor.index) + offset)));
 }
 
 void PreviewView::layOutSomeMore()
@@ -312,18 +353,30 @@ void PreviewView::layOutSomeMore()
     const ScrollAnchor anchor = scrollAnchor();
     qsizetype firstChanged = -1;
     bool laidOut = false;
+    const qreal viewTop = verticalScrollBar()->value();
+    const qreal keepAbove = viewTop - viewport()->height();
+    const qreal keepBelow = viewTop + 2 * viewport()->height();
     qsizetype i = m_layoutFrom;
     for (; i < m_entries.size(); ++i) {
         const Entry &entry = m_entries.at(i);
-        if (entry->isLaidOutAt(width))
+        if (entry->isLaidOutAt(width) && (!entry->isSliced() || entry->isMeasured()))
             continue;
         if (slice.elapsed() >= kLayoutSliceMilliseconds)
             break;
         const qreal before = entry->height();
-        entry->layout(width);
+        if (!entry->isLaidOutAt(width))
+            entry->layout(width);
+        // A long block one slice at a time, each released again unless it is near the view.
+        while (entry->isSliced() && !entry->isMeasured() &&
+               slice.elapsed() < kLayoutSliceMilliseconds)
+            entry->measureNextSlice(keepAbove - m_tops.at(i), keepBelow - m_tops.at(i));
+        if (entry->isSliced() && entry->slicesHeld() > 0 && !m_holdingSlices.contains(entry))
+            m_holdingSlices.append(entry);
         laidOut = true;
         if (firstChanged < 0 && entry->height() != before)
             firstChanged = i;
+        if (entry->isSliced() && !entry->isMeasured())
+            break;
     }
     m_layoutFrom = i;
     if (firstChanged >= 0) {
@@ -331,8 +384,10 @@ void PreviewView::layOutSomeMore()
         // Real heights replace estimates above the view too; what is shown stays in place.
         restoreScrollAnchor(anchor);
     }
-    if (laidOut)
+    if (laidOut) {
+        updateHorizontalRange();
         viewport()->update();
+    }
     if (m_layoutFrom < m_entries.size() && !m_layoutTimer.isActive())
         m_layoutTimer.start(0);
 }
@@ -349,17 +404,56 @@ void PreviewView::layOutVisible()
         for (qsizetype i = std::max<qsizetype>(0, blockAt(top)); i < m_entries.size(); ++i) {
             if (m_tops.at(i) > bottom)
                 break;
-            if (!m_entries.at(i)->isLaidOutAt(width)) {
-                const qreal before = m_entries.at(i)->height();
-                m_entries.at(i)->layout(width);
-                if (firstChanged < 0 && before != m_entries.at(i)->height())
-                    firstChanged = i;
+            const Entry &entry = m_entries.at(i);
+            const qreal before = entry->height();
+            if (!entry->isLaidOutAt(width))
+                entry->layout(width);
+            if (entry->isSliced()) {
+                // The slices in view, and a little beyond so a short scroll finds them ready.
+                const qreal margin = viewport()->height() / 2;
+                entry->layOutRange(top - m_tops.at(i) - margin, bottom - m_tops.at(i) + margin);
+                if (!m_holdingSlices.contains(entry))
+                    m_holdingSlices.append(entry);
             }
+            if (firstChanged < 0 && before != entry->height())
+                firstChanged = i;
         }
-        if (firstChanged < 0)
-            return;
+        if (firstChanged < 0) {
+            updateHorizontalRange();
+            break;
+        }
         updateGeometryOfContent(firstChanged);
         restoreScrollAnchor(anchor);
+    }
+    releaseFarSlices();
+}
+
+void PreviewView::updateHorizontalRange()
+{
+    const qreal width = columnWidth();
+    qreal widest = width;
+    for (const Entry &entry : std::as_const(m_entries)) {
+        if (entry->isLaidOutAt(width))
+            widest = std::max(widest, entry->paintedWidth());
+    }
+    QScrollBar *across = horizontalScrollBar();
+    across->setPageStep(viewport()->width());
+    across->setRange(0, std::max(0, int(std::ceil(widest - width))));
+}
+
+void PreviewView::releaseFarSlices()
+{
+    const qreal top = verticalScrollBar()->value() - viewport()->height();
+    const qreal bottom = top + 3 * viewport()->height();
+    for (qsizetype k = m_holdingSlices.size() - 1; k >= 0; --k) {
+        const Entry &entry = m_holdingSlices.at(k);
+        const qsizetype index = m_entries.indexOf(entry);
+        if (index >= 0)
+            entry->releaseOutside(top - m_tops.at(index), bottom - m_tops.at(index));
+        else
+            entry->releaseOutside(0, -1);
+        if (index < 0 || entry->slicesHeld() == 0)
+            m_holdingSlices.removeAt(k);
     }
 }
 
@@ -428,7 +522,9 @@ void PreviewView::paintEvent(QPaintEvent *)
             const int start = std::min(m_selection->anchor, m_selection->position);
             selection = std::pair(start, std::abs(m_selection->position - m_selection->anchor));
         }
-        entry->paint(painter, QPointF(kMargin, m_tops.at(i) - scroll), clip, selection);
+        entry->paint(painter,
+                     QPointF(kMargin - horizontalScrollBar()->value(), m_tops.at(i) - scroll), clip,
+                     selection);
     }
 }
 
@@ -453,7 +549,7 @@ void PreviewView::scrollContentsBy(int, int)
 
 QPointF PreviewView::contentPoint(QPointF viewportPoint) const
 {
-    return viewportPoint + QPointF(0, verticalScrollBar()->value());
+    return viewportPoint + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
 std::optional<QString> PreviewView::linkAt(QPointF viewportPoint) const
@@ -470,13 +566,7 @@ std::optional<QString> PreviewView::linkAt(QPointF viewportPoint) const
 std::optional<int> PreviewView::codePositionAt(const Entry &entry, QPointF blockPoint,
                                                bool clampOutside) const
 {
-    const auto *content = entry->text(PreviewBlockLayout::Part::codeContent);
-    const auto area = entry->codeContentArea();
-    if (!content || !area)
-        return std::nullopt;
-    if (!clampOutside && !area->contains(blockPoint))
-        return std::nullopt;
-    return content->text->positionAt(blockPoint - content->origin);
+    return entry->codePositionAt(blockPoint, clampOutside);
 }
 
 bool PreviewView::viewportEvent(QEvent *event)

@@ -3,6 +3,7 @@
 #include "preview_block_layout.h"
 
 #include "markdown/markdown_block.h"
+#include "markdown/markdown_block_parser.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
@@ -32,10 +33,11 @@ class Scratchpad;
 // heights replace estimated ones above the view, or blocks are added or removed above it, the
 // scroll value moves with them, so the first block in view stays where it is on screen.
 //
-// The text is parsed again after every change, at most once per frame. Texts longer than
+// The text is parsed again after every change, at most once per frame, from the block the edit
+// touches on (MarkdownBlockParser::reparse against the text shown). Texts longer than
 // kBackgroundParseSize, or with a block longer than kBackgroundBlockSize, are parsed on a worker
-// thread; the shown blocks change when the result
-// arrives, and a result for a text that has changed since is dropped in favour of a new parse.
+// thread; the shown blocks change when the result arrives, and a result for a text that has
+// changed since is dropped in favour of a new parse.
 //
 // The only interactions: scrolling, selecting code-block content (drag, double-click a word,
 // copy with the platform's copy key) and links (a pointing hand and the destination as a tooltip
@@ -108,7 +110,8 @@ protected:
 private:
     using Entry = std::shared_ptr<PreviewBlockLayout>;
     struct ParseResult {
-        QList<MarkdownBlock> blocks;
+        MarkdownBlockParser::ParsedText parsed;
+        QString text;
         quint64 generation = 0;
         // Blocks equal at the start and at the end to those shown in revision `comparedWith`.
         qsizetype prefix = 0;
@@ -125,12 +128,16 @@ private:
     void scheduleRefresh();
     void startBackgroundParse();
     void backgroundParseFinished();
-    void showBlocks(QList<MarkdownBlock> blocks,
+    // The parse of `text`, from the blocks shown for `shownText` where the edit left them alone.
+    static ParseResult parseAgainst(const QString &text, const QString &shownText,
+                                    const MarkdownBlockParser::ParsedText &shown);
+    MarkdownBlockParser::ParsedText shownParse() const;
+    void showBlocks(MarkdownBlockParser::ParsedText parsed, const QString &text,
                     std::optional<std::pair<qsizetype, qsizetype>> match = {});
-    // The first block in view and how far the scroll value lies below its top.
+    // The first block in view and where in it the scroll value lies (PreviewBlockLayout::anchorAt).
     struct ScrollAnchor {
         qsizetype index = -1;
-        qreal offset = 0;
+        std::pair<qsizetype, qreal> offset{-1, 0};
     };
 
     // Recomputes the tops from block `first` on (those above it are unchanged) and the scroll
@@ -140,6 +147,10 @@ private:
     // Scrolls so that the anchor's block is where it was on screen, after heights above changed.
     void restoreScrollAnchor(const ScrollAnchor &anchor);
     void layOutVisible();
+    // The sideways scroll range: how far the widest table reaches past the column.
+    void updateHorizontalRange();
+    // Frees the slices of long blocks that are far from the view again.
+    void releaseFarSlices();
     void layOutSomeMore();
     void invalidateAll();
     // Index of the block at content height `y`, or -1.
@@ -155,8 +166,13 @@ private:
     std::shared_ptr<Scratchpad> m_scratchpad;
     QMetaObject::Connection m_contentConnection;
     QList<Entry> m_entries;
+    // Long blocks with slices laid out, released as the view leaves them.
+    QList<Entry> m_holdingSlices;
     // The blocks shown, as the parse gave them, and a count of the lists shown so far.
     QList<MarkdownBlock> m_shownBlocks;
+    // The line each shown block begins on, and the text they were parsed from.
+    QList<qsizetype> m_shownFirstLines;
+    QString m_shownText;
     quint64 m_shownRevision = 0;
     // Top of each block in the content, and the end of the column as a last entry.
     QList<qreal> m_tops;

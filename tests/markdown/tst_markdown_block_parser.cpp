@@ -53,6 +53,8 @@ private slots:
 
     void blockTextIsStyled();
     void windowsLineEndsParseLikeUnixOnes();
+    void reparseMatchesAFullParse_data();
+    void reparseMatchesAFullParse();
 
 private:
     void compareParse();
@@ -82,20 +84,18 @@ void TestMarkdownBlockParser::paragraphsAndEmptyLines_data()
     addRow("whitespace-only line is empty", lines({u"a", u" \t ", u"b"}), {"P:a", "E", "P:b"});
     addRow("joined lines stay untrimmed", lines({u"a  ", u"  b"}), {"P:a     b"});
     addRow("'#' line stops a paragraph", lines({u"a", u"#tag"}), {"P:a", "P:#tag"});
-    addRow("non-heading '#' opens a paragraph with what follows", lines({u"#tag", u"more", u"text"}),
-           {"P:#tag more text"});
+    addRow("non-heading '#' opens a paragraph with what follows",
+           lines({u"#tag", u"more", u"text"}), {"P:#tag more text"});
     addRow("seven marks open a paragraph", lines({u"####### x", u"y"}), {"P:####### x y"});
     addRow("indented heading opens a paragraph", lines({u"  # x", u"y"}), {"P:  # x y"});
     addRow("indented '>' opens a paragraph", lines({u" > q", u"y"}), {"P: > q y"});
-    addRow("'#' line after a non-heading '#' still stops", lines({u"#a", u"#b"}),
-           {"P:#a", "P:#b"});
+    addRow("'#' line after a non-heading '#' still stops", lines({u"#a", u"#b"}), {"P:#a", "P:#b"});
     addRow("indented '>' stops a paragraph", lines({u"a", u" > q"}), {"P:a", "P: > q"});
     addRow("fence stops a paragraph", lines({u"a", u"```", u"x"}), {"P:a", "C(-):x⏎"});
     addRow("rule stops a paragraph", lines({u"Title", u"---"}), {"P:Title", "HR"});
     addRow("list items stop a paragraph", lines({u"a", u"- b", u"c", u"1. d", u"e", u"- [ ] f"}),
            {"P:a", "U[0:b]", "P:c", "O1[0:d]", "P:e", "T[0 :f]"});
-    addRow("a line heading a table never joins", lines({u"a", u"b", u"|-|"}),
-           {"P:a", "Tab[b]"});
+    addRow("a line heading a table never joins", lines({u"a", u"b", u"|-|"}), {"P:a", "Tab[b]"});
     addRow("near-misses join the paragraph", lines({u"a", u"-b", u"1)", u"=", u"+x"}),
            {"P:a -b 1) = +x"});
 }
@@ -128,8 +128,7 @@ void TestMarkdownBlockParser::fences_data()
     addRow("language and content", lines({u"```text", u"a = 1", u"```"}), {"C(text):a = 1⏎"});
     addRow("lone fence", u"```"_s, {"C(-):"});
     addRow("unclosed takes the rest", lines({u"```", u"code"}), {"C(-):code⏎"});
-    addRow("four backticks give a backtick language", lines({u"````", u"x", u"```"}),
-           {"C(`):x⏎"});
+    addRow("four backticks give a backtick language", lines({u"````", u"x", u"```"}), {"C(`):x⏎"});
     addRow("language is trimmed", u"```  c++  "_s, {"C(c++):"});
     addRow("lines inside are never examined",
            lines({u"```", u"# x", u"- y", u"", u"a|b", u"|-|", u"```", u"after"}),
@@ -163,8 +162,7 @@ void TestMarkdownBlockParser::lists_data()
     addRow("task without text despite trailing spaces", u"- [ ]   "_s, {"U[3:[ ]]"});
     addRow("other box marks", u"- [y] no"_s, {"U[0:[y] no]"});
     addRow("task then unordered", lines({u"- [ ] a", u"- b"}), {"T[0 :a]", "U[0:b]"});
-    addRow("task syntax inside an unordered list", lines({u"- a", u"- [ ] b"}),
-           {"U[0:a,0:[ ] b]"});
+    addRow("task syntax inside an unordered list", lines({u"- a", u"- [ ] b"}), {"U[0:a,0:[ ] b]"});
     addRow("three markers", lines({u"- a", u"* b", u"+ c"}), {"U[0:a,0:b,0:c]"});
     addRow("extra spaces stay in the text", u"-   a"_s, {"U[0:  a]"});
     addRow("leading indent", u"  - sub"_s, {"U[2:sub]"});
@@ -175,15 +173,13 @@ void TestMarkdownBlockParser::lists_data()
     addRow("marker without space", u"-x"_s, {"P:-x"});
     addRow("empty line ends a list", lines({u"- a", u"", u"- b"}), {"U[0:a]", "E", "U[0:b]"});
     addRow("text line ends a list", lines({u"- a", u"b"}), {"U[0:a]", "P:b"});
-    addRow("ordered line ends an unordered list", lines({u"- a", u"1. b"}),
-           {"U[0:a]", "O1[0:b]"});
+    addRow("ordered line ends an unordered list", lines({u"- a", u"1. b"}), {"U[0:a]", "O1[0:b]"});
 }
 
 void TestMarkdownBlockParser::orderedItems_data()
 {
     addColumns();
-    addRow("start from the first number", lines({u"3. three", u"4. four"}),
-           {"O3[0:three,0:four]"});
+    addRow("start from the first number", lines({u"3. three", u"4. four"}), {"O3[0:three,0:four]"});
     addRow("later numbers are discarded", lines({u"1. a", u"5. b"}), {"O1[0:a,0:b]"});
     addRow("empty line splits", lines({u"1. a", u"", u"2. b"}), {"O1[0:a]", "E", "O2[0:b]"});
     addRow("no space after the point", u"1.5 apples"_s, {"O1[0:5 apples]"});
@@ -217,9 +213,9 @@ void TestMarkdownBlockParser::tables_data()
            {"Tab[a|b][1|2]", "P:after"});
     addRow("empty line ends the table", lines({u"a|b", u"-|-", u"", u"x|y"}),
            {"Tab[a|b]", "E", "P:x|y"});
-    addRow("separators with colons and spaces", lines({u"a", u"|:-:| - |", u"1"}), {"Tab[a]", "P:1"});
-    addRow("table rule comes before the list rules", lines({u"- item", u"|---|"}),
-           {"Tab[- item]"});
+    addRow("separators with colons and spaces", lines({u"a", u"|:-:| - |", u"1"}),
+           {"Tab[a]", "P:1"});
+    addRow("table rule comes before the list rules", lines({u"- item", u"|---|"}), {"Tab[- item]"});
     addRow("blank header line", lines({u"   ", u"|---|"}), {"Tab[]"});
     addRow("empty cells remain", lines({u"a||b", u"-|-|-", u"|"}), {"Tab[a||b][]"});
     addRow("escaped and code bars still split", lines({u"a\\|b", u"-|-", u"`x|y`"}),
@@ -289,27 +285,80 @@ void TestMarkdownBlockParser::blockTextIsStyled()
     QCOMPARE(code->content, u"**raw**\n"_s);
 }
 
-// Random documents from fragments that exercise every rule: with CR LF line ends they must
-// parse exactly as with LF, blocks, styles and all.
+// Fragments that exercise every rule, for random documents.
+static const char16_t *const fragments[] = {
+    u"",        u"  ",         u"text",       u"**bold** and *it*",
+    u"# Head",  u"#tag",       u"> quote",    u" > no",
+    u"```",     u"```py",      u"---",        u"- item",
+    u"  * sub", u"- [ ] task", u"- [x] done", u"1. one",
+    u"2. two",  u"a | b",      u"|---|---|",  u"| 1 | 2 |",
+    u"`code`",  u"> ",
+};
+
+static QStringList randomLines(QRandomGenerator &random, int count)
+{
+    QStringList lines;
+    for (int i = 0; i < count; ++i)
+        lines << QString::fromUtf16(fragments[random.bounded(int(std::size(fragments)))]);
+    return lines;
+}
+
+// Random documents from the fragments: with CR LF line ends they must parse exactly as with LF,
+// blocks, styles and all.
 void TestMarkdownBlockParser::windowsLineEndsParseLikeUnixOnes()
 {
-    static const char16_t *const fragments[] = {
-        u"", u"  ", u"text", u"**bold** and *it*", u"# Head", u"#tag", u"> quote", u" > no",
-        u"```", u"```py", u"---", u"- item", u"  * sub", u"- [ ] task", u"- [x] done",
-        u"1. one", u"2. two", u"a | b", u"|---|---|", u"| 1 | 2 |", u"`code`", u"> ",
-    };
     QRandomGenerator random(20261207);
     for (int round = 0; round < 300; ++round) {
-        QStringList documentLines;
-        const int count = random.bounded(1, 12);
-        for (int i = 0; i < count; ++i)
-            documentLines << QString::fromUtf16(fragments[random.bounded(int(std::size(fragments)))]);
+        const QStringList documentLines = randomLines(random, random.bounded(1, 12));
         const QString unix = documentLines.join(u'\n');
         const QString windows = documentLines.join(u"\r\n");
         const QList<MarkdownBlock> expected = MarkdownBlockParser::parse(unix);
         if (MarkdownBlockParser::parse(windows) != expected)
             QFAIL(qPrintable(u"CR LF parse differs for: "_s + unix));
         QVERIFY(!expected.isEmpty());
+    }
+}
+
+void TestMarkdownBlockParser::reparseMatchesAFullParse_data()
+{
+    QTest::addColumn<QString>("pieces");
+    QTest::addColumn<QString>("lineEnd");
+    // Each edit removes up to three characters somewhere and types one of the pieces, or a line.
+    QTest::newRow("typing") << u"\n|-`#> x1.[]*"_s << u"\n"_s;
+    QTest::newRow("typing, CR LF") << u"\n\r|-`#> x1."_s << u"\r\n"_s;
+    QTest::newRow("pasting lines") << QString() << u"\n"_s;
+}
+
+// Every edit of a random document is parsed again from the parse before it, and that chain of
+// parses never differs from a full parse of the same text.
+void TestMarkdownBlockParser::reparseMatchesAFullParse()
+{
+    QFETCH(QString, pieces);
+    QFETCH(QString, lineEnd);
+    QRandomGenerator random(20261208);
+    for (int document = 0; document < 20; ++document) {
+        QString text = randomLines(random, 40).join(lineEnd);
+        MarkdownBlockParser::ParsedText parsed = MarkdownBlockParser::parseWithLines(text);
+        for (int edit = 0; edit < 100; ++edit) {
+            const qsizetype at = random.bounded(int(text.size()) + 1);
+            const qsizetype removed = std::min<qsizetype>(random.bounded(4), text.size() - at);
+            const QString typed =
+                pieces.isEmpty() ? randomLines(random, random.bounded(1, 4)).join(lineEnd) + lineEnd
+                                 : QString(pieces.at(random.bounded(int(pieces.size()))));
+            const QString edited = text.left(at) + typed + text.mid(at + removed);
+            const MarkdownBlockParser::Reparse again =
+                MarkdownBlockParser::reparse(edited, text, parsed);
+            const MarkdownBlockParser::ParsedText expected =
+                MarkdownBlockParser::parseWithLines(edited);
+            if (again.parsed.blocks != expected.blocks ||
+                again.parsed.firstLines != expected.firstLines)
+                QFAIL(qPrintable(u"reparse differs after editing\n"_s + text + u"\ninto\n"_s +
+                                 edited));
+            QVERIFY(again.prefix + again.suffix <=
+                    std::min(parsed.blocks.size(), expected.blocks.size()));
+            text = edited;
+            parsed = again.parsed;
+        }
     }
 }
 

@@ -53,6 +53,8 @@ class AutoSaverTest : public QObject {
 
 private slots:
     void newIntervalAppliesFromTheNextWait();
+    void writesOnlyWhatTheFileLacks_data();
+    void writesOnlyWhatTheFileLacks();
 };
 
 void AutoSaverTest::newIntervalAppliesFromTheNextWait()
@@ -67,7 +69,7 @@ void AutoSaverTest::newIntervalAppliesFromTheNextWait()
             ++taken;
             return QList<Scratchpad::Snapshot>{};
         },
-        [](const QList<Scratchpad::Snapshot> &) {}, log.wait());
+        [](const QList<Scratchpad::Snapshot> &) { return true; }, log.wait());
 
     std::chrono::milliseconds current = 1h;
     for (const std::chrono::milliseconds next : {2000ms, 30000ms, 3600000ms}) {
@@ -83,6 +85,60 @@ void AutoSaverTest::newIntervalAppliesFromTheNextWait()
         current = log.seen().last();
     }
     saver.stop();
+}
+
+void AutoSaverTest::writesOnlyWhatTheFileLacks_data()
+{
+    // Each interval's tab text, whether each write attempt succeeds, and the texts written.
+    QTest::addColumn<QStringList>("offered");
+    QTest::addColumn<QList<bool>>("succeeds");
+    QTest::addColumn<QStringList>("written");
+
+    QTest::newRow("nothing changes")
+        << QStringList{"a", "a", "a"} << QList<bool>{true} << QStringList{"a"};
+    QTest::newRow("one edit") << QStringList{"a", "a", "b", "b"} << QList<bool>{true, true}
+                              << QStringList{"a", "b"};
+    QTest::newRow("edit undone") << QStringList{"a", "b", "a"} << QList<bool>{true, true, true}
+                                 << QStringList{"a", "b", "a"};
+    QTest::newRow("failed write retried")
+        << QStringList{"a", "a", "a"} << QList<bool>{false, true} << QStringList{"a", "a"};
+    QTest::newRow("failure after a success")
+        << QStringList{"a", "b", "b", "b"} << QList<bool>{true, false, true}
+        << QStringList{"a", "b", "b"};
+}
+
+void AutoSaverTest::writesOnlyWhatTheFileLacks()
+{
+    QFETCH(QStringList, offered);
+    QFETCH(QList<bool>, succeeds);
+    QFETCH(QStringList, written);
+
+    const QUuid id = QUuid::createUuid();
+    const QDateTime created = QDateTime::currentDateTimeUtc();
+    WaitLog log;
+    qsizetype taken = 0;
+    std::mutex mutex;
+    QStringList writes;
+    QObject owner;
+    AutoSaver saver(
+        &owner, 1h,
+        [&] {
+            // A fresh string each time: equal text must be found equal by content.
+            const QString text = QString(offered.at(std::min(taken, offered.size() - 1)).data());
+            ++taken;
+            return QList<Scratchpad::Snapshot>{{id, text, text, {}, created}};
+        },
+        [&](const QList<Scratchpad::Snapshot> &snapshots) {
+            std::lock_guard lock(mutex);
+            writes.append(snapshots.first().content);
+            return succeeds.at(std::min(writes.size(), succeeds.size()) - 1);
+        },
+        log.wait());
+    // A wait begins only after the interval before it has been written or skipped.
+    QTRY_VERIFY(log.seen().size() > offered.size());
+    saver.stop();
+    std::lock_guard lock(mutex);
+    QCOMPARE(writes, written);
 }
 
 QTEST_GUILESS_MAIN(AutoSaverTest)

@@ -105,6 +105,7 @@ private slots:
     void roundTripsEveryKindOfText();
     void failedWriteLeavesPreviousFile();
     void failedAutosaveRetriesAtTheNextInterval();
+    void unchangedTabsAreNotRewritten();
 };
 
 void PersistenceTest::restoresValidFiles_data()
@@ -591,6 +592,28 @@ void PersistenceTest::failedAutosaveRetriesAtTheNextInterval()
     QTRY_VERIFY(readFile(statePath(folder)).contains("only in memory"));
     QString error;
     QVERIFY2(TabStateFile::decode(readFile(statePath(folder)), &error), qPrintable(error));
+}
+
+void PersistenceTest::unchangedTabsAreNotRewritten()
+{
+    QTemporaryDir folder;
+    TabManager manager(persistenceIn(folder, std::chrono::milliseconds(10)));
+    manager.newTab(QStringLiteral("left alone"));
+    QTRY_VERIFY(readFile(statePath(folder)).contains("left alone"));
+    // Every write renames a new file into place, so the file's identity tells writes apart.
+    const auto identity = [&] {
+        struct stat status {};
+        ::stat(QFile::encodeName(statePath(folder)).constData(), &status);
+        return std::pair(status.st_ino,
+                         status.st_mtim.tv_nsec + status.st_mtim.tv_sec * 1'000'000'000);
+    };
+    const auto written = identity();
+    QTest::qWait(200);
+    QCOMPARE(identity(), written);
+
+    manager.updateContent(*manager.tabs().first(), QStringLiteral("edited"));
+    QTRY_VERIFY(readFile(statePath(folder)).contains("edited"));
+    QVERIFY(identity() != written);
 }
 
 QTEST_GUILESS_MAIN(PersistenceTest)

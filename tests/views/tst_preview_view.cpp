@@ -62,7 +62,11 @@ private slots:
     void quoteBarFollowsWrappedText();
     void tableGrid_data();
     void tableGrid();
+    void tableColumns_data();
+    void tableColumns();
     void editLaysOutOnlyTheChangedBlock();
+    void longBlocksLayOutWhatIsInView_data();
+    void longBlocksLayOutWhatIsInView();
     void scrollKeepsFirstVisibleBlock_data();
     void scrollKeepsFirstVisibleBlock();
     void longTextParsesInTheBackground();
@@ -133,6 +137,18 @@ void PreviewViewTest::listMarkersAndIndent()
     }
     QCOMPARE(hugeMarkers,
              QStringList({"9223372036854775807.", "9223372036854775808.", "9223372036854775809."}));
+    // The slot widens to the widest marker: none runs into the margin, all end at one edge.
+    qreal markerEnd = -1;
+    for (const auto &text : huge.texts()) {
+        if (text.part == Part::marker) {
+            QVERIFY(text.origin.x() >= 8);
+            const qreal end = text.origin.x() + text.text->naturalWidth();
+            QVERIFY(markerEnd < 0 || qAbs(end - markerEnd) < 0.01);
+            markerEnd = end;
+        } else {
+            QCOMPARE(text.origin.x(), markerEnd + 6);
+        }
+    }
 }
 
 void PreviewViewTest::inlineCodeIsMonospaced_data()
@@ -292,6 +308,51 @@ void PreviewViewTest::tableGrid()
     }
 }
 
+void PreviewViewTest::tableColumns_data()
+{
+    QTest::addColumn<QString>("source");
+    // Whether the table is wider than the column and scrolls sideways.
+    QTest::addColumn<bool>("scrolls");
+    const QString note = QStringLiteral("a note long enough to need several lines ").repeated(8);
+    QTest::newRow("one long cell") << "| Qty | Note |\n|---|---|\n| 12 | " + note + "|" << false;
+    QTest::newRow("two long cells, short ones between")
+        << "| A | Note | Qty | More |\n|--|--|--|--|\n| 1 | " + note + "| 300 | " + note + "|"
+        << false;
+    QString wide = QStringLiteral("|");
+    QString separator = QStringLiteral("|");
+    for (int c = 0; c < 64; ++c) {
+        wide += QStringLiteral(" Column%1 |").arg(c);
+        separator += QStringLiteral("---|");
+    }
+    QTest::newRow("64 columns") << wide + u'\n' + separator << true;
+}
+
+// Columns are never narrower than their longest word; only the wide ones wrap, and a table whose
+// words do not fit in the column scrolls sideways.
+void PreviewViewTest::tableColumns()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, scrolls);
+    Preview preview(source);
+    const quillet::MarkdownTableView *table = preview.view.blockLayout(0).table();
+    QVERIFY(table);
+    for (const auto &cell : table->cells()) {
+        PreviewText probe(cell.text->text(), cell.text->textLayout().font());
+        const qreal natural = probe.naturalWidth();
+        QVERIFY(cell.rect.width() >= probe.longestWordWidth() + 20);
+        // Short cells are not wrapped.
+        if (natural < 100)
+            QCOMPARE(cell.text->lineCount(), 1);
+        for (int line = 0; line < cell.text->lineCount(); ++line)
+            QVERIFY(cell.text->textLayout().lineAt(line).naturalTextWidth() <=
+                    cell.rect.width() - 20);
+    }
+    QCOMPARE(table->width() > preview.view.columnWidth(), scrolls);
+    QCOMPARE(preview.view.horizontalScrollBar()->maximum() > 0, scrolls);
+    if (!scrolls)
+        QCOMPARE(table->width(), preview.view.columnWidth());
+}
+
 void PreviewViewTest::editLaysOutOnlyTheChangedBlock()
 {
     QString text;
@@ -320,6 +381,87 @@ void PreviewViewTest::editLaysOutOnlyTheChangedBlock()
     preview.edit(text.left(changed) + QStringLiteral("New.\n\n") + text.mid(changed));
     QCOMPARE(preview.view.blockCount(), count + 2);
     QCOMPARE(&preview.view.blockLayout(count + 1), before.at(count - 1));
+}
+
+// Everything a laid-out block or slice shows as text, in order.
+static QStringList shownTexts(const PreviewBlockLayout &layout)
+{
+    QStringList texts;
+    for (qsizetype i = 0; i < layout.sliceCount(); ++i) {
+        if (const PreviewBlockLayout *slice = layout.slice(i))
+            texts << shownTexts(*slice);
+    }
+    for (const auto &text : layout.texts())
+        texts << text.text->text();
+    if (layout.table()) {
+        for (const auto &cell : layout.table()->cells())
+            texts << cell.text->text();
+    }
+    return texts;
+}
+
+void PreviewViewTest::longBlocksLayOutWhatIsInView_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("lastRow");
+    QString table = QStringLiteral("| Item | Qty |\n|---|---|\n");
+    QString list;
+    QString ordered;
+    QString code = kCodeFence + u'\n';
+    for (int i = 0; i < 20000; ++i) {
+        table += QStringLiteral("| row %1 | 1 |\n").arg(i);
+        list += QStringLiteral("- row %1\n").arg(i);
+        ordered += QStringLiteral("%1. row %2\n").arg(i + 1).arg(i);
+        if (i < 15000)
+            code += QStringLiteral("row %1\n").arg(i);
+    }
+    QTest::newRow("table of 20,000 rows") << table << "row 19999";
+    QTest::newRow("list of 20,000 items") << list << "row 19999";
+    QTest::newRow("ordered list of 20,000 items") << ordered << "20000.";
+    QTest::newRow("code of 15,000 lines") << code + kCodeFence << "row 14999\n";
+}
+
+// A block of thousands of rows lays out the rows in view and a little more, wherever the view
+// is, and keeps no more than that: an edit, a scroll to its end and the idle time after.
+void PreviewViewTest::longBlocksLayOutWhatIsInView()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, lastRow);
+    Preview preview(text, QSize(600, 400));
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.view.isRefreshPending(), 20000);
+    const qsizetype few = 8;
+    const auto held = [&] { return preview.view.blockLayout(0).slicesHeld(); };
+    const auto shown = [&] { return shownTexts(preview.view.blockLayout(0)).join(u'\n'); };
+    preview.view.viewport()->repaint();
+    QVERIFY(preview.view.blockLayout(0).isSliced());
+    QVERIFY(held() > 0);
+    QVERIFY(held() <= few);
+    QVERIFY(shown().contains(u"row 3"));
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.view.isLayoutPending(), 60000);
+    QVERIFY(held() <= few);
+
+    // An edit in view lays out that slice again; the others keep their heights, also when the
+    // edit widens a column of a table and so moves every column.
+    const qsizetype at = text.indexOf(QStringLiteral("row 3"));
+    preview.edit(text.left(at) + QStringLiteral("edited ") + text.mid(at));
+    preview.view.viewport()->repaint();
+    QVERIFY(shown().contains(u"edited row 3"));
+    QVERIFY(preview.view.blockLayout(0).isMeasured());
+    QVERIFY(held() <= few);
+
+    QScrollBar *bar = preview.view.verticalScrollBar();
+    bar->setValue(bar->maximum());
+    preview.view.viewport()->repaint();
+    QVERIFY(!shown().contains(u"edited row 3"));
+    QVERIFY(shown().contains(lastRow));
+    QVERIFY(held() <= few);
+    // Measured to the end, the slices stack up to the block's height, and the view ends with it.
+    const PreviewBlockLayout &layout = preview.view.blockLayout(0);
+    const qsizetype last = layout.sliceCount() - 1;
+    QVERIFY(layout.slice(last));
+    QCOMPARE(layout.height(), std::ceil(layout.sliceTop(last) + layout.slice(last)->height()));
+    QCOMPARE(preview.view.blockRect(preview.view.blockCount() - 1).bottom() + PreviewView::kMargin,
+             preview.view.contentHeight());
 }
 
 void PreviewViewTest::scrollKeepsFirstVisibleBlock_data()
@@ -507,6 +649,8 @@ void PreviewViewTest::linkActivationByScheme_data()
     QTest::newRow("custom scheme") << "vscode://open" << false;
     QTest::newRow("relative") << "notes/other.md" << false;
     QTest::newRow("absolute path") << "/usr/bin/xterm" << false;
+    QTest::newRow("https with braces, bar and caret") << "https://example.org/{a}|b^c" << true;
+    QTest::newRow("javascript with braces") << "javascript:{alert(1)}" << false;
 }
 
 void PreviewViewTest::linkActivationByScheme()
@@ -551,7 +695,9 @@ void PreviewViewTest::screenshots()
         "```swift\nlet greeting = \"hello\"\nprint(greeting)\n```\n"
         "> A quote that is long enough to wrap onto a second line of the preview column.\n\n"
         "- first\n  - nested\n- third\n\n3. three\n4. four\n\n- [ ] to do\n- [x] done\n\n"
-        "| Name | Value |\n|---|---|\n| a | **1** |\n| b | 2 |\n| c | 3 |\n| d |\n\n---\n"
+        "| Name | Value |\n|---|---|\n| a | **1** |\n| b | 2 |\n| c | 3 |\n| d |\n\n"
+        "| Qty | Note |\n|---|---|\n| 12 | A note long enough to wrap in its own column, "
+        "while the quantity keeps its width. |\n\n2024. A year\n2025. The next\n\n---\n"
         "Last line.");
     Preview preview(sample, QSize(560, 1100));
     preview.view.update();
