@@ -107,6 +107,12 @@ void PlainTextTextView::setOnTextChange(std::function<void(const QString &)> cal
     m_onTextChange = std::move(callback);
 }
 
+void PlainTextTextView::setOnTextEdit(
+    std::function<void(QString &, qsizetype, qsizetype, QStringView)> callback)
+{
+    m_onTextEdit = std::move(callback);
+}
+
 void PlainTextTextView::setOnCursorChange(std::function<void(qint64)> callback)
 {
     m_onCursorChange = std::move(callback);
@@ -185,7 +191,6 @@ void PlainTextTextView::setText(const QString &text)
     } else {
         m_text = text;
     }
-    m_spare = QString();
 }
 
 qsizetype PlainTextTextView::toTextOffset(int documentPosition) const
@@ -237,19 +242,17 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
         QStringView(m_text).sliced(textStart, textEnd - textStart) == QStringView(inserted))
         return;
 
-    // The reported text is shared with whoever keeps it, so changing it in place would copy it
-    // first and then move its tail. Instead the new text is written once into the buffer of the
-    // text reported before last, which its keeper has let go of by now; in a large text this
-    // saves a copy and a fresh allocation at every keystroke.
-    const QStringView before(m_text);
-    if (!m_spare.isDetached())
-        m_spare = QString();
-    m_spare.resize(0);
-    m_spare.reserve(before.size() - (textEnd - textStart) + inserted.size());
-    m_spare.append(before.first(textStart));
-    m_spare.append(inserted);
-    m_spare.append(before.sliced(textEnd));
-    std::swap(m_text, m_spare);
+    const qsizetype expectedSize = m_text.size() - (textEnd - textStart) + inserted.size();
+    if (!m_suppressCallbacks && m_onTextEdit) {
+        m_onTextEdit(m_text, textStart, textEnd - textStart, inserted);
+        // A receiver that left something else behind would part the text from the document.
+        if (m_text.size() != expectedSize) {
+            m_text = document()->toRawText();
+            toLineEnding(m_text, m_lineEnding);
+        }
+    } else {
+        m_text.replace(textStart, textEnd - textStart, inserted);
+    }
 
     // Typing can grow a stretch past the limit one character at a time, and undo can bring one
     // back; switching from the event loop keeps the document's layout out of its change signal.
@@ -263,7 +266,7 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
                 this, [this] { setWordWrapMode(QTextOption::WrapAnywhere); }, Qt::QueuedConnection);
     }
 
-    if (!m_suppressCallbacks && m_onTextChange)
+    if (!m_suppressCallbacks && !m_onTextEdit && m_onTextChange)
         m_onTextChange(m_text);
 }
 

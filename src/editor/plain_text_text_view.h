@@ -45,6 +45,14 @@ public:
 
     // Called with the whole text after every change of it, unless callbacks are suppressed.
     void setOnTextChange(std::function<void(const QString &)> callback);
+    // Called instead of the text-change callback, when set, with the view's text and the change
+    // to make in it: `removed` units at `start` replaced by `inserted`. The receiver leaves the
+    // changed text in `text`. One that keeps the text can make the change in its own copy after
+    // emptying `text`, which then shares that copy again: the buffer is changed in place and a
+    // large text is never copied for a keystroke.
+    void setOnTextEdit(
+        std::function<void(QString &text, qsizetype start, qsizetype removed, QStringView inserted)>
+            callback);
     // Called with the selection's location (the insertion point when nothing is selected).
     void setOnCursorChange(std::function<void(qint64)> callback);
     // While set, no text change is reported and `setSelectedRange` reports nothing; mouse and key
@@ -152,6 +160,7 @@ private:
     int gutterWidth() const;
 
     std::function<void(const QString &)> m_onTextChange;
+    std::function<void(QString &, qsizetype, qsizetype, QStringView)> m_onTextEdit;
     std::function<void(qint64)> m_onCursorChange;
     bool m_suppressCallbacks = false;
     qint64 m_tabWidth = 4;
@@ -162,8 +171,6 @@ private:
     QString m_lineEnding = QStringLiteral("\n");
     // The text document's length, in which each line break counts one.
     qsizetype m_documentLength = 0;
-    // The buffer of the text reported before the current one, reused for the next change.
-    QString m_spare;
     // Set while the whole text is replaced, when the document's change reports are not followed.
     bool m_replacingAll = false;
     SpacedLineLayout *m_layout = nullptr;
