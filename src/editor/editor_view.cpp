@@ -234,8 +234,10 @@ void EditorView::createActions()
 
     const auto onView = [this](QAction *action, void (PlainTextTextView::*slot)()) {
         connect(action, &QAction::triggered, this, [this, slot] {
-            if (PlainTextTextView *view = textView())
+            if (PlainTextTextView *view = textView()) {
+                view->loadPendingText();
                 (view->*slot)();
+            }
         });
     };
     onView(m_actions.undo, &PlainTextTextView::undo);

@@ -19,6 +19,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -174,6 +175,32 @@ void PlainTextTextView::wrapAnywhereIfUnbroken(QStringView text)
 
 void PlainTextTextView::setText(const QString &text)
 {
+    // Building the document of a large text takes longer than showing the window, so a fresh
+    // view not yet on screen shows its first paint empty and builds the document right after.
+    // The text is the view's at once; any input, and every route that edits or reads the
+    // document, builds it first.
+    if (!isVisible() && text.size() > kDeferredLength && m_documentLength == 0 &&
+        !hasBlockBreaksOtherThanLineFeeds(text)) {
+        m_text = text;
+        m_lineEnding = QStringLiteral("\n");
+        m_pendingText = true;
+        return;
+    }
+    m_pendingText = false;
+    loadText(text);
+}
+
+void PlainTextTextView::loadPendingText()
+{
+    if (!m_pendingText)
+        return;
+    m_pendingText = false;
+    const QString text = m_text;
+    loadText(text);
+}
+
+void PlainTextTextView::loadText(const QString &text)
+{
     // Chosen before the text arrives, so it is laid out once and in the cheap mode if need be.
     if (wrapsAnywhere())
         setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -191,6 +218,43 @@ void PlainTextTextView::setText(const QString &text)
     } else {
         m_text = text;
     }
+}
+
+bool PlainTextTextView::event(QEvent *event)
+{
+    if (m_pendingText) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::InputMethod:
+            loadPendingText();
+            break;
+        default:
+            break;
+        }
+    }
+    return QPlainTextEdit::event(event);
+}
+
+bool PlainTextTextView::viewportEvent(QEvent *event)
+{
+    if (m_pendingText) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+        case QEvent::ContextMenu:
+            loadPendingText();
+            break;
+        case QEvent::Paint:
+            QTimer::singleShot(0, this, &PlainTextTextView::loadPendingText);
+            break;
+        default:
+            break;
+        }
+    }
+    return QPlainTextEdit::viewportEvent(event);
 }
 
 qsizetype PlainTextTextView::toTextOffset(int documentPosition) const
@@ -279,6 +343,7 @@ PlainTextTextView::SelectedRange PlainTextTextView::selectedRange() const
 
 void PlainTextTextView::setSelectedRange(qint64 location, qint64 length)
 {
+    loadPendingText();
     // An offset carried over from another text can fall inside a character here; typing there
     // would split a surrogate pair or take a letter's accent.
     const qint64 size = m_text.size();
@@ -350,6 +415,7 @@ bool PlainTextTextView::replaceRange(QTextCursor &cursor, const QString &text)
 
 bool PlainTextTextView::pastePlainText(const std::optional<QString> &text)
 {
+    loadPendingText();
     if (!text) {
         if (m_alertSound)
             m_alertSound();
@@ -364,6 +430,7 @@ bool PlainTextTextView::pastePlainText(const std::optional<QString> &text)
 
 bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint viewportPoint)
 {
+    loadPendingText();
     if (!text)
         return false;
     // A cursor of its own: the view's selection is carried along with the text it covers.
@@ -374,6 +441,7 @@ bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint
 
 bool PlainTextTextView::insertTab()
 {
+    loadPendingText();
     QTextCursor cursor = textCursor();
     if (!replaceRange(cursor, QString(qsizetype(m_tabWidth), u' ')))
         return false;

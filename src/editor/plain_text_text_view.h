@@ -81,8 +81,14 @@ public:
     // The whole text, kept in step with the document at every change without re-reading it.
     const QString &text() const { return m_text; }
     // Replaces the whole text without reporting it. The undo history starts afresh, so undo never
-    // goes back past this text. The insertion point goes to the start.
+    // goes back past this text. The insertion point goes to the start. A text of more than
+    // `kDeferredLength` units handed to a new view that is not on screen enters its document
+    // just after the view's first paint, or at the first input or edit before that.
     void setText(const QString &text);
+    static constexpr qsizetype kDeferredLength = qsizetype(1) << 18;
+    // Whether the text still waits to enter the document; `loadPendingText` puts it there now.
+    bool hasPendingText() const { return m_pendingText; }
+    void loadPendingText();
     // "\n", "\r\n" or "\r".
     const QString &lineEnding() const { return m_lineEnding; }
 
@@ -125,6 +131,8 @@ public slots:
     void pasteFromClipboard();
 
 protected:
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -144,6 +152,7 @@ private:
 
     // Replaces [from, to) by `text` as one undo step; false when the view does not accept edits.
     bool replaceRange(QTextCursor &cursor, const QString &text);
+    void loadText(const QString &text);
     void followDocumentChange(int from, int charsRemoved, int charsAdded);
     void reportCursor(qint64 location);
     // Between positions in the text document, where a line break is one character, and offsets
@@ -173,6 +182,7 @@ private:
     qsizetype m_documentLength = 0;
     // Set while the whole text is replaced, when the document's change reports are not followed.
     bool m_replacingAll = false;
+    bool m_pendingText = false;
     SpacedLineLayout *m_layout = nullptr;
     LineNumberGutter *m_gutter = nullptr;
 };
