@@ -176,10 +176,11 @@ void PlainTextTextView::wrapAnywhereIfUnbroken(QStringView text)
 void PlainTextTextView::setText(const QString &text)
 {
     // Building the document of a large text takes longer than showing the window, so a fresh
-    // view not yet on screen shows its first paint empty and builds the document right after.
+    // view in a window not yet on screen shows its first paint empty and builds the document
+    // right after.
     // The text is the view's at once; any input, and every route that edits or reads the
     // document, builds it first.
-    if (!isVisible() && text.size() > kDeferredLength && m_documentLength == 0 &&
+    if (!window()->isVisible() && text.size() > kDeferredLength && m_documentLength == 0 &&
         !hasBlockBreaksOtherThanLineFeeds(text)) {
         m_text = text;
         m_lineEnding = QStringLiteral("\n");

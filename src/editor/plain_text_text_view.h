@@ -82,8 +82,8 @@ public:
     const QString &text() const { return m_text; }
     // Replaces the whole text without reporting it. The undo history starts afresh, so undo never
     // goes back past this text. The insertion point goes to the start. A text of more than
-    // `kDeferredLength` units handed to a new view that is not on screen enters its document
-    // just after the view's first paint, or at the first input or edit before that.
+    // `kDeferredLength` units handed to a new view whose window is not on screen enters its
+    // document just after the view's first paint, or at the first input or edit before that.
     void setText(const QString &text);
     static constexpr qsizetype kDeferredLength = qsizetype(1) << 18;
     // Whether the text still waits to enter the document; `loadPendingText` puts it there now.
