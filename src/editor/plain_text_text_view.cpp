@@ -177,9 +177,8 @@ void PlainTextTextView::setText(const QString &text)
 {
     // Building the document of a large text takes longer than showing the window, so a fresh
     // view in a window not yet on screen shows its first paint empty and builds the document
-    // right after.
-    // The text is the view's at once; any input, and every route that edits or reads the
-    // document, builds it first.
+    // right after. The text is the view's at once; any input, and every route that edits or
+    // reads the document, builds it first.
     if (!window()->isVisible() && text.size() > kDeferredLength && m_documentLength == 0 &&
         !hasBlockBreaksOtherThanLineFeeds(text)) {
         m_text = text;
