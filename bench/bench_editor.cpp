@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 
+#include <memory>
+
 using quillet::EditorView;
 using quillet::PlainTextTextView;
 using quillet::Preferences;
@@ -27,7 +29,7 @@ using quillet::bench::kMegabyte;
 
 // A shown editor over the given tabs, with preferences in a throwaway store.
 struct Editor {
-    explicit Editor(const QList<QString> &contents)
+    explicit Editor(const QList<QString> &contents, bool shown = true)
         : preferences(std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")),
                                                   QSettings::IniFormat))
         , view(tabManager, preferences)
@@ -35,6 +37,8 @@ struct Editor {
         for (const QString &content : contents)
             tabManager.newTab(content);
         view.resize(900, 650);
+        if (!shown)
+            return;
         view.show();
         QApplication::processEvents();
     }
@@ -85,6 +89,48 @@ void keystrokeToModel10MB(benchmark::State &state)
     keystroke(state, 10 * kMegabyte);
 }
 
+// A key at the end of one line of 1 MB (words and spaces, no line end), until it is painted.
+void keystrokeAtEndOfLine1MB(benchmark::State &state)
+{
+    QString line = quillet::bench::asciiDocument(kMegabyte);
+    line.replace(u'\n', u' ');
+    Editor editor({line});
+    editor.view.setScratchpad(editor.tabManager.currentTab());
+    PlainTextTextView *text = editor.view.textView();
+    text->setSelectedRange(line.size(), 0);
+    text->ensureCursorVisible();
+    QApplication::processEvents();
+    const auto tab = editor.tabManager.currentTab();
+    bool typing = true;
+    for (auto _ : state) {
+        if (typing)
+            sendKey(text, Qt::Key_A, QStringLiteral("a"));
+        else
+            sendKey(text, Qt::Key_Backspace, QString());
+        typing = !typing;
+        text->viewport()->repaint();
+        benchmark::DoNotOptimize(tab->characterCount());
+    }
+    if (tab->content().size() < line.size())
+        state.SkipWithError("the keystrokes did not reach the model");
+}
+
+// From an editor given a 10 MB tab, as at start, to its first paint: what the window waits for.
+void showTab10MB(benchmark::State &state)
+{
+    const QString content = asciiDocument(10 * kMegabyte);
+    for (auto _ : state) {
+        auto editor = std::make_unique<Editor>(QList<QString>{content}, false);
+        editor->view.setScratchpad(editor->tabManager.currentTab());
+        editor->view.show();
+        editor->view.repaint();
+        // Dropping the tab is not part of the start.
+        state.PauseTiming();
+        editor.reset();
+        state.ResumeTiming();
+    }
+}
+
 // Switching between two 10 MB tabs that have both been shown, with the repaint that follows.
 void tabSwitch10MB(benchmark::State &state)
 {
@@ -129,6 +175,8 @@ void documentSwapOnOneView10MB(benchmark::State &state)
 
 BENCHMARK(keystrokeToModel1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(keystrokeToModel10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(keystrokeAtEndOfLine1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(showTab10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(tabSwitch10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(documentSwapOnOneView10MB)->Unit(benchmark::kMillisecond);
 

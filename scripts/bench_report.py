@@ -23,6 +23,8 @@ TARGETS = {
     "keystrokeToModel1MB": 2.0,
     "keystrokeToModel10MB": 10.0,
     "tabSwitch10MB": 5.0,
+    "keystrokeAtEndOfLine1MB": 50.0,
+    "showTab10MB": 150.0,
     "editToRepaint100KB": 8.0,
     "editToRepaint1MB": 100.0,
     "reparse1MB": 10.0,

@@ -135,12 +135,23 @@ EditorView::Page &EditorView::pageFor(const std::shared_ptr<Scratchpad> &scratch
 
     // The page outlives neither its view nor this editor, and the view holds the callbacks.
     Page *raw = page.get();
-    view.setOnTextChange([this, raw](const QString &text) {
-        if (const std::shared_ptr<Scratchpad> target = raw->scratchpad.lock()) {
+    view.setOnTextEdit(
+        [this, raw](QString &text, qsizetype start, qsizetype removed, QStringView inserted) {
+            const std::shared_ptr<Scratchpad> target = raw->scratchpad.lock();
             const QScopedValueRollback reporting(raw->reporting, true);
-            m_tabManager.updateContent(*target, text);
-        }
-    });
+            // While the view and the scratchpad share one buffer, the view lets go of it and the
+            // scratchpad changes it in place: no copy of the text, no recount of all of it.
+            if (target && target->content().constData() == text.constData() &&
+                target->content().size() == text.size()) {
+                text = QString();
+                m_tabManager.replaceContent(*target, start, removed, inserted);
+                text = target->content();
+                return;
+            }
+            text.replace(start, removed, inserted.constData(), inserted.size());
+            if (target)
+                m_tabManager.updateContent(*target, text);
+        });
     view.setOnCursorChange([this, raw](qint64 location) {
         if (const std::shared_ptr<Scratchpad> target = raw->scratchpad.lock())
             m_tabManager.updateCursorPosition(*target, location);
@@ -229,8 +240,10 @@ void EditorView::createActions()
 
     const auto onView = [this](QAction *action, void (PlainTextTextView::*slot)()) {
         connect(action, &QAction::triggered, this, [this, slot] {
-            if (PlainTextTextView *view = textView())
+            if (PlainTextTextView *view = textView()) {
+                view->loadPendingText();
                 (view->*slot)();
+            }
         });
     };
     onView(m_actions.undo, &PlainTextTextView::undo);

@@ -83,13 +83,17 @@ void FindBar::setTarget(PlainTextTextView *view)
                 refreshHighlights();
         });
     }
-    if (isVisible())
+    if (isVisible()) {
+        if (m_target)
+            m_target->loadPendingText();
         refreshHighlights();
+    }
 }
 
 void FindBar::openFind()
 {
     if (m_target) {
+        m_target->loadPendingText();
         const QString selected = m_target->textCursor().selectedText();
         // A selection across lines is no search text.
         if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator))

@@ -20,6 +20,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -129,6 +130,12 @@ void PlainTextTextView::setOnTextChange(std::function<void(const QString &)> cal
     m_onTextChange = std::move(callback);
 }
 
+void PlainTextTextView::setOnTextEdit(
+    std::function<void(QString &, qsizetype, qsizetype, QStringView)> callback)
+{
+    m_onTextEdit = std::move(callback);
+}
+
 void PlainTextTextView::setOnCursorChange(std::function<void(qint64)> callback)
 {
     m_onCursorChange = std::move(callback);
@@ -190,6 +197,32 @@ void PlainTextTextView::wrapAnywhereIfUnbroken(QStringView text)
 
 void PlainTextTextView::setText(const QString &text)
 {
+    // Building the document of a large text takes longer than showing the window, so a fresh
+    // view in a window not yet on screen shows its first paint empty and builds the document
+    // right after. The text is the view's at once; any input, and every route that edits or
+    // reads the document, builds it first.
+    if (!window()->isVisible() && text.size() > kDeferredLength && m_documentLength == 0 &&
+        !hasBlockBreaksOtherThanLineFeeds(text)) {
+        m_text = text;
+        m_lineEnding = QStringLiteral("\n");
+        m_pendingText = true;
+        return;
+    }
+    m_pendingText = false;
+    loadText(text);
+}
+
+void PlainTextTextView::loadPendingText()
+{
+    if (!m_pendingText)
+        return;
+    m_pendingText = false;
+    const QString text = m_text;
+    loadText(text);
+}
+
+void PlainTextTextView::loadText(const QString &text)
+{
     // Chosen before the text arrives, so it is laid out once and in the cheap mode if need be.
     if (wrapsAnywhere())
         setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -207,7 +240,43 @@ void PlainTextTextView::setText(const QString &text)
     } else {
         m_text = text;
     }
-    m_spare = QString();
+}
+
+bool PlainTextTextView::event(QEvent *event)
+{
+    if (m_pendingText) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::InputMethod:
+            loadPendingText();
+            break;
+        default:
+            break;
+        }
+    }
+    return QPlainTextEdit::event(event);
+}
+
+bool PlainTextTextView::viewportEvent(QEvent *event)
+{
+    if (m_pendingText) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+        case QEvent::ContextMenu:
+            loadPendingText();
+            break;
+        case QEvent::Paint:
+            QTimer::singleShot(0, this, &PlainTextTextView::loadPendingText);
+            break;
+        default:
+            break;
+        }
+    }
+    return QPlainTextEdit::viewportEvent(event);
 }
 
 qsizetype PlainTextTextView::toTextOffset(int documentPosition) const
@@ -227,6 +296,7 @@ int PlainTextTextView::toDocumentPosition(qsizetype textOffset) const
 
 void PlainTextTextView::replaceAllUndoably(const QString &text)
 {
+    loadPendingText();
     if (hasBlockBreaksOtherThanLineFeeds(text) || hasBlockBreaksOtherThanLineFeeds(m_text)) {
         setText(text);
         return;
@@ -274,19 +344,17 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
         QStringView(m_text).sliced(textStart, textEnd - textStart) == QStringView(inserted))
         return;
 
-    // The reported text is shared with whoever keeps it, so changing it in place would copy it
-    // first and then move its tail. Instead the new text is written once into the buffer of the
-    // text reported before last, which its keeper has let go of by now; in a large text this
-    // saves a copy and a fresh allocation at every keystroke.
-    const QStringView before(m_text);
-    if (!m_spare.isDetached())
-        m_spare = QString();
-    m_spare.resize(0);
-    m_spare.reserve(before.size() - (textEnd - textStart) + inserted.size());
-    m_spare.append(before.first(textStart));
-    m_spare.append(inserted);
-    m_spare.append(before.sliced(textEnd));
-    std::swap(m_text, m_spare);
+    const qsizetype expectedSize = m_text.size() - (textEnd - textStart) + inserted.size();
+    if (!m_suppressCallbacks && m_onTextEdit) {
+        m_onTextEdit(m_text, textStart, textEnd - textStart, inserted);
+        // A receiver that left something else behind would part the text from the document.
+        if (m_text.size() != expectedSize) {
+            m_text = document()->toRawText();
+            toLineEnding(m_text, m_lineEnding);
+        }
+    } else {
+        m_text.replace(textStart, textEnd - textStart, inserted);
+    }
 
     // Typing can grow a stretch past the limit one character at a time, and undo can bring one
     // back; switching from the event loop keeps the document's layout out of its change signal.
@@ -300,7 +368,7 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
                 this, [this] { setWordWrapMode(QTextOption::WrapAnywhere); }, Qt::QueuedConnection);
     }
 
-    if (!m_suppressCallbacks && m_onTextChange)
+    if (!m_suppressCallbacks && !m_onTextEdit && m_onTextChange)
         m_onTextChange(m_text);
 }
 
@@ -313,6 +381,7 @@ PlainTextTextView::SelectedRange PlainTextTextView::selectedRange() const
 
 void PlainTextTextView::setSelectedRange(qint64 location, qint64 length)
 {
+    loadPendingText();
     // An offset carried over from another text can fall inside a character here; typing there
     // would split a surrogate pair or take a letter's accent.
     const qint64 size = m_text.size();
@@ -398,6 +467,7 @@ bool PlainTextTextView::replaceRange(QTextCursor &cursor, const QString &text)
 
 bool PlainTextTextView::pastePlainText(const std::optional<QString> &text)
 {
+    loadPendingText();
     if (!text) {
         if (m_alertSound)
             m_alertSound();
@@ -412,6 +482,7 @@ bool PlainTextTextView::pastePlainText(const std::optional<QString> &text)
 
 bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint viewportPoint)
 {
+    loadPendingText();
     if (!text)
         return false;
     // A cursor of its own: the view's selection is carried along with the text it covers.
@@ -422,6 +493,7 @@ bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint
 
 bool PlainTextTextView::insertTab()
 {
+    loadPendingText();
     QTextCursor cursor = textCursor();
     if (!replaceRange(cursor, QString(qsizetype(m_tabWidth), u' ')))
         return false;

@@ -45,6 +45,14 @@ public:
 
     // Called with the whole text after every change of it, unless callbacks are suppressed.
     void setOnTextChange(std::function<void(const QString &)> callback);
+    // Called instead of the text-change callback, when set, with the view's text and the change
+    // to make in it: `removed` units at `start` replaced by `inserted`. The receiver leaves the
+    // changed text in `text`. One that keeps the text can make the change in its own copy after
+    // emptying `text`, which then shares that copy again: the buffer is changed in place and a
+    // large text is never copied for a keystroke.
+    void setOnTextEdit(
+        std::function<void(QString &text, qsizetype start, qsizetype removed, QStringView inserted)>
+            callback);
     // Called with the selection's location (the insertion point when nothing is selected).
     void setOnCursorChange(std::function<void(qint64)> callback);
     // While set, no text change is reported and `setSelectedRange` reports nothing; mouse and key
@@ -73,8 +81,14 @@ public:
     // The whole text, kept in step with the document at every change without re-reading it.
     const QString &text() const { return m_text; }
     // Replaces the whole text without reporting it. The undo history starts afresh, so undo never
-    // goes back past this text. The insertion point goes to the start.
+    // goes back past this text. The insertion point goes to the start. A text of more than
+    // `kDeferredLength` units handed to a new view whose window is not on screen enters its
+    // document just after the view's first paint, or at the first input or edit before that.
     void setText(const QString &text);
+    static constexpr qsizetype kDeferredLength = qsizetype(1) << 18;
+    // Whether the text still waits to enter the document; `loadPendingText` puts it there now.
+    bool hasPendingText() const { return m_pendingText; }
+    void loadPendingText();
     // "\n", "\r\n" or "\r".
     const QString &lineEnding() const { return m_lineEnding; }
     // Replaces the whole text as one undo step, so the text before is one undo away; reported
@@ -121,6 +135,8 @@ public slots:
     void pasteFromClipboard();
 
 protected:
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -140,6 +156,7 @@ private:
 
     // Replaces [from, to) by `text` as one undo step; false when the view does not accept edits.
     bool replaceRange(QTextCursor &cursor, const QString &text);
+    void loadText(const QString &text);
     void followDocumentChange(int from, int charsRemoved, int charsAdded);
     void reportCursor(qint64 location);
     // Sets the caret, and shows it again once the view has its real size if it has none yet.
@@ -160,6 +177,7 @@ private:
     int gutterWidth() const;
 
     std::function<void(const QString &)> m_onTextChange;
+    std::function<void(QString &, qsizetype, qsizetype, QStringView)> m_onTextEdit;
     std::function<void(qint64)> m_onCursorChange;
     bool m_suppressCallbacks = false;
     qint64 m_tabWidth = 4;
@@ -170,11 +188,10 @@ private:
     QString m_lineEnding = QStringLiteral("\n");
     // The text document's length, in which each line break counts one.
     qsizetype m_documentLength = 0;
-    // The buffer of the text reported before the current one, reused for the next change.
-    QString m_spare;
     // Set while the whole text is replaced, when the document's change reports are not followed.
     bool m_replacingAll = false;
     bool m_revealCaretOnResize = false;
+    bool m_pendingText = false;
     SpacedLineLayout *m_layout = nullptr;
     LineNumberGutter *m_gutter = nullptr;
 };

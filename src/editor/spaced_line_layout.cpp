@@ -18,6 +18,11 @@ void SpacedLineLayout::setLineHeightMultiple(qreal multiple)
 
 QRectF SpacedLineLayout::blockBoundingRect(const QTextBlock &block) const
 {
+    // A layout drops its shaped glyphs once its lines are made, so every paint of a line, every
+    // caret blink and every caret rectangle shapes the whole paragraph again: in a line of a
+    // megabyte, tens of milliseconds each. Long paragraphs keep them.
+    if (block.isValid() && block.length() > kLongParagraph)
+        block.layout()->setCacheEnabled(true);
     QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
     if (!block.isValid() || !block.isVisible())
         return rect;

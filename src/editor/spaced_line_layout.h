@@ -11,6 +11,9 @@ namespace quillet {
 // the plain layout untouched.
 class SpacedLineLayout : public QPlainTextDocumentLayout {
 public:
+    // Paragraphs longer than this keep their shaped glyphs between layouts and paints.
+    static constexpr int kLongParagraph = 4096;
+
     explicit SpacedLineLayout(QTextDocument *document);
 
     qreal lineHeightMultiple() const { return m_multiple; }

@@ -79,7 +79,38 @@ void Scratchpad::setContent(const QString &content)
         return;
     m_content = content;
     m_totalsStale = true;
+    m_lineIndexStale = true;
     emit contentChanged();
+}
+
+bool Scratchpad::replaceContent(qsizetype start, qsizetype removed, QStringView inserted)
+{
+    if (start < 0 || removed < 0 || start > m_content.size() || removed > m_content.size() - start)
+        return false;
+    if (removed == 0 && inserted.isEmpty())
+        return true;
+    // What the change replaces is counted before it, what replaces it after it.
+    const text::EditWindow window = text::editWindow(m_content, start, removed);
+    if (!m_totalsStale) {
+        const text::CharacterAndWordCount before = text::countCharactersAndWords(
+            QStringView(m_content).sliced(window.begin, window.end - window.begin),
+            window.afterSeparator);
+        m_totals.characters -= before.characters;
+        m_totals.words -= before.words;
+    }
+    m_content.replace(start, removed, inserted.constData(), inserted.size());
+    const qsizetype shift = inserted.size() - removed;
+    if (!m_totalsStale) {
+        const text::CharacterAndWordCount after = text::countCharactersAndWords(
+            QStringView(m_content).sliced(window.begin, window.end + shift - window.begin),
+            window.afterSeparator);
+        m_totals.characters += after.characters;
+        m_totals.words += after.words;
+    }
+    if (!m_lineIndexStale)
+        m_lineIndex.replace(m_content, start, removed, inserted.size());
+    emit contentChanged();
+    return true;
 }
 
 void Scratchpad::setFilePath(const std::optional<QUrl> &filePath)
@@ -105,14 +136,22 @@ void Scratchpad::setCursorPosition(qint64 cursorPosition)
 void Scratchpad::updateCounts()
 {
     if (m_totalsStale) {
-        const text::CharacterAndWordCount totals = text::countCharactersAndWords(m_content);
+        m_totals = text::countCharactersAndWords(m_content);
         m_totalsStale = false;
-        assign(m_characterCount, totals.characters, &Scratchpad::characterCountChanged);
-        assign(m_wordCount, totals.words, &Scratchpad::wordCountChanged);
     }
+    assign(m_characterCount, m_totals.characters, &Scratchpad::characterCountChanged);
+    assign(m_wordCount, m_totals.words, &Scratchpad::wordCountChanged);
     // The editor reports the cursor in UTF-16 code units; line and column are those of that
-    // offset, whatever the characters before it are made of.
-    const text::LineAndColumn position = text::lineAndColumnAt(m_content, m_cursorPosition);
+    // offset, whatever the characters before it are made of. The index is built only once the
+    // cursor leaves the start, which a restored or newly opened tab has not.
+    text::LineAndColumn position;
+    if (m_cursorPosition > 0) {
+        if (m_lineIndexStale) {
+            m_lineIndex.rebuild(m_content);
+            m_lineIndexStale = false;
+        }
+        position = m_lineIndex.lineAndColumnAt(m_content, m_cursorPosition);
+    }
     assign(m_currentLine, position.line, &Scratchpad::currentLineChanged);
     assign(m_currentColumn, position.column, &Scratchpad::currentColumnChanged);
 }

@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QUuid>
 
+#include "text_metrics.h"
+
 #include <memory>
 #include <optional>
 
@@ -79,6 +81,11 @@ public:
 
     void setTitle(const QString &title);
     void setContent(const QString &content);
+    // Replaces `removed` UTF-16 units at `start` by `inserted` in place: when nothing else holds
+    // the content, a keystroke neither copies nor rescans the text, and `updateCounts()` then
+    // reads only the neighbourhood of the change. A range outside the content changes nothing
+    // and answers false.
+    bool replaceContent(qsizetype start, qsizetype removed, QStringView inserted);
     void setFilePath(const std::optional<QUrl> &filePath);
     void setIsDirty(bool isDirty);
     void setModifiedAt(const QDateTime &modifiedAt);
@@ -86,9 +93,10 @@ public:
     void setDiskVersion(const std::optional<DiskVersion> &version) { m_diskVersion = version; }
     void setHasConflict(bool hasConflict);
 
-    // Recomputes the four figures from content and cursor. Character and word counts are reused
-    // when the content has not changed since they were last computed, so a cursor move costs
-    // only the scan of the cursor's prefix.
+    // Recomputes the four figures from content and cursor. Character and word counts are kept
+    // up to date through `replaceContent` and reused while the content stays, and the line and
+    // column come from an index of line starts, so a keystroke or a cursor move costs the
+    // change and the cursor's line, not the whole text.
     void updateCounts();
 
     // Title from the first line with text, else the file name without its last extension, else
@@ -135,9 +143,12 @@ private:
     qint64 m_characterCount = 0;
     qint64 m_currentLine = 1;
     qint64 m_currentColumn = 1;
+    text::CharacterAndWordCount m_totals;
     bool m_totalsStale = true;
     std::optional<DiskVersion> m_diskVersion;
     bool m_hasConflict = false;
+    text::LineIndex m_lineIndex;
+    bool m_lineIndexStale = true;
 };
 
 } // namespace quillet

@@ -284,6 +284,18 @@ void TabManager::updateContent(Scratchpad &scratchpad, const QString &newContent
     scratchpad.updateCounts();
 }
 
+bool TabManager::replaceContent(Scratchpad &scratchpad, qsizetype start, qsizetype removed,
+                                QStringView inserted)
+{
+    if (!scratchpad.replaceContent(start, removed, inserted))
+        return false;
+    scratchpad.setIsDirty(true);
+    scratchpad.setModifiedAt(Clock::now());
+    scratchpad.deriveTitle();
+    scratchpad.updateCounts();
+    return true;
+}
+
 void TabManager::updateCursorPosition(Scratchpad &scratchpad, qint64 position)
 {
     scratchpad.setCursorPosition(std::max<qint64>(position, 0));

@@ -92,6 +92,11 @@ public:
     void moveTab(const std::set<qsizetype> &from, qsizetype to);
     void cyclePreviewMode();
     void updateContent(Scratchpad &scratchpad, const QString &newContent);
+    // `updateContent` for a change given as its range: `removed` UTF-16 units at `start` are
+    // replaced by `inserted`, in the scratchpad's own buffer, so that the cost follows the change
+    // rather than the text. A range outside the content changes nothing and answers false.
+    bool replaceContent(Scratchpad &scratchpad, qsizetype start, qsizetype removed,
+                        QStringView inserted);
     // A negative offset counts as 0.
     void updateCursorPosition(Scratchpad &scratchpad, qint64 position);
 

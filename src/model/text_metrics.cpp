@@ -278,6 +278,20 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
 
 constexpr qsizetype kBlock = 64;
 
+// Without POPCNT in the target, std::popcount is a call into the compiler's runtime for every
+// block; this is a handful of inline instructions.
+int bitCount(std::uint64_t bits)
+{
+#if defined(__POPCNT__)
+    return std::popcount(bits);
+#else
+    bits -= (bits >> 1) & 0x5555555555555555ULL;
+    bits = (bits & 0x3333333333333333ULL) + ((bits >> 2) & 0x3333333333333333ULL);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return int((bits * 0x0101010101010101ULL) >> 56);
+#endif
+}
+
 struct AsciiMasks {
     std::uint64_t separator = 0;
     std::uint64_t lineFeed = 0;
@@ -343,9 +357,10 @@ bool isSeparator(char32_t codePoint)
     return codePoint < 0x10000 && (kBasicPlaneClasses[codePoint] & kSeparatorBit) != 0;
 }
 
-CharacterAndWordCount countCharactersAndWords(QStringView text)
+CharacterAndWordCount countCharactersAndWords(QStringView text, bool afterSeparator)
 {
     Tally tally;
+    tally.previousWasSeparator = afterSeparator;
     const char16_t *s = text.utf16();
     const qsizetype size = text.size();
 
@@ -375,9 +390,9 @@ CharacterAndWordCount countCharactersAndWords(QStringView text)
         const std::uint64_t crBefore =
             (masks.carriageReturn << 1) | (pendingUnit == kCarriageReturn ? 1u : 0u);
         const std::uint64_t separatorBefore = (masks.separator << 1) | (pendingSeparator ? 1u : 0u);
-        const int joinedLineFeeds = std::popcount(masks.lineFeed & crBefore & range);
+        const int joinedLineFeeds = bitCount(masks.lineFeed & crBefore & range);
         tally.characters += consumed - joinedLineFeeds;
-        tally.words += std::popcount(~masks.separator & separatorBefore & range);
+        tally.words += bitCount(~masks.separator & separatorBefore & range);
         tally.previousWasSeparator = (masks.separator >> (consumed - 1)) & 1u;
         return consumed;
     };
@@ -480,7 +495,40 @@ qsizetype characterBoundaryNear(QStringView text, qsizetype offset, bool forward
     return forward ? after : before;
 }
 
+// Whether the unit before `pos` is a character of its own, with certain boundaries on both sides.
+bool standsAloneBefore(const char16_t *s, qsizetype size, qsizetype pos)
+{
+    return certainBoundaryAt(s, size, pos) && certainBoundaryAt(s, size, pos - 1);
+}
+
 } // namespace
+
+EditWindow editWindow(QStringView text, qsizetype start, qsizetype removed)
+{
+    const char16_t *s = text.utf16();
+    const qsizetype size = text.size();
+    start = std::clamp<qsizetype>(start, 0, size);
+    const qsizetype editEnd = start + std::clamp<qsizetype>(removed, 0, size - start);
+
+    // The begin stays before the first replaced unit, which decides the boundary before it.
+    qsizetype begin = start - 1;
+    const qsizetype lowest = std::max<qsizetype>(1, start - kBoundarySearchReach);
+    while (begin >= lowest && !standsAloneBefore(s, size, begin))
+        --begin;
+    if (begin < lowest)
+        begin = 0;
+
+    // The end stays two units past the replaced ones, so that the character before it, and the
+    // unit that decides the boundary before that one, are untouched.
+    qsizetype end = editEnd + 2;
+    const qsizetype highest = std::min<qsizetype>(size - 1, editEnd + kBoundarySearchReach);
+    while (end <= highest && !standsAloneBefore(s, size, end))
+        ++end;
+    if (end > highest)
+        end = size;
+
+    return {begin, end, begin == 0 || isSeparator(s[begin - 1])};
+}
 
 qsizetype characterBoundaryAtOrBefore(QStringView text, qsizetype offset)
 {
@@ -523,7 +571,7 @@ LineFeedScan scanLineFeeds(QStringView text)
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + pos));
         const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(units, lf)));
         if (mask != 0) {
-            scan.count += std::popcount(mask) / 2;
+            scan.count += bitCount(mask) / 2;
             scan.lastPosition = pos + (31 - std::countl_zero(mask)) / 2;
         }
     }
@@ -554,6 +602,57 @@ LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset)
     }
     const QStringView lastLine = prefix.sliced(lastBreak + 1);
     return {qint64(breaks) + 1, countCharacters(lastLine) + 1};
+}
+
+namespace {
+
+bool endsLine(const char16_t *s, qsizetype size, qsizetype pos)
+{
+    return s[pos] == kLineFeed ||
+           (s[pos] == kCarriageReturn && (pos + 1 == size || s[pos + 1] != kLineFeed));
+}
+
+void appendLineStarts(std::vector<qsizetype> &starts, QStringView text, qsizetype from,
+                      qsizetype to)
+{
+    const char16_t *s = text.utf16();
+    for (qsizetype pos = from; pos < to; ++pos) {
+        if (s[pos] <= kCarriageReturn && endsLine(s, text.size(), pos))
+            starts.push_back(pos + 1);
+    }
+}
+
+} // namespace
+
+void LineIndex::rebuild(QStringView text)
+{
+    m_lineStarts.clear();
+    appendLineStarts(m_lineStarts, text, 0, text.size());
+}
+
+void LineIndex::replace(QStringView text, qsizetype start, qsizetype removed, qsizetype inserted)
+{
+    // A carriage return just before the change ends a line or not by what follows it.
+    const auto first = std::lower_bound(m_lineStarts.begin(), m_lineStarts.end(), start);
+    const auto last = std::upper_bound(first, m_lineStarts.end(), start + removed);
+    const qsizetype shift = inserted - removed;
+    for (auto it = last; it != m_lineStarts.end(); ++it)
+        *it += shift;
+    std::vector<qsizetype> added;
+    appendLineStarts(added, text, std::max<qsizetype>(0, start - 1),
+                     std::min<qsizetype>(text.size(), start + inserted));
+    const auto at = m_lineStarts.erase(first, last);
+    m_lineStarts.insert(at, added.begin(), added.end());
+}
+
+LineAndColumn LineIndex::lineAndColumnAt(QStringView text, qint64 utf16Offset) const
+{
+    const qsizetype end = qsizetype(qBound<qint64>(0, utf16Offset, text.size()));
+    // A line start at `end` itself is in: the cursor stands at the start of that line.
+    const auto after = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), end);
+    const qsizetype lines = after - m_lineStarts.begin();
+    const qsizetype lineStart = lines == 0 ? 0 : *(after - 1);
+    return {qint64(lines) + 1, countCharacters(text.sliced(lineStart, end - lineStart)) + 1};
 }
 
 bool hasStretchWithoutSpaceLongerThan(QStringView text, qsizetype limit)

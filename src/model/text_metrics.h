@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <vector>
+
 // Counting over user-perceived characters (extended grapheme clusters), the unit of every figure
 // the status bar shows. Text that is plain ASCII takes a vectorised path that needs no grapheme
 // tables; everything else is delegated to Qt's boundary finder only where a boundary is in doubt.
@@ -14,7 +16,23 @@ struct CharacterAndWordCount {
 };
 
 // A word is a maximal run of characters none of which is white space or a line break.
-CharacterAndWordCount countCharactersAndWords(QStringView text);
+// `afterSeparator` false counts text that continues a word: its first character starts none.
+CharacterAndWordCount countCharactersAndWords(QStringView text, bool afterSeparator = true);
+
+// Where a replacement of [start, start + removed) can change the characters and word starts of
+// a text: [begin, end) in the text before it, [begin, end + inserted - removed) after it. Both
+// ends lie on boundaries that hold whatever is inserted, next to characters that stand alone
+// (a lone code unit between two certain boundaries), so the counts of the whole text change
+// exactly by those of the window after minus those before. `afterSeparator` tells whether the
+// character before `begin` is a separator. Only a few hundred units around the range are read;
+// where they hold no such boundary (a long run of joined emoji, say), the window grows to the
+// text's start or end.
+struct EditWindow {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    bool afterSeparator = true;
+};
+EditWindow editWindow(QStringView text, qsizetype start, qsizetype removed);
 
 qint64 countCharacters(QStringView text);
 
@@ -50,6 +68,22 @@ struct LineAndColumn {
 // last line end. Offsets past the end count the whole
 // text; negative offsets count as 0.
 LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset);
+
+// Where the lines of a text start, kept up to date through edits, so that a line and column
+// cost a search and a count of the cursor's own line rather than a scan of the text before it.
+// Lines end as for `lineAndColumnAt`, and the answers are the same.
+class LineIndex {
+public:
+    void rebuild(QStringView text);
+    // Follows the replacement of `removed` units at `start` by `inserted` units; `text` is the
+    // text after it.
+    void replace(QStringView text, qsizetype start, qsizetype removed, qsizetype inserted);
+    LineAndColumn lineAndColumnAt(QStringView text, qint64 utf16Offset) const;
+
+private:
+    // The offset just past each line end, ascending.
+    std::vector<qsizetype> m_lineStarts;
+};
 
 // Whether some stretch of more than `limit` UTF-16 units holds no white space. Text layout looks
 // ahead to the end of such a stretch for every line it wraps at word boundaries, which grows with

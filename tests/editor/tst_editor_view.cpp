@@ -96,6 +96,12 @@ void EditorViewTest::typingUpdatesTheShownScratchpad()
     QCOMPARE(tab->wordCount(), 2);
     QCOMPARE(tab->cursorPosition(), 7);
     QCOMPARE(tab->currentColumn(), 8);
+    // The view and the scratchpad hold one buffer, changed in place: a key copies no text.
+    const QChar *buffer = tab->content().constData();
+    QTest::keyClick(&fixture.view(), Qt::Key_Backspace);
+    QCOMPARE(tab->content(), QStringLiteral("one tw"));
+    QCOMPARE(tab->content().constData(), buffer);
+    QCOMPARE(fixture.view().text().constData(), buffer);
 }
 
 void EditorViewTest::clickingReportsTheCursor()

@@ -125,6 +125,8 @@ private slots:
     void reportedTextFollowsEveryEdit_data();
     void reportedTextFollowsEveryEdit();
     void setTextStartsAFreshHistoryAndReportsNothing();
+    void largeTextWaitsForTheFirstPaintOrInput_data();
+    void largeTextWaitsForTheFirstPaintOrInput();
     void copyCarriesPlainTextOnly();
     void caretPlacedBeforeLayoutIsShown_data();
     void caretPlacedBeforeLayoutIsShown();
@@ -482,6 +484,41 @@ void PlainTextTextViewTest::caretPlacedBeforeLayoutIsShown()
     QVERIFY(view->viewport()->rect().contains(view->cursorRect()));
     if (caretLine == 0)
         QCOMPARE(view->verticalScrollBar()->value(), 0);
+}
+
+void PlainTextTextViewTest::largeTextWaitsForTheFirstPaintOrInput_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::newRow("shown") << QString();
+    QTest::newRow("a key before") << QStringLiteral("x");
+    QTest::newRow("a paste before") << QStringLiteral("pasted");
+}
+
+void PlainTextTextViewTest::largeTextWaitsForTheFirstPaintOrInput()
+{
+    QFETCH(QString, first);
+    const QString large =
+        QString(PlainTextTextView::kDeferredLength, u'a') + QStringLiteral(" end\nnext");
+    PlainTextTextView view;
+    QStringList reported;
+    view.setOnTextChange([&](const QString &text) { reported.append(text); });
+    view.setText(large);
+    QVERIFY(view.document()->isEmpty());
+    QCOMPARE(view.text(), large);
+
+    if (first.isEmpty()) {
+        view.resize(300, 200);
+        view.show();
+    } else if (first.size() == 1) {
+        QTest::keyClick(&view, first.front().toLatin1());
+    } else {
+        view.pastePlainText(first);
+    }
+    QTRY_VERIFY(!view.hasPendingText());
+    // Nothing typed before the document was built is lost.
+    QCOMPARE(view.text(), first + large);
+    QCOMPARE(view.document()->toPlainText(), first + large);
+    QCOMPARE(reported, first.isEmpty() ? QStringList() : QStringList{first + large});
 }
 
 void PlainTextTextViewTest::copyCarriesPlainTextOnly()

@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
+
 using quillet::Scratchpad;
 using quillet::ScopedClockOverride;
 
@@ -96,6 +98,20 @@ void ScratchpadTest::countsAndPosition()
     QTEST(scratchpad.currentColumn(), "column");
     // The cursor stays in the editor's unit.
     QCOMPARE(scratchpad.cursorPosition(), cursor);
+
+    // Typed in and erased again in place, the text has the same figures.
+    const qsizetype at = std::min<qsizetype>(cursor, content.size());
+    const QString typed = QString::fromUtf8("x\u0301 👍🏽\n");
+    QVERIFY(scratchpad.replaceContent(at, 0, typed));
+    scratchpad.updateCounts();
+    QVERIFY(scratchpad.replaceContent(at, typed.size(), {}));
+    QVERIFY(!scratchpad.replaceContent(content.size() + 1, 0, u"x"));
+    scratchpad.updateCounts();
+    QCOMPARE(scratchpad.content(), content);
+    QTEST(scratchpad.wordCount(), "words");
+    QTEST(scratchpad.characterCount(), "characters");
+    QTEST(scratchpad.currentLine(), "line");
+    QTEST(scratchpad.currentColumn(), "column");
 }
 
 void ScratchpadTest::deriveTitle_data()

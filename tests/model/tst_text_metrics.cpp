@@ -88,6 +88,47 @@ CharacterAndWordCount expectedCount(const RandomText &text)
     return count;
 }
 
+// Makes random replacements in `text`, follows each with the edit window and a line index, and
+// compares the figures so kept with those of the whole text counted afresh.
+void checkEditsAgainstRecount(QString text, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    CharacterAndWordCount kept = countCharactersAndWords(text);
+    LineIndex lines;
+    lines.rebuild(text);
+    for (int round = 0; round < 60; ++round) {
+        const QString before = text;
+        const auto start = qsizetype(random.bounded(int(text.size()) + 1));
+        const auto removed =
+            qsizetype(random.bounded(int(std::min<qsizetype>(text.size() - start, 9)) + 1));
+        const QString inserted = randomText(random, random.bounded(0, 3)).text;
+        const EditWindow window = editWindow(text, start, removed);
+        const CharacterAndWordCount old = countCharactersAndWords(
+            QStringView(text).sliced(window.begin, window.end - window.begin),
+            window.afterSeparator);
+        text.replace(start, removed, inserted);
+        const CharacterAndWordCount now = countCharactersAndWords(
+            QStringView(text).sliced(window.begin,
+                                     window.end - window.begin + inserted.size() - removed),
+            window.afterSeparator);
+        kept.characters += now.characters - old.characters;
+        kept.words += now.words - old.words;
+        lines.replace(text, start, removed, inserted.size());
+
+        const CharacterAndWordCount expected = countCharactersAndWords(text);
+        const auto cursor = qint64(random.bounded(int(text.size()) + 2));
+        const LineAndColumn position = lineAndColumnAt(text, cursor);
+        const LineAndColumn indexed = lines.lineAndColumnAt(text, cursor);
+        if (kept.characters != expected.characters || kept.words != expected.words ||
+            indexed.line != position.line || indexed.column != position.column)
+            qWarning() << "before:" << before << "after:" << text << "cursor:" << cursor;
+        QCOMPARE(kept.characters, expected.characters);
+        QCOMPARE(kept.words, expected.words);
+        QCOMPARE(indexed.line, position.line);
+        QCOMPARE(indexed.column, position.column);
+    }
+}
+
 } // namespace
 
 class TextMetricsTest : public QObject {
@@ -144,6 +185,7 @@ void TextMetricsTest::countsCharactersAndWords()
     QCOMPARE(count.characters, characters);
     QCOMPARE(count.words, words);
     QCOMPARE(countCharacters(text), characters);
+    checkEditsAgainstRecount(text, quint32(qHash(text)));
 }
 
 void TextMetricsTest::agreesWithReferenceOnRandomText()
@@ -159,6 +201,11 @@ void TextMetricsTest::agreesWithReferenceOnRandomText()
         QCOMPARE(actual.words, expected.words);
         for (qsizetype i = 0; i < text.ends.size(); ++i)
             QCOMPARE(quillet::text::offsetAfterCharacters(text.text, i + 1), text.ends.at(i));
+        if (round % 8 == 0) {
+            checkEditsAgainstRecount(text.text, quint32(round));
+            if (QTest::currentTestFailed())
+                return;
+        }
     }
 }
 
