@@ -23,12 +23,12 @@ ConflictBar::ConflictBar(TabManager &tabManager, QWidget *parent)
                                              "saved. Reload it, or overwrite it with this tab?"),
                               ViewStyle::systemFont(12), ViewStyle::Tone::primary, this);
     m_message->setElideMode(Qt::ElideRight);
-    m_reload = new QPushButton(QStringLiteral("Reload"), this);
+    m_reload = new QPushButton(QStringLiteral("&Reload"), this);
     m_reload->setToolTip(QStringLiteral("Take the version on disk; Undo brings this tab's back"));
-    m_overwrite = new QPushButton(QStringLiteral("Overwrite"), this);
+    m_overwrite = new QPushButton(QStringLiteral("&Overwrite"), this);
     m_overwrite->setToolTip(QStringLiteral("Write this tab's text over the version on disk"));
     for (QPushButton *button : {m_reload, m_overwrite})
-        button->setFocusPolicy(Qt::NoFocus); // typing stays in the editor
+        button->setFocusPolicy(Qt::NoFocus); // typing stays in the editor; Alt+R, Alt+O reach them
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(12, 4, 12, 4);
     row->setSpacing(8);
