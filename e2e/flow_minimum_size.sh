@@ -13,16 +13,10 @@ source "$(dirname "$0")/lib.sh"
 run_under_xvfb "xvfb-run xdotool xwd xwdtopnm python3 jq" "$0" "$@"
 use_temporary_home
 mkdir -p "$shots"
-screen="python3 $(dirname "$0")/screen.py"
 
 
 start_quillet
-read -r x y width height <<<"$(window_geometry "$window")"
-# The tab bar shows a selected tab; the editor is ready for keys once it does.
-tab_shown() {
-    grab_screen "$work/shot.ppm"
-    $screen close-button "$work/shot.ppm" "$x" "$y" "$width" "$height" >/dev/null 2>&1
-}
+# The editor is ready for keys once the tab bar shows a selected tab.
 no_tab_shown() { ! tab_shown; }
 
 xdotool key --clearmodifiers ctrl+n
@@ -31,15 +25,12 @@ xdotool type --delay 10 'small window'
 xdotool windowsize "$window" 600 400
 at_minimum() { [[ "$(window_geometry "$window" | cut -d' ' -f3,4)" == "600 400" ]]; }
 wait_until "the window did not take 600 x 400" at_minimum
-read -r x y width height <<<"$(window_geometry "$window")"
 
 # "Unsaved" is drawn in the faintest tone; the reminders, in a darker one, would come first if
 # they still crowded the bar.
 unsaved_first() {
-    grab_screen "$work/shot.ppm" "$shots/minimum_size.png"
     local darkest
-    darkest=$($screen status-first "$work/shot.ppm" "$x" "$y" "$width" "$height" 2>/dev/null) &&
-        ((darkest > 140))
+    darkest=$(find_on_screen status-first "$shots/minimum_size.png") && ((darkest > 140))
 }
 wait_until "the status bar does not start with \"Unsaved\" at 600 x 400" unsaved_first
 

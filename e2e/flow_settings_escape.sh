@@ -13,12 +13,6 @@ run_under_xvfb "xvfb-run xdotool xprop xwd xwdtopnm python3 jq" "$0" "$@"
 use_temporary_home
 
 start_quillet
-read -r x y width height <<<"$(window_geometry "$window")"
-tab_shown() {
-    grab_screen "$work/shot.ppm"
-    python3 "$(dirname "$0")/screen.py" close-button "$work/shot.ppm" "$x" "$y" "$width" \
-        "$height" >/dev/null 2>&1
-}
 xdotool key --clearmodifiers ctrl+n
 wait_until "Ctrl+N showed no tab" tab_shown
 xdotool type --delay 10 'still here'

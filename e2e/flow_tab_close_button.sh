@@ -13,16 +13,13 @@ source "$(dirname "$0")/lib.sh"
 run_under_xvfb "xvfb-run xdotool xwd xwdtopnm python3 jq" "$0" "$@"
 use_temporary_home
 mkdir -p "$shots"
-screen="python3 $(dirname "$0")/screen.py"
 
 
 start_quillet
-read -r x y width height <<<"$(window_geometry "$window")"
 
 # Sets `button` to where the selected tab's close button is on screen.
 selected_close_button() {
-    grab_screen "$work/shot.ppm" "$shots/tab_close_button.png"
-    button=$($screen close-button "$work/shot.ppm" "$x" "$y" "$width" "$height" 2>/dev/null)
+    button=$(find_on_screen close-button "$shots/tab_close_button.png")
 }
 # Waits for the selected tab's close button to appear right of column `$1`.
 await_close_button_past() {

@@ -186,3 +186,16 @@ grab_screen() {
     xwd -root -silent | xwdtopnm 2>/dev/null >"$1" || fail "no screenshot could be taken"
     [[ -z "${2:-}" ]] || pnmtopng <"$1" >"$2" 2>/dev/null || true
 }
+
+# Runs e2e/screen.py's finder `$1` on a fresh grab of the main window, as it now lies on the
+# screen (a PNG of the grab goes to `$2` when given); prints what it found, fails when nothing.
+find_on_screen() {
+    local x y width height
+    read -r x y width height <<<"$(window_geometry "$window")"
+    grab_screen "$work/shot.ppm" "${2:-}"
+    python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" "$1" "$work/shot.ppm" \
+        "$x" "$y" "$width" "$height" 2>/dev/null
+}
+
+# Whether the tab bar shows a selected tab, found by its close button.
+tab_shown() { find_on_screen close-button >/dev/null; }

@@ -218,20 +218,8 @@ QSize StatusBarView::minimumSizeHint() const
 
 void StatusBarView::fitToWidth()
 {
-    // The items hide from the front of the order, so what stays is its longest tail that fits
-    // beside the items that always stay.
-    const int spacing = layout()->spacing();
-    int needed = minimumSizeHint().width();
-    qsizetype firstShown = m_yieldOrder.size();
-    while (firstShown > 0) {
-        const int cost = ViewStyle::smallestSize(*m_yieldOrder[firstShown - 1]).width() + spacing;
-        if (needed + cost > width())
-            break;
-        needed += cost;
-        --firstShown;
-    }
-    for (qsizetype i = 0; i < m_yieldOrder.size(); ++i)
-        m_yieldOrder[i]->setVisible(i >= firstShown);
+    ViewStyle::showLongestFittingTail(m_yieldOrder, Qt::Horizontal, minimumSizeHint().width(),
+                                      layout()->spacing(), width());
 }
 
 void StatusBarView::resizeEvent(QResizeEvent *event)

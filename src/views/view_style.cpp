@@ -111,4 +111,21 @@ QSize smallestSize(const QWidget &widget)
     return size.expandedTo(widget.minimumSize()).boundedTo(widget.maximumSize());
 }
 
+void showLongestFittingTail(const QList<QWidget *> &yieldOrder, Qt::Orientation orientation,
+                            int needed, int spacing, int available)
+{
+    qsizetype firstShown = yieldOrder.size();
+    while (firstShown > 0) {
+        const QSize smallest = smallestSize(*yieldOrder[firstShown - 1]);
+        const int cost =
+            (orientation == Qt::Horizontal ? smallest.width() : smallest.height()) + spacing;
+        if (needed + cost > available)
+            break;
+        needed += cost;
+        --firstShown;
+    }
+    for (qsizetype i = 0; i < yieldOrder.size(); ++i)
+        yieldOrder[i]->setVisible(i >= firstShown);
+}
+
 } // namespace quillet::ViewStyle

@@ -32,4 +32,10 @@ QString shortcutText(int key, bool shift = false);
 // its minimum size hint, or its size hint where it has none, within its own fixed limits.
 QSize smallestSize(const QWidget &widget);
 
+// Shows the longest tail of `yieldOrder` that fits, along `orientation`, in `available` beside
+// `needed` (what always stays), each item costing its smallest size and `spacing`; hides the
+// rest, so items give way from the front of the order.
+void showLongestFittingTail(const QList<QWidget *> &yieldOrder, Qt::Orientation orientation,
+                            int needed, int spacing, int available);
+
 } // namespace quillet::ViewStyle

@@ -184,20 +184,8 @@ QSize WelcomeView::minimumSizeHint() const
 
 void WelcomeView::fitToHeight()
 {
-    // The parts hide from the front of the order, so what stays is its longest tail that fits
-    // with the parts that always stay.
-    const int spacing = static_cast<QBoxLayout *>(layout())->spacing();
-    int needed = minimumSizeHint().height();
-    qsizetype firstShown = m_yieldOrder.size();
-    while (firstShown > 0) {
-        const int cost = ViewStyle::smallestSize(*m_yieldOrder[firstShown - 1]).height() + spacing;
-        if (needed + cost > height())
-            break;
-        needed += cost;
-        --firstShown;
-    }
-    for (qsizetype i = 0; i < m_yieldOrder.size(); ++i)
-        m_yieldOrder[i]->setVisible(i >= firstShown);
+    ViewStyle::showLongestFittingTail(m_yieldOrder, Qt::Vertical, minimumSizeHint().height(),
+                                      static_cast<QBoxLayout *>(layout())->spacing(), height());
 }
 
 void WelcomeView::resizeEvent(QResizeEvent *event)
