@@ -72,6 +72,7 @@ MarkdownHintButton::MarkdownHintButton(QWidget *parent)
 {
     setObjectName(QStringLiteral("markdownHintButton"));
     setToolTip(QStringLiteral("Markdown syntax reference"));
+    setAccessibleName(QStringLiteral("Markdown Reference"));
     connect(this, &SymbolButton::clicked, this, [this] { setShowPopover(!m_showPopover); });
 }
 

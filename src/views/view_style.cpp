@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QKeySequence>
+#include <QPainter>
 #include <QPalette>
 #include <QWidget>
 
@@ -109,6 +110,18 @@ QSize smallestSize(const QWidget &widget)
     if (size.height() < 0)
         size.setHeight(std::max(0, hint.height()));
     return size.expandedTo(widget.minimumSize()).boundedTo(widget.maximumSize());
+}
+
+void paintFocusRing(QPainter &painter, const QRect &rect, qreal radius)
+{
+    constexpr qreal width = 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(color(Tone::accent), width));
+    const QRectF ring = QRectF(rect).adjusted(width / 2, width / 2, -width / 2, -width / 2);
+    painter.drawRoundedRect(ring, radius, radius);
+    painter.restore();
 }
 
 } // namespace quillet::ViewStyle

@@ -1,0 +1,99 @@
+#include "view_accessibility.h"
+
+#include "status_bar_view.h"
+#include "tab_item_view.h"
+#include "text_label.h"
+
+#include "model/scratchpad.h"
+#include "model/tab_manager.h"
+
+#include <QAccessibleWidget>
+
+namespace quillet::ViewAccessibility {
+
+namespace {
+
+// A label is read by its text unless it was given a name of its own.
+class TextLabelAccessible : public QAccessibleWidget {
+public:
+    explicit TextLabelAccessible(TextLabel *label)
+        : QAccessibleWidget(label, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<TextLabel *>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+// One tab: named by its scratchpad's title, selected with the tab manager's selection, and
+// selected by its press action.
+class TabItemAccessible : public QAccessibleWidget {
+public:
+    explicit TabItemAccessible(TabItemView *item)
+        : QAccessibleWidget(item, QAccessible::PageTab)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return item()->scratchpad()->title();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.selectable = true;
+        s.selected = item()->isSelected();
+        s.focusable = true;
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &actionName) override
+    {
+        if (actionName == pressAction())
+            item()->select();
+        else
+            QAccessibleWidget::doAction(actionName);
+    }
+
+private:
+    TabItemView *item() const { return static_cast<TabItemView *>(widget()); }
+};
+
+QAccessibleInterface *viewInterface(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("quillet::TextLabel"))
+        return new TextLabelAccessible(static_cast<TextLabel *>(object));
+    if (className == QLatin1String("quillet::TabItemView"))
+        return new TabItemAccessible(static_cast<TabItemView *>(object));
+    if (className == QLatin1String("quillet::StatusBarView"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::StatusBar);
+    // The strip inside the tab bar's scroll area holds the tabs and nothing else.
+    if (className == QLatin1String("QWidget") && object->objectName() == QLatin1String("tabStrip"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::PageTabList);
+    return nullptr;
+}
+
+} // namespace
+
+void install()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(viewInterface);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+} // namespace quillet::ViewAccessibility
