@@ -1,6 +1,7 @@
 #include "content_view.h"
 
 #include "editor_preview_container.h"
+#include "focus_regions.h"
 #include "opacity_fade.h"
 #include "separator_line.h"
 #include "status_bar_view.h"
@@ -13,6 +14,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace quillet {
@@ -29,6 +31,7 @@ ContentView::ContentView(TabManager &tabManager, Preferences &preferences,
     layout->setSpacing(0);
     connect(&m_tabManager, &TabManager::tabsChanged, this, &ContentView::showState);
     showState();
+    installFocusRegionKeys(*this);
 }
 
 QList<QWidget *> ContentView::dividers() const
@@ -78,6 +81,9 @@ void ContentView::showState()
     }
     layout()->addWidget(m_content);
     m_content->show();
+    // Without a tab nothing else could hold the keyboard; its first button takes it.
+    if (m_welcome)
+        m_welcome->newScratchpadButton()->setFocus(Qt::OtherFocusReason);
     if (!firstBuild && !empty)
         m_editingAreaFade = startOpacityFade(m_editingArea, 0.0, 1.0);
     if (m_leavingEditingArea)

@@ -60,7 +60,8 @@ struct Window {
     }
 };
 
-// The name of what holds the keyboard: a tab's title, a region, or the widget's object name.
+// The name of what holds the keyboard: a tab's title, a region, or the widget's
+// object name.
 QString focusName(const Window &window)
 {
     QWidget *focus = QApplication::focusWidget();
@@ -96,6 +97,8 @@ private slots:
     void tabStateFollowsTheModel();
     void tabStripKeys_data();
     void tabStripKeys();
+    void f6MovesBetweenRegions_data();
+    void f6MovesBetweenRegions();
 };
 
 void AccessibilityTest::rolesAndNames_data()
@@ -116,6 +119,12 @@ void AccessibilityTest::rolesAndNames_data()
     QTest::newRow("+") << named("newTabButton") << QAccessible::Button << "New Scratchpad";
     QTest::newRow("?") << named("markdownHintButton") << QAccessible::Button
                        << "Markdown Reference";
+    QTest::newRow("status bar") << Pick([](const Window &w) { return w.view.statusBar(); })
+                                << QAccessible::StatusBar << QString();
+    QTest::newRow("location") << named("location") << QAccessible::StaticText << "Unsaved";
+    QTest::newRow("position") << named("position") << QAccessible::StaticText << "Ln 1, Col 1";
+    QTest::newRow("preview mode") << named("previewButton") << QAccessible::Button
+                                  << "Preview mode: Edit";
 }
 
 void AccessibilityTest::rolesAndNames()
@@ -132,8 +141,8 @@ void AccessibilityTest::rolesAndNames()
     QCOMPARE(iface->text(QAccessible::Name), name);
 }
 
-// The tab's name and selection and its close button's name follow the model, and the strip's
-// children are the tabs in order.
+// The tab's name and selection and its close button's name follow the model,
+// and the strip's children are the tabs in order.
 void AccessibilityTest::tabStateFollowsTheModel()
 {
     Window window(2);
@@ -183,6 +192,8 @@ void AccessibilityTest::tabStripKeys_data()
         << "Note 3" << false;
     QTest::newRow("Delete on the selected tab") << 3 << QKeySequence(Qt::Key_Delete) << "Note 2"
                                                 << "Note 2" << false;
+    QTest::newRow("Delete on the last tab focuses the welcome view")
+        << 1 << QKeySequence(Qt::Key_Delete) << "welcome" << QString() << false;
     QTest::newRow("Menu key") << 2 << QKeySequence(Qt::Key_Menu) << ""
                               << "Note 2" << true;
     QTest::newRow("Shift+F10") << 2 << QKeySequence(Qt::SHIFT | Qt::Key_F10) << ""
@@ -214,6 +225,41 @@ void AccessibilityTest::tabStripKeys()
         return;
     }
     QCOMPARE(focusName(window), focused);
+}
+
+void AccessibilityTest::f6MovesBetweenRegions_data()
+{
+    QTest::addColumn<PreviewMode>("mode");
+    QTest::addColumn<bool>("backwards");
+    QTest::addColumn<QStringList>("regions");
+
+    // From the tab strip, one press after another.
+    QTest::newRow("edit") << PreviewMode::edit << false
+                          << QStringList{"editor", "status", "Note 1"};
+    QTest::newRow("split") << PreviewMode::split << false
+                           << QStringList{"editor", "preview", "status", "Note 1"};
+    QTest::newRow("split, Shift+F6")
+        << PreviewMode::split << true << QStringList{"status", "preview", "editor", "Note 1"};
+    QTest::newRow("preview") << PreviewMode::preview << false
+                             << QStringList{"preview", "status", "Note 1"};
+}
+
+void AccessibilityTest::f6MovesBetweenRegions()
+{
+    QFETCH(PreviewMode, mode);
+    QFETCH(bool, backwards);
+    QFETCH(QStringList, regions);
+    Window window(1);
+    window.tabManager.setPreviewMode(mode);
+    window.settle();
+    QVERIFY(QTest::qWaitForWindowActive(&window.view));
+    window.view.tabBar()->focusSelectedTab();
+
+    for (const QString &region : regions) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6,
+                        backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(focusName(window), region);
+    }
 }
 
 QTEST_MAIN(AccessibilityTest)
