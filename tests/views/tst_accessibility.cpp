@@ -11,11 +11,14 @@
 #include "views/welcome_view.h"
 
 #include "editor/editor_view.h"
+#include "editor/find_bar.h"
+#include "editor/plain_text_text_view.h"
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 
 #include <QAccessible>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
@@ -81,7 +84,7 @@ QString focusName(const Window &window)
     return focus ? focus->objectName() : QString();
 }
 
-using Pick = std::function<QWidget *(const Window &)>;
+using Pick = std::function<QWidget *(Window &)>;
 
 } // namespace
 
@@ -108,23 +111,31 @@ void AccessibilityTest::rolesAndNames_data()
     QTest::addColumn<QString>("name");
 
     const auto named = [](const char *name) {
-        return Pick(
-            [name](const Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); });
+        return Pick([name](Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); });
     };
     QTest::newRow("strip") << named("tabStrip") << QAccessible::PageTabList << QString();
-    QTest::newRow("tab") << Pick([](const Window &w) { return w.tab(0); }) << QAccessible::PageTab
+    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << QAccessible::PageTab
                          << "Note 1";
-    QTest::newRow("close") << Pick([](const Window &w) { return w.tab(1)->closeButton(); })
+    QTest::newRow("close") << Pick([](Window &w) { return w.tab(1)->closeButton(); })
                            << QAccessible::Button << "Close Note 2";
     QTest::newRow("+") << named("newTabButton") << QAccessible::Button << "New Scratchpad";
     QTest::newRow("?") << named("markdownHintButton") << QAccessible::Button
                        << "Markdown Reference";
-    QTest::newRow("status bar") << Pick([](const Window &w) { return w.view.statusBar(); })
+    QTest::newRow("status bar") << Pick([](Window &w) { return w.view.statusBar(); })
                                 << QAccessible::StatusBar << QString();
     QTest::newRow("location") << named("location") << QAccessible::StaticText << "Unsaved";
     QTest::newRow("position") << named("position") << QAccessible::StaticText << "Ln 1, Col 1";
     QTest::newRow("preview mode") << named("previewButton") << QAccessible::Button
                                   << "Preview mode: Edit";
+    QTest::newRow("find field") << Pick([](Window &w) {
+        return w.view.editingArea()->editor()->findBar()->findChild<QLineEdit *>();
+    }) << QAccessible::EditableText
+                                << "Find";
+    QTest::newRow("welcome icon") << Pick([](Window &w) {
+        w.tabManager.setTabs({});
+        w.settle();
+        return w.view.welcomeView()->findChild<QWidget *>(QStringLiteral("welcomeSymbol"));
+    }) << QAccessible::Button << "Text document";
 }
 
 void AccessibilityTest::rolesAndNames()
