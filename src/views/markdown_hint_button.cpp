@@ -28,6 +28,7 @@ public:
         , m_button(button)
     {
         setObjectName(QStringLiteral("markdownHintPopover"));
+        setAccessibleName(QStringLiteral("Markdown Reference"));
         setAttribute(Qt::WA_DeleteOnClose);
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);

@@ -79,6 +79,9 @@ QAccessibleInterface *viewInterface(const QString &className, QObject *object)
         return new TabItemAccessible(static_cast<TabItemView *>(object));
     if (className == QLatin1String("quillet::StatusBarView"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::StatusBar);
+    if (className == QLatin1String("QWidget") &&
+        object->objectName() == QLatin1String("markdownHintPopover"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
     // The strip inside the tab bar's scroll area holds the tabs and nothing else.
     if (className == QLatin1String("QWidget") && object->objectName() == QLatin1String("tabStrip"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::PageTabList);
