@@ -7,6 +7,7 @@
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
 
+#include <QAbstractButton>
 #include <QAccessibleWidget>
 
 namespace quillet::ViewAccessibility {
@@ -71,12 +72,61 @@ private:
     TabItemView *item() const { return static_cast<TabItemView *>(widget()); }
 };
 
+// A choice among exclusive ones drawn as a segment: a radio button named by its title.
+class SegmentAccessible : public QAccessibleWidget {
+public:
+    explicit SegmentAccessible(QAbstractButton *segment)
+        : QAccessibleWidget(segment, QAccessible::RadioButton)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return button()->text();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = button()->isChecked();
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &actionName) override
+    {
+        if (actionName == pressAction())
+            button()->click();
+        else
+            QAccessibleWidget::doAction(actionName);
+    }
+
+private:
+    QAbstractButton *button() const { return static_cast<QAbstractButton *>(widget()); }
+};
+
 QAccessibleInterface *viewInterface(const QString &className, QObject *object)
 {
     if (className == QLatin1String("quillet::TextLabel"))
         return new TextLabelAccessible(static_cast<TextLabel *>(object));
     if (className == QLatin1String("quillet::TabItemView"))
         return new TabItemAccessible(static_cast<TabItemView *>(object));
+    if (className == QLatin1String("quillet::SettingsView"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
+    if (className == QLatin1String("QAbstractButton") &&
+        object->objectName() == QLatin1String("themeSegment"))
+        return new SegmentAccessible(static_cast<QAbstractButton *>(object));
+    if (className == QLatin1String("QWidget") &&
+        (object->objectName() == QLatin1String("formSection") ||
+         object->objectName() == QLatin1String("themePicker")))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
     if (className == QLatin1String("quillet::StatusBarView"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::StatusBar);
     if (className == QLatin1String("QWidget") &&

@@ -2,6 +2,7 @@
 #include "views/editor_preview_container.h"
 #include "views/markdown_hint_button.h"
 #include "views/preview_view.h"
+#include "views/settings_view.h"
 #include "views/status_bar_view.h"
 #include "views/symbol_button.h"
 #include "views/tab_bar_view.h"
@@ -102,6 +103,7 @@ private slots:
     void tabStripKeys();
     void f6MovesBetweenRegions_data();
     void f6MovesBetweenRegions();
+    void settingsWindow();
 };
 
 void AccessibilityTest::rolesAndNames_data()
@@ -271,6 +273,36 @@ void AccessibilityTest::f6MovesBetweenRegions()
                         backwards ? Qt::ShiftModifier : Qt::NoModifier);
         QCOMPARE(focusName(window), region);
     }
+}
+
+// A dialog whose sections are named groups and whose appearance choices are radio buttons,
+// the stored one checked.
+void AccessibilityTest::settingsWindow()
+{
+    QTemporaryDir dir;
+    Preferences preferences(
+        std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")), QSettings::IniFormat));
+    preferences.setAppTheme(QStringLiteral("dark"));
+    SettingsView view(preferences);
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&view);
+    QCOMPARE(window->role(), QAccessible::Dialog);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Settings"));
+
+    QAccessibleInterface *dark =
+        QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("dark")));
+    QCOMPARE(dark->role(), QAccessible::RadioButton);
+    QCOMPARE(dark->text(QAccessible::Name), QStringLiteral("Dark"));
+    QVERIFY(dark->state().checked);
+    QAccessibleInterface *light =
+        QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("light")));
+    QVERIFY(!light->state().checked);
+    light->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(preferences.appTheme(), QStringLiteral("light"));
+
+    QAccessibleInterface *group = light->parent()->parent();
+    while (group && group->role() != QAccessible::Grouping)
+        group = group->parent();
+    QVERIFY(group);
 }
 
 QTEST_MAIN(AccessibilityTest)
