@@ -104,6 +104,8 @@ private slots:
     void f6MovesBetweenRegions_data();
     void f6MovesBetweenRegions();
     void settingsWindow();
+    void focusIsVisible_data();
+    void focusIsVisible();
 };
 
 void AccessibilityTest::rolesAndNames_data()
@@ -303,6 +305,35 @@ void AccessibilityTest::settingsWindow()
     while (group && group->role() != QAccessible::Grouping)
         group = group->parent();
     QVERIFY(group);
+}
+
+void AccessibilityTest::focusIsVisible_data()
+{
+    QTest::addColumn<Pick>("pick");
+    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); });
+    QTest::newRow("+") << Pick(
+        [](Window &w) { return w.view.findChild<QWidget *>(QStringLiteral("newTabButton")); });
+    QTest::newRow("preview") << Pick([](Window &w) {
+        w.tabManager.setPreviewMode(PreviewMode::split);
+        w.settle();
+        return w.view.editingArea()->preview()->viewport();
+    });
+}
+
+// Taking the keyboard changes what the control looks like.
+void AccessibilityTest::focusIsVisible()
+{
+    QFETCH(Pick, pick);
+    Window window(2);
+    QVERIFY(QTest::qWaitForWindowActive(&window.view));
+    QWidget *widget = pick(window);
+    const QImage before = widget->grab().toImage();
+    QWidget *focused = widget->focusProxy() ? widget->focusProxy() : widget;
+    if (auto *scroll = qobject_cast<QAbstractScrollArea *>(widget->parentWidget()))
+        focused = scroll;
+    focused->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(focused->hasFocus());
+    QVERIFY(widget->grab().toImage() != before);
 }
 
 QTEST_MAIN(AccessibilityTest)
