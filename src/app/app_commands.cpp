@@ -2,6 +2,7 @@
 
 #include "editor/editor_view.h"
 #include "model/tab_manager.h"
+#include "views/markdown_hint_button.h"
 
 #include <QAction>
 #include <QApplication>
@@ -75,6 +76,16 @@ AppCommands::AppCommands(TabManager &tabManager, QMenuBar &menuBar, QObject *par
     m_view = menuBar.addMenu(QStringLiteral("&View"));
     connect(add(m_view, QStringLiteral("Toggle Preview"), ctrl(Qt::Key_P), true),
             &QAction::triggered, this, [this] { m_tabManager.cyclePreviewMode(); });
+
+    // The reference's own button is out of the keyboard's way in the tab bar.
+    m_help = menuBar.addMenu(QStringLiteral("&Help"));
+    connect(add(m_help, QStringLiteral("Markdown Reference"), QKeySequence(Qt::Key_F1), true),
+            &QAction::triggered, this, [bar = &menuBar] {
+                for (auto *button : bar->window()->findChildren<MarkdownHintButton *>()) {
+                    if (button->isVisible())
+                        button->setShowPopover(true);
+                }
+            });
 
     connect(&m_tabManager, &TabManager::currentTabChanged, this, &AppCommands::updateEnabled);
     connect(&m_tabManager, &TabManager::closedTabsChanged, this, &AppCommands::updateEnabled);

@@ -24,6 +24,7 @@ public:
     QMenu *fileMenu() const { return m_file; }
     QMenu *editMenu() const { return m_edit; }
     QMenu *viewMenu() const { return m_view; }
+    QMenu *helpMenu() const { return m_help; }
 
 signals:
     void settingsRequested();
@@ -38,6 +39,7 @@ private:
     QMenu *m_file = nullptr;
     QMenu *m_edit = nullptr;
     QMenu *m_view = nullptr;
+    QMenu *m_help = nullptr;
     QList<QAction *> m_needsTab;
     QAction *m_reopen = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "single_instance.h"
 #include "views/content_view.h"
 #include "views/settings_view.h"
+#include "views/view_accessibility.h"
 #include "window_title.h"
 
 #include <QApplication>
@@ -95,6 +96,7 @@ int main(int argc, char *argv[])
         QIcon::fromTheme(QLatin1String(quillet::SingleInstance::kApplicationId),
                          QIcon(QStringLiteral(":/quillet/quillet.svg"))));
     QApplication::setStyle(QStringLiteral("Fusion"));
+    quillet::ViewAccessibility::install();
 
     QCommandLineParser parser;
     describeCommandLine(parser);

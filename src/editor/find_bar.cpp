@@ -21,6 +21,9 @@ FindBar::FindBar(QWidget *parent)
     m_searchField->setClearButtonEnabled(true);
     m_replaceField = new QLineEdit(this);
     m_replaceField->setPlaceholderText(tr("Replace"));
+    // A placeholder is gone once the field has text; the names stay for a screen reader.
+    m_searchField->setAccessibleName(tr("Find"));
+    m_replaceField->setAccessibleName(tr("Replace with"));
     m_countLabel = new QLabel(this);
 
     m_replaceToggle = new QToolButton(this);

@@ -68,12 +68,12 @@ QColor textBackground()
 
 QColor secondaryLabel()
 {
-    return withOpacity(role(QPalette::Text), 0.55);
+    return withOpacity(role(QPalette::Text), 0.78);
 }
 
 QColor tertiaryLabel()
 {
-    return withOpacity(role(QPalette::Text), 0.3);
+    return withOpacity(role(QPalette::Text), 0.65);
 }
 
 QColor bidiMarker()

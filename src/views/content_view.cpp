@@ -2,6 +2,7 @@
 
 #include "conflict_bar.h"
 #include "editor_preview_container.h"
+#include "focus_regions.h"
 #include "opacity_fade.h"
 #include "separator_line.h"
 #include "status_bar_view.h"
@@ -16,6 +17,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace quillet {
@@ -32,6 +34,7 @@ ContentView::ContentView(TabManager &tabManager, Preferences &preferences,
     layout->setSpacing(0);
     connect(&m_tabManager, &TabManager::tabsChanged, this, &ContentView::showState);
     showState();
+    installFocusRegionKeys(*this);
 }
 
 QList<QWidget *> ContentView::dividers() const
@@ -82,10 +85,15 @@ void ContentView::showState()
     }
     layout()->addWidget(m_content);
     m_content->show();
-    // The first tab takes the keys typed right after the command that made it.
-    if (!empty && m_editingArea->editor() && m_editingArea->editor()->textView() &&
-        m_editingArea->editor()->textView()->isVisible())
-        m_editingArea->editor()->textView()->setFocus();
+    // The first tab takes the keys typed right after the command that made it; without a tab
+    // nothing else could hold the keyboard, and the welcome view's first button takes it.
+    if (empty) {
+        m_welcome->newScratchpadButton()->setFocus(Qt::OtherFocusReason);
+    } else if (PlainTextTextView *text =
+                   m_editingArea->editor() ? m_editingArea->editor()->textView() : nullptr;
+               text && text->isVisible()) {
+        text->setFocus();
+    }
     if (!firstBuild && !empty)
         m_editingAreaFade = startOpacityFade(m_editingArea, 0.0, 1.0);
     if (m_leavingEditingArea)

@@ -28,6 +28,7 @@ public:
         , m_button(button)
     {
         setObjectName(QStringLiteral("markdownHintPopover"));
+        setAccessibleName(QStringLiteral("Markdown Reference"));
         setAttribute(Qt::WA_DeleteOnClose);
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -72,6 +73,7 @@ MarkdownHintButton::MarkdownHintButton(QWidget *parent)
 {
     setObjectName(QStringLiteral("markdownHintButton"));
     setToolTip(QStringLiteral("Markdown syntax reference"));
+    setAccessibleName(QStringLiteral("Markdown Reference"));
     connect(this, &SymbolButton::clicked, this, [this] { setShowPopover(!m_showPopover); });
 }
 

@@ -1,6 +1,7 @@
 #include "preview_view.h"
 
 #include "link_activation.h"
+#include "view_style.h"
 
 #include "editor/theme.h"
 #include "markdown/markdown_block_parser.h"
@@ -526,6 +527,9 @@ void PreviewView::paintEvent(QPaintEvent *)
                      QPointF(kMargin - horizontalScrollBar()->value(), m_tops.at(i) - scroll), clip,
                      selection);
     }
+    // F6 brings the keyboard here; it must show where it went.
+    if (hasFocus())
+        ViewStyle::paintFocusRing(painter, viewport()->rect(), 0);
 }
 
 void PreviewView::resizeEvent(QResizeEvent *event)

@@ -125,6 +125,8 @@ public:
     Segment(const QString &title, QWidget *parent)
         : QAbstractButton(parent)
     {
+        // Named before anything can ask for its accessible interface, which is chosen by name.
+        setObjectName(QStringLiteral("themeSegment"));
         setText(title);
         setCheckable(true);
         setFocusPolicy(Qt::TabFocus);
@@ -150,7 +152,8 @@ protected:
                                           QPalette::ButtonText));
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
         if (hasFocus()) {
-            QPen focus(colors.color(QPalette::Highlight));
+            // On the chosen segment's accent fill an accent ring would not show.
+            QPen focus(colors.color(isChecked() ? QPalette::HighlightedText : QPalette::Highlight));
             focus.setStyle(Qt::DotLine);
             painter.setPen(focus);
             painter.drawRect(rect().adjusted(3, 3, -4, -4));
@@ -192,6 +195,8 @@ protected:
 QWidget *section(const QString &title, const QList<QWidget *> &rows, QWidget *parent)
 {
     auto *box = new QWidget(parent);
+    box->setObjectName(QStringLiteral("formSection"));
+    box->setAccessibleName(title);
     auto *column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);

@@ -43,6 +43,20 @@ QWidget *shortcutHint(int key, const QString &label, QWidget *parent)
     return hint;
 }
 
+// What the preview button tells a screen reader: the mode that is active now, as its icon does.
+QString modeName(PreviewMode mode)
+{
+    switch (mode) {
+    case PreviewMode::edit:
+        return QStringLiteral("Edit");
+    case PreviewMode::split:
+        return QStringLiteral("Split");
+    case PreviewMode::preview:
+        return QStringLiteral("Preview");
+    }
+    return {};
+}
+
 } // namespace
 
 StatusBarView::StatusBarView(TabManager &tabManager, QWidget *parent)
@@ -79,6 +93,7 @@ StatusBarView::StatusBarView(TabManager &tabManager, QWidget *parent)
     // The symbol stands for an 11-pixel font; the frame is the glyph's own square.
     m_previewButton = new SymbolButton(QString(), 11, QSize(14, 14), this);
     m_previewButton->setObjectName(QStringLiteral("previewButton"));
+    m_previewButton->setFocusPolicy(Qt::TabFocus);
     m_previewButton->setToolTip(
         QStringLiteral("Toggle preview (%1)").arg(ViewStyle::shortcutText(Qt::Key_P)));
     connect(m_previewButton, &SymbolButton::clicked, this,
@@ -230,7 +245,9 @@ void StatusBarView::resizeEvent(QResizeEvent *event)
 
 void StatusBarView::showPreviewMode()
 {
-    m_previewButton->setSymbol(previewIcon(m_tabManager.previewMode()));
+    const PreviewMode mode = m_tabManager.previewMode();
+    m_previewButton->setSymbol(previewIcon(mode));
+    m_previewButton->setAccessibleName(QStringLiteral("Preview mode: %1").arg(modeName(mode)));
 }
 
 void StatusBarView::paintEvent(QPaintEvent *)

@@ -2,6 +2,7 @@
 
 #include "symbol_icon.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace quillet {
@@ -56,6 +57,18 @@ void SymbolButton::paintEvent(QPaintEvent *)
     const QRectF glyph(QPointF(0, 0), QSizeF(m_glyphSide, m_glyphSide));
     SymbolIcon::paint(painter, m_symbol, glyph.translated(QRectF(rect()).center() - glyph.center()),
                       ViewStyle::color(m_glyphTone));
+    if (hasFocus())
+        ViewStyle::paintFocusRing(painter, rect(), 4);
+}
+
+void SymbolButton::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 } // namespace quillet

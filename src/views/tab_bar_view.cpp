@@ -10,7 +10,9 @@
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -113,7 +115,12 @@ TabBarView::TabBarView(TabManager &tabManager, std::shared_ptr<FileRevealer> rev
     m_newTabButton->setObjectName(QStringLiteral("newTabButton"));
     m_newTabButton->setToolTip(
         QStringLiteral("New Scratchpad (%1)").arg(ViewStyle::shortcutText(Qt::Key_T)));
+    m_newTabButton->setAccessibleName(QStringLiteral("New Scratchpad"));
     connect(m_newTabButton, &SymbolButton::clicked, this, [this] { m_tabManager.newTab(); });
+    for (SymbolButton *button : {static_cast<SymbolButton *>(m_hintButton), m_newTabButton}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->installEventFilter(this);
+    }
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -144,6 +151,8 @@ void TabBarView::showTabs()
 {
     const auto tabs = m_tabManager.tabs();
     const std::optional<QUuid> selected = m_tabManager.selectedTabId();
+    // A tab closed from the keyboard had the focus; it passes to the tab selected in its place.
+    const bool hadFocus = m_strip->isAncestorOf(QApplication::focusWidget());
 
     QHash<QUuid, TabItemView *> kept;
     for (const auto &tab : tabs) {
@@ -152,6 +161,7 @@ void TabBarView::showTabs()
             if (item)
                 m_items.insert(tab->id(), item);
             item = new TabItemView(tab, selected == tab->id(), m_tabManager, m_revealer, m_strip);
+            item->installEventFilter(this);
         }
         kept.insert(tab->id(), item);
     }
@@ -173,6 +183,55 @@ void TabBarView::showTabs()
     }
     m_strip->adjustSize();
     showSelection();
+    if (hadFocus && !m_strip->isAncestorOf(QApplication::focusWidget()))
+        keepKeyboard();
+}
+
+// Selecting a tab hands the keyboard to its editor, at once or on a later turn of the event loop
+// when the editor is not shown yet; this takes it back at once and again after that turn.
+void TabBarView::keepKeyboard()
+{
+    focusSelectedTab();
+    QMetaObject::invokeMethod(this, &TabBarView::focusSelectedTab, Qt::QueuedConnection);
+}
+
+void TabBarView::focusSelectedTab()
+{
+    const std::optional<QUuid> selected = m_tabManager.selectedTabId();
+    QWidget *target = selected ? m_items.value(*selected) : nullptr;
+    if (!target)
+        target = focusStops().constFirst();
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+QList<QWidget *> TabBarView::focusStops() const
+{
+    QList<QWidget *> stops;
+    for (TabItemView *item : tabItems())
+        stops.append(item);
+    stops << m_hintButton << m_newTabButton;
+    return stops;
+}
+
+bool TabBarView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto &keyEvent = *static_cast<QKeyEvent *>(event);
+    const int key = keyEvent.key();
+    if (key != Qt::Key_Left && key != Qt::Key_Right) {
+        auto *item = qobject_cast<TabItemView *>(watched);
+        return (item && tabKey(item, keyEvent)) || QWidget::eventFilter(watched, event);
+    }
+    const QList<QWidget *> stops = focusStops();
+    const qsizetype at = stops.indexOf(static_cast<QWidget *>(watched));
+    const qsizetype next = at + (key == Qt::Key_Right ? 1 : -1);
+    if (at >= 0 && next >= 0 && next < stops.size()) {
+        stops[next]->setFocus(Qt::OtherFocusReason);
+        if (m_strip->isAncestorOf(stops[next]))
+            m_scrollArea->ensureWidgetVisible(stops[next], Theme::tabBarPadding, 0);
+    }
+    return true;
 }
 
 void TabBarView::showSelection()
@@ -197,6 +256,28 @@ void TabBarView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Theme::tabBarBackground());
+}
+
+bool TabBarView::tabKey(TabItemView *item, const QKeyEvent &event)
+{
+    const int key = event.key();
+    const bool shift = event.modifiers() == Qt::ShiftModifier;
+    if (key == Qt::Key_Space) {
+        item->select();
+        keepKeyboard();
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        item->select();
+    } else if (key == Qt::Key_Delete) {
+        m_tabManager.closeTab(item->scratchpad()->id());
+        // The next tab's editor took the keyboard with the selection; the strip keeps it.
+        if (!m_tabManager.tabs().isEmpty())
+            keepKeyboard();
+    } else if (key == Qt::Key_Menu || (key == Qt::Key_F10 && shift)) {
+        item->openContextMenu(item->mapToGlobal(item->rect().bottomLeft()));
+    } else {
+        return false;
+    }
+    return true;
 }
 
 } // namespace quillet

@@ -9,6 +9,7 @@
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -69,6 +70,7 @@ TabItemView::TabItemView(std::shared_ptr<Scratchpad> scratchpad, bool isSelected
     m_closeButton =
         new SymbolButton(QStringLiteral("xmark"), kCloseGlyph, QSize(kCloseSide, kCloseSide), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setAccessibleName(QStringLiteral("Close %1").arg(m_scratchpad->title()));
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(10, 6, 10, 6);
@@ -90,12 +92,26 @@ void TabItemView::setSelected(bool selected)
         return;
     m_isSelected = selected;
     showState();
+    QAccessible::State changed;
+    changed.selected = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
+void TabItemView::select()
+{
+    m_tabManager.selectTab(m_scratchpad->id());
 }
 
 void TabItemView::showState()
 {
     m_dirtyDot->setVisible(m_scratchpad->isDirty());
-    m_title->setText(m_scratchpad->title());
+    if (m_title->text() != m_scratchpad->title()) {
+        m_title->setText(m_scratchpad->title());
+        m_closeButton->setAccessibleName(QStringLiteral("Close %1").arg(m_scratchpad->title()));
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
     m_title->setTone(m_isSelected ? Tone::primary : Tone::secondary);
     m_closeButton->setGlyphTone(m_isHovered || m_isSelected ? Tone::secondary : Tone::clear);
     m_closeButton->setBackdrop(m_isHovered ? Tone::secondary : Tone::clear, 0.15);
@@ -148,6 +164,8 @@ void TabItemView::paintEvent(QPaintEvent *)
     painter.setBrush(m_isSelected ? Theme::selectedTabBackground()
                                   : Theme::unselectedTabBackground());
     painter.drawRoundedRect(QRectF(rect()), Theme::tabCornerRadius, Theme::tabCornerRadius);
+    if (hasFocus())
+        ViewStyle::paintFocusRing(painter, rect(), Theme::tabCornerRadius);
 }
 
 void TabItemView::enterEvent(QEnterEvent *event)
@@ -167,7 +185,7 @@ void TabItemView::leaveEvent(QEvent *event)
 void TabItemView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {
-        m_tabManager.selectTab(m_scratchpad->id());
+        select();
         event->accept();
         return;
     }
@@ -176,6 +194,11 @@ void TabItemView::mousePressEvent(QMouseEvent *event)
 
 void TabItemView::contextMenuEvent(QContextMenuEvent *event)
 {
+    openContextMenu(event->globalPos());
+}
+
+void TabItemView::openContextMenu(const QPoint &globalPos)
+{
     QMenu *menu = createContextMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // The pointer was over the menu, so no leave reaches the tab when an item is chosen with
@@ -183,7 +206,7 @@ void TabItemView::contextMenuEvent(QContextMenuEvent *event)
     connect(menu, &QMenu::aboutToHide, this, [this] {
         QMetaObject::invokeMethod(this, &TabItemView::followPointer, Qt::QueuedConnection);
     });
-    menu->popup(event->globalPos());
+    menu->popup(globalPos);
 }
 
 void TabItemView::followPointer()

@@ -17,7 +17,8 @@ class TextLabel;
 // One tab of the tab bar: a dot while the scratchpad has unsaved changes, its title on one line
 // at full length, and a close button that is always there, so the tab's width never changes,
 // but drawn only while the tab is hovered or selected. A click elsewhere on the tab selects it;
-// a secondary click opens its context menu. Only the hover flag is its own state.
+// a secondary click opens its context menu. Only the hover flag is its own state; the keys of
+// a focused tab are the tab bar's.
 class TabItemView : public QWidget {
     Q_OBJECT
 
@@ -29,6 +30,7 @@ public:
     bool isSelected() const { return m_isSelected; }
     void setSelected(bool selected);
     bool isHovered() const { return m_isHovered; }
+    void select();
 
     TextLabel *titleLabel() const { return m_title; }
     QWidget *dirtyIndicator() const { return m_dirtyDot; }
@@ -37,6 +39,7 @@ public:
     // The menu for this tab: "Close Tab", "Close Others", a separator, and for a tab with a
     // file the items that reveal it and copy its path. Its actions act on this tab.
     QMenu *createContextMenu(QWidget *parent);
+    void openContextMenu(const QPoint &globalPos);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,5 +1,6 @@
 #include "text_label.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 #include <algorithm>
@@ -22,6 +23,9 @@ void TextLabel::setText(const QString &text)
     m_text = text;
     updateGeometry();
     update();
+    // The label is read by its text: a reader following it hears the new figure.
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
 }
 
 void TextLabel::setTone(ViewStyle::Tone tone)

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QKeySequence>
+#include <QPainter>
 #include <QPalette>
 #include <QWidget>
 
@@ -126,6 +127,18 @@ void showLongestFittingTail(const QList<QWidget *> &yieldOrder, Qt::Orientation 
     }
     for (qsizetype i = 0; i < yieldOrder.size(); ++i)
         yieldOrder[i]->setVisible(i >= firstShown);
+}
+
+void paintFocusRing(QPainter &painter, const QRect &rect, qreal radius)
+{
+    constexpr qreal width = 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(color(Tone::accent), width));
+    const QRectF ring = QRectF(rect).adjusted(width / 2, width / 2, -width / 2, -width / 2);
+    painter.drawRoundedRect(ring, radius, radius);
+    painter.restore();
 }
 
 } // namespace quillet::ViewStyle

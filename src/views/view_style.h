@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+class QPainter;
+class QRect;
 class QWidget;
 
 // The vocabulary every view shares: label tones, the accent and separator colours, the system
@@ -27,6 +29,10 @@ QFont monospacedFont(int pixels, QFont::Weight weight = QFont::Normal);
 // The platform's text for Command (Control off macOS) with `key`, and Shift when asked: "⌘P" and
 // "⌘⇧S" on macOS, "Ctrl+P" and "Ctrl+Shift+S" elsewhere, as the menus show them.
 QString shortcutText(int key, bool shift = false);
+
+// The keyboard focus indicator of the views that draw themselves: an accent outline just
+// inside `rect`, with corners of `radius`.
+void paintFocusRing(QPainter &painter, const QRect &rect, qreal radius);
 
 // The least size a layout may give `widget` without squeezing it, whether it is shown or not:
 // its minimum size hint, or its size hint where it has none, within its own fixed limits.

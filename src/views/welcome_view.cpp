@@ -90,6 +90,7 @@ WelcomeView::WelcomeView(TabManager &tabManager, const std::optional<QString> &b
 
     auto *symbol = new SymbolButton(QStringLiteral("doc.text"), 56, QSize(56, 56), this);
     symbol->setObjectName(QStringLiteral("welcomeSymbol"));
+    symbol->setAccessibleName(QStringLiteral("Text document"));
     symbol->setGlyphTone(Tone::tertiary);
     symbol->setAttribute(Qt::WA_TransparentForMouseEvents);
     column->addWidget(symbol, 0, Qt::AlignHCenter);

@@ -2,7 +2,10 @@
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 #include "views/content_view.h"
+#include "views/markdown_hint_button.h"
+#include "views/view_accessibility.h"
 
+#include <QAccessible>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -64,6 +67,7 @@ class AppCommandsTest : public QObject {
 private slots:
     void menus_data();
     void menus();
+    void f1OpensTheReference();
     void shortcuts_data();
     void shortcuts();
 };
@@ -75,6 +79,7 @@ void AppCommandsTest::menus_data()
     QTest::addColumn<QStringList>("file");
     QTest::addColumn<QStringList>("edit");
     QTest::addColumn<QStringList>("view");
+    QTest::addColumn<QStringList>("help");
 
     const auto file = [](bool hasTab, bool closed) {
         const QString t = hasTab ? "1" : "0";
@@ -110,11 +115,14 @@ void AppCommandsTest::menus_data()
                            "Find…|" + key(QKeySequence::Find) + '|' + t};
     };
     QTest::newRow("no tab") << 0 << false << file(false, false) << edit(false)
-                            << QStringList{"Toggle Preview|Ctrl+P|0"};
+                            << QStringList{"Toggle Preview|Ctrl+P|0"}
+                            << QStringList{"Markdown Reference|F1|0"};
     QTest::newRow("a tab") << 2 << false << file(true, false) << edit(true)
-                           << QStringList{"Toggle Preview|Ctrl+P|1"};
+                           << QStringList{"Toggle Preview|Ctrl+P|1"}
+                           << QStringList{"Markdown Reference|F1|1"};
     QTest::newRow("last tab closed")
-        << 1 << true << file(false, true) << edit(false) << QStringList{"Toggle Preview|Ctrl+P|0"};
+        << 1 << true << file(false, true) << edit(false) << QStringList{"Toggle Preview|Ctrl+P|0"}
+        << QStringList{"Markdown Reference|F1|0"};
 }
 
 void AppCommandsTest::menus()
@@ -127,13 +135,31 @@ void AppCommandsTest::menus()
     if (closeOne)
         window.tabManager.closeCurrentTab();
     const QList<QAction *> top = window.window.menuBar()->actions();
-    QCOMPARE(top.size(), 3);
+    QCOMPARE(top.size(), 4);
     QCOMPARE(top.at(0)->menu(), window.commands.fileMenu());
     QCOMPARE(top.at(1)->menu(), window.commands.editMenu());
     QCOMPARE(top.at(2)->menu(), window.commands.viewMenu());
+    QCOMPARE(top.at(3)->menu(), window.commands.helpMenu());
     QTEST(describe(window.commands.fileMenu()), "file");
     QTEST(describe(window.commands.editMenu()), "edit");
     QTEST(describe(window.commands.viewMenu()), "view");
+    QTEST(describe(window.commands.helpMenu()), "help");
+}
+
+// The keyboard's way to the reference: F1 opens it, in the accessibility tree as a dialog.
+void AppCommandsTest::f1OpensTheReference()
+{
+    quillet::ViewAccessibility::install();
+    Window window;
+    window.tabManager.newTab();
+    QVERIFY(QTest::qWaitForWindowActive(&window.window));
+    window.press(QKeySequence(Qt::Key_F1));
+    auto *button = window.window.findChild<quillet::MarkdownHintButton *>();
+    QTRY_VERIFY(button->popover() && button->popover()->isVisible());
+    QAccessibleInterface *popover = QAccessible::queryAccessibleInterface(button->popover());
+    QCOMPARE(popover->role(), QAccessible::Dialog);
+    QCOMPARE(popover->text(QAccessible::Name), QStringLiteral("Markdown Reference"));
+    button->popover()->close();
 }
 
 void AppCommandsTest::shortcuts_data()

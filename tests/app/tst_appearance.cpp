@@ -1,4 +1,5 @@
 #include "app/appearance.h"
+#include "editor/theme.h"
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 #include "views/content_view.h"
@@ -11,6 +12,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 using quillet::Appearance;
 using quillet::TabManager;
@@ -75,7 +78,59 @@ private slots:
     void systemFollowsTheDesktopPortal();
     void themeSwitchesEveryWindowLive_data();
     void themeSwitchesEveryWindowLive();
+    void labelTonesAreLegible_data();
+    void labelTonesAreLegible();
 };
+
+namespace {
+
+// The contrast ratio of text in `ink`, as composed over `paper`, against that paper.
+double contrast(QColor ink, const QColor &paper)
+{
+    const double a = ink.alphaF();
+    ink = QColor::fromRgbF(float(ink.redF() * a + paper.redF() * (1 - a)),
+                           float(ink.greenF() * a + paper.greenF() * (1 - a)),
+                           float(ink.blueF() * a + paper.blueF() * (1 - a)));
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double x = luminance(ink), y = luminance(paper);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+} // namespace
+
+void AppearanceTest::labelTonesAreLegible_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << Appearance::lightPalette();
+    QTest::newRow("dark") << Appearance::darkPalette();
+}
+
+// Every tone that carries text reads at 4.5:1 or better on every background it is drawn on,
+// and the three label tones keep their order.
+void AppearanceTest::labelTonesAreLegible()
+{
+    QFETCH(QPalette, palette);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(palette);
+    namespace Theme = quillet::Theme;
+    for (const QColor &paper : {Theme::windowBackground(), Theme::textBackground(),
+                                Theme::panelBackground(), Theme::selectedTabBackground()}) {
+        const double primary = contrast(Theme::textColor(), paper);
+        const double secondary = contrast(Theme::secondaryLabel(), paper);
+        const double tertiary = contrast(Theme::tertiaryLabel(), paper);
+        QVERIFY2(tertiary >= 4.5, qPrintable(paper.name() + u' ' + QString::number(tertiary)));
+        QVERIFY(primary > secondary && secondary > tertiary);
+    }
+    QVERIFY(contrast(palette.color(QPalette::PlaceholderText), palette.color(QPalette::Base)) >=
+            4.5);
+    QApplication::setPalette(before);
+}
 
 void AppearanceTest::themeSwitchesEveryWindowLive_data()
 {

@@ -1,0 +1,340 @@
+#include "views/content_view.h"
+#include "views/editor_preview_container.h"
+#include "views/markdown_hint_button.h"
+#include "views/preview_view.h"
+#include "views/settings_view.h"
+#include "views/status_bar_view.h"
+#include "views/symbol_button.h"
+#include "views/tab_bar_view.h"
+#include "views/tab_item_view.h"
+#include "views/text_label.h"
+#include "views/view_accessibility.h"
+#include "views/welcome_view.h"
+
+#include "editor/editor_view.h"
+#include "editor/find_bar.h"
+#include "editor/plain_text_text_view.h"
+#include "model/scratchpad.h"
+#include "model/tab_manager.h"
+#include "settings/preferences.h"
+
+#include <QAccessible>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+using namespace quillet;
+
+namespace {
+
+struct Window {
+    QTemporaryDir dir;
+    TabManager tabManager{TabManager::Persistence::disabled()};
+    Preferences preferences{
+        std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")), QSettings::IniFormat)};
+    ContentView view{tabManager, preferences};
+
+    explicit Window(int tabs)
+    {
+        for (int i = 0; i < tabs; ++i)
+            tabManager.newTab(QStringLiteral("Note %1\ntext").arg(i + 1));
+        view.resize(900, 600);
+        view.show();
+        view.activateWindow();
+        settle();
+    }
+
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    TabItemView *tab(int index) const { return view.tabBar()->tabItems().at(index); }
+    QString selectedTitle() const
+    {
+        const auto current = tabManager.currentTab();
+        return current ? current->title() : QString();
+    }
+};
+
+// The name of what holds the keyboard: a tab's title, a region, or the widget's
+// object name.
+QString focusName(const Window &window)
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (auto *item = qobject_cast<TabItemView *>(focus))
+        return item->scratchpad()->title();
+    const auto within = [focus](QWidget *area) {
+        return area && (area == focus || area->isAncestorOf(focus));
+    };
+    if (within(window.view.editingArea() ? window.view.editingArea()->editor() : nullptr))
+        return QStringLiteral("editor");
+    if (within(window.view.editingArea() ? window.view.editingArea()->preview() : nullptr))
+        return QStringLiteral("preview");
+    if (window.view.welcomeView() && focus == window.view.welcomeView()->newScratchpadButton())
+        return QStringLiteral("welcome");
+    if (within(window.view.statusBar()))
+        return QStringLiteral("status");
+    return focus ? focus->objectName() : QString();
+}
+
+using Pick = std::function<QWidget *(Window &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Pick)
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { ViewAccessibility::install(); }
+    void rolesAndNames_data();
+    void rolesAndNames();
+    void tabStateFollowsTheModel();
+    void tabStripKeys_data();
+    void tabStripKeys();
+    void f6MovesBetweenRegions_data();
+    void f6MovesBetweenRegions();
+    void settingsWindow();
+    void focusIsVisible_data();
+    void focusIsVisible();
+};
+
+void AccessibilityTest::rolesAndNames_data()
+{
+    QTest::addColumn<Pick>("pick");
+    QTest::addColumn<QAccessible::Role>("role");
+    QTest::addColumn<QString>("name");
+
+    const auto named = [](const char *name) {
+        return Pick([name](Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); });
+    };
+    QTest::newRow("strip") << named("tabStrip") << QAccessible::PageTabList << QString();
+    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << QAccessible::PageTab
+                         << "Note 1";
+    QTest::newRow("close") << Pick([](Window &w) { return w.tab(1)->closeButton(); })
+                           << QAccessible::Button << "Close Note 2";
+    QTest::newRow("+") << named("newTabButton") << QAccessible::Button << "New Scratchpad";
+    QTest::newRow("?") << named("markdownHintButton") << QAccessible::Button
+                       << "Markdown Reference";
+    QTest::newRow("status bar") << Pick([](Window &w) { return w.view.statusBar(); })
+                                << QAccessible::StatusBar << QString();
+    QTest::newRow("location") << named("location") << QAccessible::StaticText << "Unsaved";
+    QTest::newRow("position") << named("position") << QAccessible::StaticText << "Ln 1, Col 1";
+    QTest::newRow("preview mode") << named("previewButton") << QAccessible::Button
+                                  << "Preview mode: Edit";
+    QTest::newRow("find field") << Pick([](Window &w) {
+        return w.view.editingArea()->editor()->findBar()->findChild<QLineEdit *>();
+    }) << QAccessible::EditableText
+                                << "Find";
+    QTest::newRow("welcome icon") << Pick([](Window &w) {
+        w.tabManager.setTabs({});
+        w.settle();
+        return w.view.welcomeView()->findChild<QWidget *>(QStringLiteral("welcomeSymbol"));
+    }) << QAccessible::Button << "Text document";
+}
+
+void AccessibilityTest::rolesAndNames()
+{
+    QFETCH(Pick, pick);
+    QFETCH(QAccessible::Role, role);
+    QFETCH(QString, name);
+    Window window(2);
+    QWidget *widget = pick(window);
+    QVERIFY(widget);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+    QVERIFY(iface);
+    QCOMPARE(iface->role(), role);
+    QCOMPARE(iface->text(QAccessible::Name), name);
+}
+
+// The tab's name and selection and its close button's name follow the model,
+// and the strip's children are the tabs in order.
+void AccessibilityTest::tabStateFollowsTheModel()
+{
+    Window window(2);
+    QAccessibleInterface *strip = QAccessible::queryAccessibleInterface(
+        window.view.findChild<QWidget *>(QStringLiteral("tabStrip")));
+    QCOMPARE(strip->childCount(), 2);
+    QAccessibleInterface *first = strip->child(0);
+    QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Note 1"));
+    QVERIFY(!first->state().selected);
+    QVERIFY(strip->child(1)->state().selected);
+
+    first->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QVERIFY(first->state().selected);
+    QVERIFY(!strip->child(1)->state().selected);
+
+    window.tabManager.updateContent(*window.tabManager.tabs().first(), QStringLiteral("Plan"));
+    QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Plan"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(window.tab(0)->closeButton())
+                 ->text(QAccessible::Name),
+             QStringLiteral("Close Plan"));
+}
+
+void AccessibilityTest::tabStripKeys_data()
+{
+    QTest::addColumn<int>("tabs");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<bool>("menu");
+
+    // Focus starts on the selected tab, the last one.
+    QTest::newRow("Left moves, selects nothing") << 3 << QKeySequence(Qt::Key_Left) << "Note 2"
+                                                 << "Note 3" << false;
+    QTest::newRow("Enter selects, the editor takes the keyboard")
+        << 3 << QKeySequence(Qt::Key_Left, Qt::Key_Left, Qt::Key_Return) << "editor"
+        << "Note 1" << false;
+    QTest::newRow("Space selects") << 3 << QKeySequence(Qt::Key_Left, Qt::Key_Space) << "Note 2"
+                                   << "Note 2" << false;
+    QTest::newRow("Left stops at the first tab")
+        << 2 << QKeySequence(Qt::Key_Left, Qt::Key_Left, Qt::Key_Left) << "Note 1"
+        << "Note 2" << false;
+    QTest::newRow("Right goes on to the buttons")
+        << 2 << QKeySequence(Qt::Key_Right, Qt::Key_Right) << "newTabButton"
+        << "Note 2" << false;
+    QTest::newRow("Delete closes, focus stays in the strip")
+        << 3 << QKeySequence(Qt::Key_Left, Qt::Key_Delete) << "Note 3"
+        << "Note 3" << false;
+    QTest::newRow("Delete on the selected tab") << 3 << QKeySequence(Qt::Key_Delete) << "Note 2"
+                                                << "Note 2" << false;
+    QTest::newRow("Delete on the last tab focuses the welcome view")
+        << 1 << QKeySequence(Qt::Key_Delete) << "welcome" << QString() << false;
+    QTest::newRow("Menu key") << 2 << QKeySequence(Qt::Key_Menu) << ""
+                              << "Note 2" << true;
+    QTest::newRow("Shift+F10") << 2 << QKeySequence(Qt::SHIFT | Qt::Key_F10) << ""
+                               << "Note 2" << true;
+}
+
+void AccessibilityTest::tabStripKeys()
+{
+    QFETCH(int, tabs);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, focused);
+    QFETCH(QString, selected);
+    QFETCH(bool, menu);
+    Window window(tabs);
+    QVERIFY(QTest::qWaitForWindowActive(&window.view));
+    window.view.tabBar()->focusSelectedTab();
+    QCOMPARE(focusName(window), window.selectedTitle());
+
+    for (int i = 0; i < keys.count(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), keys[i].key(), keys[i].keyboardModifiers());
+        window.settle();
+    }
+    QCOMPARE(window.selectedTitle(), selected);
+    auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QCOMPARE(bool(popup), menu);
+    if (popup) {
+        QCOMPARE(popup->actions().constFirst()->text(), QStringLiteral("Close Tab"));
+        popup->close();
+        return;
+    }
+    QCOMPARE(focusName(window), focused);
+}
+
+void AccessibilityTest::f6MovesBetweenRegions_data()
+{
+    QTest::addColumn<PreviewMode>("mode");
+    QTest::addColumn<bool>("backwards");
+    QTest::addColumn<QStringList>("regions");
+
+    // From the tab strip, one press after another.
+    QTest::newRow("edit") << PreviewMode::edit << false
+                          << QStringList{"editor", "status", "Note 1"};
+    QTest::newRow("split") << PreviewMode::split << false
+                           << QStringList{"editor", "preview", "status", "Note 1"};
+    QTest::newRow("split, Shift+F6")
+        << PreviewMode::split << true << QStringList{"status", "preview", "editor", "Note 1"};
+    QTest::newRow("preview") << PreviewMode::preview << false
+                             << QStringList{"preview", "status", "Note 1"};
+}
+
+void AccessibilityTest::f6MovesBetweenRegions()
+{
+    QFETCH(PreviewMode, mode);
+    QFETCH(bool, backwards);
+    QFETCH(QStringList, regions);
+    Window window(1);
+    window.tabManager.setPreviewMode(mode);
+    window.settle();
+    QVERIFY(QTest::qWaitForWindowActive(&window.view));
+    window.view.tabBar()->focusSelectedTab();
+
+    for (const QString &region : regions) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6,
+                        backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(focusName(window), region);
+    }
+}
+
+// A dialog whose sections are named groups and whose appearance choices are radio buttons,
+// the stored one checked.
+void AccessibilityTest::settingsWindow()
+{
+    QTemporaryDir dir;
+    Preferences preferences(
+        std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")), QSettings::IniFormat));
+    preferences.setAppTheme(QStringLiteral("dark"));
+    SettingsView view(preferences);
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&view);
+    QCOMPARE(window->role(), QAccessible::Dialog);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Settings"));
+
+    QAccessibleInterface *dark =
+        QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("dark")));
+    QCOMPARE(dark->role(), QAccessible::RadioButton);
+    QCOMPARE(dark->text(QAccessible::Name), QStringLiteral("Dark"));
+    QVERIFY(dark->state().checked);
+    QAccessibleInterface *light =
+        QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("light")));
+    QVERIFY(!light->state().checked);
+    light->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(preferences.appTheme(), QStringLiteral("light"));
+
+    QAccessibleInterface *group = light->parent()->parent();
+    while (group && group->role() != QAccessible::Grouping)
+        group = group->parent();
+    QVERIFY(group);
+}
+
+void AccessibilityTest::focusIsVisible_data()
+{
+    QTest::addColumn<Pick>("pick");
+    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); });
+    QTest::newRow("+") << Pick(
+        [](Window &w) { return w.view.findChild<QWidget *>(QStringLiteral("newTabButton")); });
+    QTest::newRow("preview") << Pick([](Window &w) {
+        w.tabManager.setPreviewMode(PreviewMode::split);
+        w.settle();
+        return w.view.editingArea()->preview()->viewport();
+    });
+}
+
+// Taking the keyboard changes what the control looks like.
+void AccessibilityTest::focusIsVisible()
+{
+    QFETCH(Pick, pick);
+    Window window(2);
+    QVERIFY(QTest::qWaitForWindowActive(&window.view));
+    QWidget *widget = pick(window);
+    const QImage before = widget->grab().toImage();
+    QWidget *focused = widget->focusProxy() ? widget->focusProxy() : widget;
+    if (auto *scroll = qobject_cast<QAbstractScrollArea *>(widget->parentWidget()))
+        focused = scroll;
+    focused->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(focused->hasFocus());
+    QVERIFY(widget->grab().toImage() != before);
+}
+
+QTEST_MAIN(AccessibilityTest)
+#include "tst_accessibility.moc"
