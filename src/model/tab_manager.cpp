@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 
 namespace quillet {
 
@@ -29,6 +30,17 @@ namespace {
 // The tab managers that write their state, for a process that exits without destroying them.
 std::mutex g_liveManagersMutex;
 QList<TabManager *> g_liveManagers;
+
+// A clean tab for the text, titled from its first line or else from the file's name.
+std::shared_ptr<Scratchpad> makeTab(const QString &content, const std::optional<QUrl> &filePath)
+{
+    auto tab = std::make_shared<Scratchpad>(QUuid::createUuid(), Scratchpad::kUntitled, content,
+                                            filePath, false);
+    if (filePath)
+        tab->setTitle(Scratchpad::fileTitle(*filePath));
+    tab->deriveTitle();
+    return tab;
+}
 
 } // namespace
 
@@ -39,6 +51,7 @@ TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> file
     , m_filePanels(std::move(filePanels))
 {
     acquireStateLock();
+    m_openPool.setMaxThreadCount(1);
     m_fileWatcher = new QFileSystemWatcher(this);
     connect(m_fileWatcher, &QFileSystemWatcher::fileChanged, this, &TabManager::followFilesOnDisk);
     connect(m_fileWatcher, &QFileSystemWatcher::directoryChanged, this,
@@ -69,6 +82,9 @@ void TabManager::acquireStateLock()
 
 TabManager::~TabManager()
 {
+    // A read under way stops at its next piece; its file, untouched on disk, just gets no tab.
+    m_openCancelled = true;
+    m_openPool.waitForDone();
     if (!m_autoSaveTask)
         return;
     {
@@ -88,6 +104,7 @@ void TabManager::writeStateAtExit()
     for (TabManager *manager : std::as_const(g_liveManagers)) {
         if (manager->thread() != QThread::currentThread())
             continue;
+        manager->m_openCancelled = true;
         manager->m_autoSaveTask->stop();
         manager->writeState(manager->snapshots());
     }
@@ -153,11 +170,11 @@ void TabManager::notifyIfCurrentTabChanged()
 
 void TabManager::newTab(const QString &content, const std::optional<QUrl> &filePath)
 {
-    auto tab = std::make_shared<Scratchpad>(QUuid::createUuid(), Scratchpad::kUntitled, content,
-                                            filePath, false);
-    if (filePath)
-        tab->setTitle(Scratchpad::fileTitle(*filePath));
-    tab->deriveTitle();
+    appendTab(makeTab(content, filePath));
+}
+
+void TabManager::appendTab(const std::shared_ptr<Scratchpad> &tab)
+{
     m_tabs.append(tab);
     emit tabsChanged();
     setSelectedTabId(tab->id());
@@ -469,20 +486,44 @@ void TabManager::openFile()
 
 void TabManager::openFiles(const QList<QUrl> &urls)
 {
+    // Reading, decoding, titling and counting a large file take seconds: the worker does all of
+    // it, and the GUI thread only appends the finished tab.
+    QThread *const owner = thread();
     for (const QUrl &url : urls) {
-        QString error;
-        DiskVersion version;
-        const std::optional<QString> text = readUtf8TextFile(url.toLocalFile(), &error, &version);
-        if (!text) {
-            reportFileFailure(QStringLiteral("Failed to open file: "), error);
-            continue;
-        }
-        newTab(*text, url);
-        if (const auto current = currentTab()) {
-            current->setIsDirty(false);
-            current->setDiskVersion(version);
-        }
+        ++m_pendingOpens;
+        m_openPool.start([this, url, owner] {
+            QString error;
+            std::shared_ptr<Scratchpad> tab;
+            try {
+                DiskVersion version;
+                if (const std::optional<QString> text =
+                        readUtf8TextFile(url.toLocalFile(), &error, &version, &m_openCancelled)) {
+                    tab = makeTab(*text, url);
+                    tab->setDiskVersion(version);
+                }
+            } catch (const std::bad_alloc &) {
+                tab.reset();
+                error =
+                    QStringLiteral("%1: not enough memory to open the file").arg(url.toLocalFile());
+            }
+            if (m_openCancelled)
+                return;
+            if (tab)
+                tab->moveToThread(owner);
+            QMetaObject::invokeMethod(
+                this, [this, tab, error] { finishOpen(tab, error); }, Qt::QueuedConnection);
+        });
     }
+}
+
+void TabManager::finishOpen(const std::shared_ptr<Scratchpad> &tab, const QString &error)
+{
+    --m_pendingOpens;
+    if (!tab) {
+        reportFileFailure(QStringLiteral("Failed to open file: "), error);
+        return;
+    }
+    appendTab(tab);
 }
 
 void TabManager::saveCurrent()

@@ -9,8 +9,10 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <QUuid>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -102,8 +104,12 @@ public:
 
     // Lets the user choose files and opens each into a new tab; unreadable ones are reported.
     void openFile();
-    // Opens each file into a new tab, in order, as openFile() does with the chosen ones.
+    // Opens each file into a new tab, in order, as openFile() does with the chosen ones. The
+    // files are read on a worker: each tab, or failure line, arrives in a later turn of the
+    // event loop, in the order given, and each new tab is selected as it arrives.
     void openFiles(const QList<QUrl> &urls);
+    // Some file given to openFiles() has neither its tab nor its failure line yet.
+    bool isOpeningFiles() const { return m_pendingOpens > 0; }
     // Saves the current tab to its file, or asks where when it has none.
     void saveCurrent();
     // Asks where to save the current tab, proposing its title + ".md".
@@ -165,6 +171,9 @@ private:
     // does when the display goes away.
     static void writeStateAtExit();
     void notifyIfCurrentTabChanged();
+    void appendTab(const std::shared_ptr<Scratchpad> &tab);
+    // Takes a file read by the worker: its tab, or else the description of the failure.
+    void finishOpen(const std::shared_ptr<Scratchpad> &tab, const QString &error);
     void rememberClosed(const std::shared_ptr<Scratchpad> &tab, qsizetype position);
 
     struct ClosedTab {
@@ -188,6 +197,10 @@ private:
     bool m_stateWritable = true;
     std::unique_ptr<AutoSaver> m_autoSaveTask;
     QFileSystemWatcher *m_fileWatcher = nullptr;
+    // One thread, so files are read one after the other and arrive in order.
+    QThreadPool m_openPool;
+    std::atomic<bool> m_openCancelled = false;
+    qsizetype m_pendingOpens = 0;
 };
 
 } // namespace quillet

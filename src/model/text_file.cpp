@@ -93,16 +93,18 @@ bool sameAttributes(const DiskVersion &a, const DiskVersion &b)
            a.inode == b.inode;
 }
 
-std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version);
+std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version,
+                                const std::atomic<bool> *cancelled);
 
 } // namespace
 
-std::optional<QString> readUtf8TextFile(const QString &path, QString *error, DiskVersion *version)
+std::optional<QString> readUtf8TextFile(const QString &path, QString *error, DiskVersion *version,
+                                        const std::atomic<bool> *cancelled)
 {
     // A file that grows while it is read, or memory that runs out on the way, fails the open
     // rather than the program.
     try {
-        return readText(path, error, version);
+        return readText(path, error, version, cancelled);
     } catch (const std::bad_alloc &) {
         if (error)
             *error = QStringLiteral("%1: not enough memory to open the file").arg(path);
@@ -112,7 +114,8 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error, Dis
 
 namespace {
 
-std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version)
+std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version,
+                                const std::atomic<bool> *cancelled)
 {
     auto fail = [&](const QString &description) -> std::optional<QString> {
         if (error)
@@ -163,6 +166,8 @@ std::optional<QString> readText(const QString &path, QString *error, DiskVersion
     qsizetype carried = 0;
     QCryptographicHash digest(QCryptographicHash::Md5);
     for (;;) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return fail(QStringLiteral("%1: the open was cancelled").arg(path));
         const qint64 count = file.read(chunk.data() + carried, chunk.size() - carried);
         if (count < 0)
             return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));

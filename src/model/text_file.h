@@ -4,15 +4,18 @@
 
 #include <QString>
 
+#include <atomic>
 #include <optional>
 
 namespace quillet {
 
 // Whole-file reading of user text: strict UTF-8 (bytes that are not UTF-8 fail rather than
 // being replaced), a leading byte-order mark dropped. `error` describes a failure.
-// `version`, when given, receives what the file was when it was read.
+// `version`, when given, receives what the file was when it was read. Setting `cancelled`, when
+// given, makes a read under way on another thread fail at its next piece.
 std::optional<QString> readUtf8TextFile(const QString &path, QString *error,
-                                        DiskVersion *version = nullptr);
+                                        DiskVersion *version = nullptr,
+                                        const std::atomic<bool> *cancelled = nullptr);
 
 // Writes exactly the text's UTF-8 bytes (no byte-order mark, no added line end), atomically and
 // durably. Returns none on success, else a description of the failure.
