@@ -7,11 +7,8 @@
 #
 # usage: flow_external_change.sh QUILLET_BINARY [SCREENSHOT_DIR]
 set -euo pipefail
-quillet=$1
-shots=${2:-}
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool xclip jq" "$0" "$@"
-use_temporary_home
+begin_flow "xdotool xclip jq" "$0" "$@"
 notes=$work/notes.md
 
 # The editor's whole text, through the clipboard.

@@ -4,11 +4,8 @@
 #
 # usage: flow_preview_cycle.sh QUILLET_BINARY [SCREENSHOT_DIR]
 set -euo pipefail
-quillet=$1
-shots=${2:-}
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool jq" "$0" "$@"
-use_temporary_home
+begin_flow "xdotool jq" "$0" "$@"
 printf '[General]\nautoSaveInterval=1\n' >"$config"
 
 write_state '"# Notes\nline two"'

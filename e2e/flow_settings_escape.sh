@@ -5,12 +5,8 @@
 #
 # usage: flow_settings_escape.sh QUILLET_BINARY
 set -euo pipefail
-
-quillet=$1
-
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool xprop xwd xwdtopnm python3 jq" "$0" "$@"
-use_temporary_home
+begin_flow "xdotool xprop xwd xwdtopnm python3 jq" "$0" "$@"
 
 start_quillet
 xdotool key --clearmodifiers ctrl+n

@@ -4,11 +4,8 @@
 #
 # usage: flow_shift_tab.sh QUILLET_BINARY [SCREENSHOT_DIR]
 set -euo pipefail
-quillet=$1
-shots=${2:-}
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool jq" "$0" "$@"
-use_temporary_home
+begin_flow "xdotool jq" "$0" "$@"
 
 write_state '"abc"'
 start_quillet

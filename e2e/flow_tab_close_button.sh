@@ -5,14 +5,8 @@
 #
 # usage: flow_tab_close_button.sh QUILLET_BINARY SCREENSHOT_DIR
 set -euo pipefail
-
-quillet=$1
-shots=$2
-
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool xwd xwdtopnm python3 jq" "$0" "$@"
-use_temporary_home
-mkdir -p "$shots"
+begin_flow "xdotool xwd xwdtopnm python3 jq" "$0" "$@"
 
 
 start_quillet

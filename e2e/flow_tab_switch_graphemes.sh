@@ -5,11 +5,8 @@
 #
 # usage: flow_tab_switch_graphemes.sh QUILLET_BINARY [SCREENSHOT_DIR]
 set -euo pipefail
-quillet=$1
-shots=${2:-}
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool jq" "$0" "$@"
-use_temporary_home
+begin_flow "xdotool jq" "$0" "$@"
 
 # "abc", two emoji (two UTF-16 units each), and two times e followed by U+0301.
 write_state '"abc"' '"\ud83d\ude00\ud83d\ude00"' '"e\u0301e\u0301"'

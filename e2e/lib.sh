@@ -18,6 +18,19 @@ run_under_xvfb() {
     QUILLET_E2E_INNER=1 exec timeout 50 xvfb-run -a -s "-screen 0 1280x800x24" bash "$@"
 }
 
+# The start of a flow: `quillet` and `shots` (the screenshot folder, made if named) from its
+# arguments, a fresh Xvfb or exit 77 without one of the tools, and a throwaway home.
+# usage: begin_flow "tool ..." "$0" "$@"
+begin_flow() {
+    local tools=$1 script=$2
+    shift 2
+    quillet=$1
+    shots=${2:-}
+    run_under_xvfb "xvfb-run $tools" "$script" "$@"
+    [[ -z "$shots" ]] || mkdir -p "$shots"
+    use_temporary_home
+}
+
 # A throwaway home with its own data, config and runtime folders, removed at exit with every
 # process in `pids`. Sets `work`, `state` (the saved-tabs file) and `config` (the preferences).
 use_temporary_home() {
