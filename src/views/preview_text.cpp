@@ -178,29 +178,29 @@ qreal PreviewText::layout(qreal width)
 
 qreal PreviewText::naturalWidth()
 {
-    QTextOption option(Qt::AlignLeft | Qt::AlignTop);
-    option.setWrapMode(QTextOption::NoWrap);
-    m_layout.setTextOption(option);
-    m_layout.beginLayout();
-    qreal widest = 0;
-    for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
-        line.setNumColumns(INT_MAX / 2);
-        widest = std::max(widest, line.naturalTextWidth());
-    }
-    m_layout.endLayout();
-    return std::ceil(widest);
+    return widestLine(QTextOption::NoWrap, INT_MAX / 2);
 }
 
 qreal PreviewText::longestWordWidth()
 {
+    // At no width at all every line holds one word, however wide.
+    return widestLine(QTextOption::WordWrap, 0);
+}
+
+// Lays the text out with `wrap` at `lineWidth` (in columns without wrapping) and measures its
+// widest line.
+qreal PreviewText::widestLine(QTextOption::WrapMode wrap, int lineWidth)
+{
     QTextOption option(Qt::AlignLeft | Qt::AlignTop);
-    option.setWrapMode(QTextOption::WordWrap);
+    option.setWrapMode(wrap);
     m_layout.setTextOption(option);
     m_layout.beginLayout();
     qreal widest = 0;
-    // At no width at all every line holds one word, however wide.
     for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
-        line.setLineWidth(0);
+        if (wrap == QTextOption::NoWrap)
+            line.setNumColumns(lineWidth);
+        else
+            line.setLineWidth(lineWidth);
         widest = std::max(widest, line.naturalTextWidth());
     }
     m_layout.endLayout();

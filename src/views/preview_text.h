@@ -85,6 +85,7 @@ public:
               const QList<QTextLayout::FormatRange> &selections, const QRectF &clip) const;
 
 private:
+    qreal widestLine(QTextOption::WrapMode wrap, int lineWidth);
     // With the text already cut to what is shown.
     PreviewText(const StyledText &shown, const QFont &fallback, bool strikethrough, std::nullptr_t);
 
