@@ -1,6 +1,7 @@
 #include "editor/editor_view.h"
 #include "editor/plain_text_text_view.h"
 #include "editor/spaced_line_layout.h"
+#include "model/scratchpad.h"
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 
@@ -19,6 +20,7 @@
 
 using quillet::EditorView;
 using quillet::PlainTextTextView;
+using quillet::Scratchpad;
 using quillet::Preferences;
 using quillet::TabManager;
 
@@ -57,6 +59,23 @@ void sendKey(QWidget *target, Qt::Key key, const QString &text)
     QApplication::sendEvent(target, &release);
 }
 
+// Typing and erasing alternate so the size stays put; `paint` repaints the view after each key.
+void typeAndErase(benchmark::State &state, PlainTextTextView &text, const Scratchpad &tab,
+                  bool paint)
+{
+    bool typing = true;
+    for (auto _ : state) {
+        if (typing)
+            sendKey(&text, Qt::Key_A, QStringLiteral("a"));
+        else
+            sendKey(&text, Qt::Key_Backspace, QString());
+        typing = !typing;
+        if (paint)
+            text.viewport()->repaint();
+        benchmark::DoNotOptimize(tab.characterCount());
+    }
+}
+
 // One keystroke in the middle of the text: the key press ends in the tab manager's content
 // update, the release in its cursor update. Typing and erasing alternate so the size stays put.
 void keystroke(benchmark::State &state, qsizetype size)
@@ -66,15 +85,7 @@ void keystroke(benchmark::State &state, qsizetype size)
     PlainTextTextView *text = editor.view.textView();
     text->setSelectedRange(size / 2, 0);
     const auto tab = editor.tabManager.currentTab();
-    bool typing = true;
-    for (auto _ : state) {
-        if (typing)
-            sendKey(text, Qt::Key_A, QStringLiteral("a"));
-        else
-            sendKey(text, Qt::Key_Backspace, QString());
-        typing = !typing;
-        benchmark::DoNotOptimize(tab->characterCount());
-    }
+    typeAndErase(state, *text, *tab, false);
     if (tab->content().size() < size)
         state.SkipWithError("the keystrokes did not reach the model");
 }
@@ -101,16 +112,7 @@ void keystrokeAtEndOfLine1MB(benchmark::State &state)
     text->ensureCursorVisible();
     QApplication::processEvents();
     const auto tab = editor.tabManager.currentTab();
-    bool typing = true;
-    for (auto _ : state) {
-        if (typing)
-            sendKey(text, Qt::Key_A, QStringLiteral("a"));
-        else
-            sendKey(text, Qt::Key_Backspace, QString());
-        typing = !typing;
-        text->viewport()->repaint();
-        benchmark::DoNotOptimize(tab->characterCount());
-    }
+    typeAndErase(state, *text, *tab, true);
     if (tab->content().size() < line.size())
         state.SkipWithError("the keystrokes did not reach the model");
 }
