@@ -21,7 +21,7 @@ build: deps configure
 run: build
 	./$(BUILD_DIR)/bin/quillet
 
-# Widget tests run on the offscreen platform, and once more under xvfb-run against a real X server.
+# Widget tests run on the offscreen platform, and once more against a real X server (Xvfb).
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j$(JOBS)
 

@@ -10,7 +10,7 @@ set -euo pipefail
 quillet=$1
 shots=${2:-}
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool dbus-run-session jq" "$0" "$@"
+run_under_xvfb "Xvfb xdotool dbus-run-session jq" "$0" "$@"
 if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
     echo "SKIP: python3-pyatspi is not installed"
     exit 77

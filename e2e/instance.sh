@@ -13,7 +13,7 @@ set -euo pipefail
 quillet=$1
 
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool dbus-run-session gdbus" "$0" "$@"
+run_under_xvfb "Xvfb xdotool dbus-run-session gdbus" "$0" "$@"
 if [[ -z "${QUILLET_E2E_BUS:-}" ]]; then
     QUILLET_E2E_BUS=1 exec dbus-run-session -- bash "$0" "$@"
 fi

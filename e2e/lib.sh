@@ -15,7 +15,8 @@ run_under_xvfb() {
         fi
     done
     shift
-    QUILLET_E2E_INNER=1 exec timeout 50 xvfb-run -a -s "-screen 0 1280x800x24" bash "$@"
+    QUILLET_E2E_INNER=1 exec timeout 50 \
+        bash "$(dirname "${BASH_SOURCE[0]}")/../scripts/with-xvfb.sh" 1280x800x24 bash "$@"
 }
 
 # The start of a flow: `quillet` and `shots` (the screenshot folder, made if named) from its
@@ -26,7 +27,7 @@ begin_flow() {
     shift 2
     quillet=$1
     shots=${2:-}
-    run_under_xvfb "xvfb-run $tools" "$script" "$@"
+    run_under_xvfb "Xvfb $tools" "$script" "$@"
     [[ -z "$shots" ]] || mkdir -p "$shots"
     use_temporary_home
 }

@@ -11,7 +11,7 @@ quillet=$1
 owner=$2
 
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xclip xdotool jq" "$0" "$@"
+run_under_xvfb "Xvfb xclip xdotool jq" "$0" "$@"
 use_temporary_home
 # One empty restored tab, which the editor shows and focuses at start.
 write_state '""'

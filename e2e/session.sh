@@ -13,7 +13,7 @@ quillet=$1
 shots=$2
 
 source "$(dirname "$0")/lib.sh"
-run_under_xvfb "xvfb-run xdotool xwd xclip" "$0" "$@"
+run_under_xvfb "Xvfb xdotool xwd xclip" "$0" "$@"
 use_temporary_home
 
 # Every screenshot of this flow is named session-<step>.

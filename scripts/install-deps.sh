@@ -9,7 +9,7 @@ packages=(
     libcmark-gfm-dev libcmark-gfm-extensions-dev cmark-gfm
     libbenchmark-dev
     clang libclang-rt-14-dev fonts-dejavu-core
-    xvfb xauth xclip xdotool x11-apps x11-utils netpbm jq python3 dbus libglib2.0-bin
+    xvfb xclip xdotool x11-apps x11-utils netpbm jq python3 dbus libglib2.0-bin
     at-spi2-core python3-pyatspi
     librsvg2-bin dpkg-dev desktop-file-utils appstream lintian
 )
