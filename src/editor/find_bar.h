@@ -27,7 +27,6 @@ public:
 
     // The view searched and edited; may change while the bar is open, and may be null.
     void setTarget(PlainTextTextView *view);
-    PlainTextTextView *target() const { return m_target; }
 
     // Opens the bar, taking the view's selection as the search text when it has one.
     void openFind();

@@ -31,11 +31,6 @@ QSvgRenderer *renderer(const QString &name)
 
 } // namespace
 
-bool exists(const QString &name)
-{
-    return renderer(name) != nullptr;
-}
-
 QPixmap pixmap(const QString &name, int side, const QColor &color, qreal devicePixelRatio)
 {
     const int pixels = std::max(1, int(std::ceil(side * devicePixelRatio)));

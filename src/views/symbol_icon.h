@@ -12,7 +12,6 @@ class QRectF;
 // painter's device has, so it stays sharp at any device pixel ratio.
 namespace quillet::SymbolIcon {
 
-bool exists(const QString &name);
 // Draws the symbol scaled to fit `rect` (aspect ratio kept, centred), filled with `color`.
 void paint(QPainter &painter, const QString &name, const QRectF &rect, const QColor &color);
 // The symbol as a pixmap of `side` logical pixels for a device of `devicePixelRatio`.
