@@ -173,12 +173,16 @@ void PreviewViewTest::boxesHoldTheirWrappedText()
     const auto &fill = layout.fills().at(0);
     QCOMPARE(fill.part, box);
     const auto *text = layout.text(part);
-    QVERIFY(fill.rect.top() <= text->origin.y() &&
-            fill.rect.bottom() >= text->origin.y() + text->text->height());
-    QVERIFY(fill.rect.bottom() <= layout.height());
+    const qreal below = fill.rect.bottom() - (text->origin.y() + text->text->height());
+    QVERIFY(fill.rect.top() <= text->origin.y() && below >= 0);
+    // The box sits in the block with as much room above as below.
+    QCOMPARE(layout.height() - fill.rect.bottom(), fill.rect.top());
     const auto *shownLabel = layout.text(Part::codeLabel);
     QCOMPARE(shownLabel ? shownLabel->text->text() : QString(), label);
-    QVERIFY(!shownLabel || shownLabel->origin.y() + shownLabel->text->height() <= text->origin.y());
+    if (shownLabel)
+        QVERIFY(shownLabel->origin.y() + shownLabel->text->height() <= text->origin.y());
+    else
+        QCOMPARE(text->origin.y() - fill.rect.top(), below);
 }
 
 void PreviewViewTest::tables_data()
