@@ -67,39 +67,44 @@ class SettingsViewTest : public QObject {
 private slots:
     void slidersWriteWhileDraggedAndShowTheirValue_data();
     void slidersWriteWhileDraggedAndShowTheirValue();
-    void lineHeightStepsByTenthsFromTheKeyboard();
     void valuesNoControlOffersStayStoredUntilPicked();
     void choicesReachOtherBindingsAndChangesElsewhereShow();
 };
 
 void SettingsViewTest::slidersWriteWhileDraggedAndShowTheirValue_data()
 {
-    QTest::addColumn<QString>("slider");
+    QTest::addColumn<int>("slider");
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("key");
     QTest::addColumn<double>("stored");
     QTest::addColumn<QString>("text");
+    // The texts from the left end and seven steps right with the keyboard, and the last value.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<double>("stepped");
 
-    QTest::newRow("font size") << "fontSizeSlider" << 24 << "editorFontSize" << 24.0 << "24 pt";
-    QTest::newRow("line height") << "lineHeightSlider" << 11 << "editorLineHeight" << 1.1 << "1.1";
-    QTest::newRow("interval") << "autoSaveSlider" << 2 << "autoSaveInterval" << 2.0 << "2s";
+    QTest::newRow("font size") << 0 << 24 << "editorFontSize" << 24.0 << "24 pt"
+                               << "10 pt 11 pt 12 pt 13 pt 14 pt 15 pt 16 pt 17 pt" << 17.0;
+    QTest::newRow("line height") << 1 << 11 << "editorLineHeight" << 1.1 << "1.1"
+                                 << "1.0 1.1 1.2 1.3 1.4 1.5 1.6 1.7" << 1.7;
+    QTest::newRow("interval") << 2 << 2 << "autoSaveInterval" << 2.0 << "2s"
+                              << "2s 3s 4s 5s 6s 7s 8s 9s" << 9.0;
 }
 
 void SettingsViewTest::slidersWriteWhileDraggedAndShowTheirValue()
 {
-    QFETCH(QString, slider);
+    QFETCH(int, slider);
     QFETCH(int, position);
     QFETCH(QString, key);
     QFETCH(double, stored);
     QFETCH(QString, text);
+    QFETCH(QString, steps);
+    QFETCH(double, stepped);
 
     Window w;
-    auto *control = w.view.findChild<QSlider *>(slider);
-    QVERIFY(control);
-    const quillet::TextLabel *valueText = control == w.view.fontSizeSlider() ? w.view.fontSizeText()
-                                          : control == w.view.lineHeightSlider()
-                                              ? w.view.lineHeightText()
-                                              : w.view.autoSaveText();
+    QSlider *control =
+        QList{w.view.fontSizeSlider(), w.view.lineHeightSlider(), w.view.autoSaveSlider()}[slider];
+    const auto *valueText =
+        QList{w.view.fontSizeText(), w.view.lineHeightText(), w.view.autoSaveText()}[slider];
 
     // Still held: the value is in the store already and the text follows it.
     drag(control, position, false);
@@ -108,26 +113,17 @@ void SettingsViewTest::slidersWriteWhileDraggedAndShowTheirValue()
     control->setSliderDown(false);
     QCOMPARE(w.raw(key).toDouble(), stored);
     QCOMPARE(control->value(), position);
-}
 
-void SettingsViewTest::lineHeightStepsByTenthsFromTheKeyboard()
-{
-    Window w;
-    QSlider *slider = w.view.lineHeightSlider();
-    QTest::keyClick(slider, Qt::Key_Home);
-    QStringList shown{w.view.lineHeightText()->text()};
-    QList<double> stored{w.preferences.editorLineHeight()};
-    for (int i = 0; i < 16; ++i) {
-        QTest::keyClick(slider, Qt::Key_Right);
-        shown.append(w.view.lineHeightText()->text());
-        stored.append(w.raw("editorLineHeight").toDouble());
+    QTest::keyClick(control, Qt::Key_Home);
+    QStringList shown{valueText->text()};
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(control, Qt::Key_Right);
+        shown.append(valueText->text());
     }
-    QCOMPARE(shown.join(u' '), QStringLiteral("1.0 1.1 1.2 1.3 1.4 1.5 1.6 1.7 1.8 1.9 2.0 2.1 "
-                                              "2.2 2.3 2.4 2.5 2.5"));
-    // Each a tenth as written in decimal, not a sum of tenths drifting off it.
-    // (QCOMPARE would forgive the drift, so the values are compared exactly.)
-    QVERIFY(stored.at(3) == 1.3 && stored.at(7) == 1.7 && stored.at(14) == 2.4 &&
-            stored.last() == 2.5);
+    QCOMPARE(shown.join(u' '), steps);
+    // Exactly as written in decimal, not a sum of tenths drifting off it (QCOMPARE would
+    // forgive the drift).
+    QVERIFY2(w.raw(key).toDouble() == stepped, qPrintable(w.raw(key).toString()));
 }
 
 void SettingsViewTest::valuesNoControlOffersStayStoredUntilPicked()
