@@ -149,8 +149,7 @@ void SettingsViewTest::valuesNoControlOffersStayStoredUntilPicked()
              QStringList({"30 pt", "3.8", "0s"}));
     for (const char *theme : {"system", "light", "dark"})
         QVERIFY(!w.view.themeSegment(theme)->isChecked());
-    QVERIFY(!w.view.lineNumbersToggle()->isChecked());
-    QVERIFY(!w.view.restoreTabsToggle()->isChecked());
+    QVERIFY(!w.view.lineNumbersToggle()->isChecked() && !w.view.restoreTabsToggle()->isChecked());
     // ... and opening the window twice rewrote nothing.
     for (auto it = odd.begin(); it != odd.end(); ++it)
         QCOMPARE(w.raw(it.key()).toString(), it.value().toString());
@@ -201,8 +200,7 @@ void SettingsViewTest::choicesReachOtherBindingsAndChangesElsewhereShow()
     w.preferences.setRestoreTabsOnLaunch(false);
     w.preferences.remove(quillet::PreferenceKeys::editorShowLineNumbers);
     w.view.present();
-    QVERIFY(!w.view.restoreTabsToggle()->isChecked());
-    QVERIFY(w.view.lineNumbersToggle()->isChecked());
+    QVERIFY(!w.view.restoreTabsToggle()->isChecked() && w.view.lineNumbersToggle()->isChecked());
     QCOMPARE(w.view.tabView()->currentIndex(), 0);
 
     // Another process writing the file: the open window shows it once the store notices.
