@@ -15,8 +15,6 @@ using quillet::TabManager;
 using quillet::test::geometryIn;
 using Tone = quillet::ViewStyle::Tone;
 
-Q_DECLARE_METATYPE(Tone)
-
 namespace {
 
 struct Window {
