@@ -1,4 +1,3 @@
-#include "views/link_activation.h"
 #include "views/preview_block_layout.h"
 #include "views/preview_view.h"
 
@@ -9,7 +8,6 @@
 #include "views_test_support.h"
 
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -17,7 +15,6 @@
 using quillet::MarkdownBlock;
 using quillet::PreviewBlockLayout;
 using quillet::PreviewText;
-using quillet::PreviewTone;
 using quillet::PreviewView;
 using quillet::Scratchpad;
 using Part = PreviewBlockLayout::Part;
@@ -52,18 +49,13 @@ class PreviewViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void headingTopPadding_data();
-    void headingTopPadding();
     void listMarkersAndIndent();
     void inlineCodeIsMonospaced_data();
     void inlineCodeIsMonospaced();
-    void codeBlockLabel_data();
-    void codeBlockLabel();
-    void quoteBarFollowsWrappedText();
-    void tableGrid_data();
-    void tableGrid();
-    void tableColumns_data();
-    void tableColumns();
+    void boxesHoldTheirWrappedText_data();
+    void boxesHoldTheirWrappedText();
+    void tables_data();
+    void tables();
     void editLaysOutOnlyTheChangedBlock();
     void longBlocksLayOutWhatIsInView_data();
     void longBlocksLayOutWhatIsInView();
@@ -75,80 +67,44 @@ private slots:
     void selectionOnlyInCode();
     void linkActivationByScheme_data();
     void linkActivationByScheme();
-    void screenshots_data();
-    void screenshots();
 };
 
-void PreviewViewTest::headingTopPadding_data()
-{
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<qreal>("top");
-    QTest::newRow("level 1") << "# One" << 8.0;
-    QTest::newRow("level 2") << "## Two" << 8.0;
-    QTest::newRow("level 3") << "### Three" << 4.0;
-    QTest::newRow("level 6") << "###### Six" << 4.0;
-}
-
-void PreviewViewTest::headingTopPadding()
-{
-    QFETCH(QString, source);
-    QFETCH(qreal, top);
-    Preview preview(source);
-    QCOMPARE(preview.view.blockCount(), 1);
-    const PreviewBlockLayout &layout = preview.view.blockLayout(0);
-    QCOMPARE(layout.text(Part::heading)->origin.y(), top);
-    QCOMPARE(layout.height(), std::ceil(top + layout.text(Part::heading)->text->height()));
-    QCOMPARE(preview.view.blockRect(0).topLeft(), QPointF(16, 16));
-}
-
+// Markers count on from the list's start, right-aligned in a slot as wide as the widest one;
+// the text follows the slot. A checked task is struck through.
 void PreviewViewTest::listMarkersAndIndent()
 {
     Preview preview(QStringLiteral("3. a\n9. b\n1. c\n\n    - [ ] deep\n- [x] done\n\n"
                                    "9223372036854775807. x\n1. y\n2. z"));
-    const PreviewBlockLayout &ordered = preview.view.blockLayout(0);
-    QStringList markers;
-    for (const auto &text : ordered.texts()) {
-        if (text.part == Part::marker) {
-            markers << text.text->text();
-            // Right-aligned in the 24-point slot of a top-level item.
-            QCOMPARE(text.origin.x() + text.text->naturalWidth(), 8.0 + 24);
+    QStringList texts;
+    const auto markers = [&](qsizetype block) {
+        texts.clear();
+        qreal end = -1;
+        for (const auto &text : preview.view.blockLayout(block).texts()) {
+            if (text.part != Part::marker) {
+                QCOMPARE(text.origin.x(), end + 6);
+                continue;
+            }
+            texts << text.text->text();
+            QVERIFY(text.origin.x() >= 8);
+            const qreal right = text.origin.x() + text.text->naturalWidth();
+            QVERIFY(end < 0 || qAbs(right - end) < 0.01);
+            end = right;
         }
-    }
-    QCOMPARE(markers, QStringList({"3.", "4.", "5."}));
+    };
+    markers(0);
+    QCOMPARE(texts, QStringList({"3.", "4.", "5."}));
+    markers(4);
+    QCOMPARE(texts,
+             QStringList({"9223372036854775807.", "9223372036854775808.", "9223372036854775809."}));
 
     const PreviewBlockLayout &tasks = preview.view.blockLayout(2);
     QCOMPARE(tasks.symbols().size(), 2);
-    // Indent 4: the row starts 4 * 8 + 8 points in; the text after the 16-point slot and 6.
-    QCOMPARE(tasks.symbols().at(0).rect.center().x(), 40.0 + 8);
-    QCOMPARE(tasks.symbols().at(0).name, QStringLiteral("square"));
-    QCOMPARE(tasks.symbols().at(0).tone, PreviewTone::secondary);
-    QCOMPARE(tasks.symbols().at(1).name, QStringLiteral("checkmark.square.fill"));
-    QCOMPARE(tasks.symbols().at(1).tone, PreviewTone::accent);
-    QCOMPARE(tasks.texts().at(0).origin.x(), 40.0 + 16 + 6);
-    QCOMPARE(tasks.texts().at(1).tone, PreviewTone::secondary);
+    // The deeper task starts further in, its text after its box.
+    QVERIFY(tasks.symbols().at(0).rect.left() > tasks.symbols().at(1).rect.left());
+    QVERIFY(tasks.texts().at(0).origin.x() > tasks.symbols().at(0).rect.right());
+    QVERIFY(tasks.symbols().at(0).name != tasks.symbols().at(1).name);
     QVERIFY(tasks.texts().at(1).text->textLayout().formats().at(0).format.font().strikeOut());
     QVERIFY(!tasks.texts().at(0).text->textLayout().formats().at(0).format.font().strikeOut());
-
-    const PreviewBlockLayout &huge = preview.view.blockLayout(4);
-    QStringList hugeMarkers;
-    for (const auto &text : huge.texts()) {
-        if (text.part == Part::marker)
-            hugeMarkers << text.text->text();
-    }
-    QCOMPARE(hugeMarkers,
-             QStringList({"9223372036854775807.", "9223372036854775808.", "9223372036854775809."}));
-    // The slot widens to the widest marker: none runs into the margin, all end at one edge.
-    qreal markerEnd = -1;
-    for (const auto &text : huge.texts()) {
-        if (text.part == Part::marker) {
-            QVERIFY(text.origin.x() >= 8);
-            const qreal end = text.origin.x() + text.text->naturalWidth();
-            QVERIFY(markerEnd < 0 || qAbs(end - markerEnd) < 0.01);
-            markerEnd = end;
-        } else {
-            QCOMPARE(text.origin.x(), markerEnd + 6);
-        }
-    }
 }
 
 void PreviewViewTest::inlineCodeIsMonospaced_data()
@@ -158,7 +114,7 @@ void PreviewViewTest::inlineCodeIsMonospaced_data()
     QTest::newRow("paragraph") << "Call `iiMM` now" << Part::paragraph;
     QTest::newRow("heading") << "## Call `iiMM` now" << Part::heading;
     QTest::newRow("checked task") << "- [x] Call `iiMM` now" << Part::itemText;
-    // A table cell is looked up in the grid instead.
+    // The part is not used: a table's cell is the grid's last.
     QTest::newRow("table cell") << "| a |\n| - |\n| Call `iiMM` now |" << Part::rule;
 }
 
@@ -171,16 +127,8 @@ void PreviewViewTest::inlineCodeIsMonospaced()
     QFETCH(Part, part);
     Preview preview(source);
     const PreviewBlockLayout &block = preview.view.blockLayout(0);
-    const quillet::PreviewText *text = nullptr;
-    if (block.table()) {
-        for (const auto &cell : block.table()->cells()) {
-            if (cell.text->text().contains(u"iiMM"))
-                text = cell.text.get();
-        }
-    } else if (const auto *piece = block.text(part)) {
-        text = piece->text.get();
-    }
-    QVERIFY(text);
+    const PreviewText *text =
+        block.table() ? block.table()->cells().last().text.get() : block.text(part)->text.get();
     const int code = int(text->text().indexOf(u"iiMM"));
     QVERIFY(code > 0);
     // The advances from each of four letters to the next: i to i, i to M, M to M.
@@ -194,159 +142,109 @@ void PreviewViewTest::inlineCodeIsMonospaced()
         return result;
     };
     const QList<qreal> inCode = advances(code);
-    QCOMPARE(inCode.size(), 3);
-    QCOMPARE(inCode.at(0), inCode.at(1));
-    QCOMPARE(inCode.at(1), inCode.at(2));
+    QCOMPARE(inCode, QList<qreal>(3, inCode.value(0)));
     // "Call" in the body face: "a" and "l" differ in width.
     const QList<qreal> inBody = advances(0);
-    QCOMPARE(inBody.size(), 3);
-    QVERIFY(inBody.at(0) != inBody.at(1));
+    QVERIFY(inBody.size() == 3 && inBody.at(0) != inBody.at(1));
 }
 
-void PreviewViewTest::codeBlockLabel_data()
+void PreviewViewTest::boxesHoldTheirWrappedText_data()
 {
     QTest::addColumn<QString>("source");
-    QTest::addColumn<bool>("labelled");
-    QTest::newRow("no language") << kCodeFence + "\na = 1\n" + kCodeFence << false;
-    QTest::newRow("language") << kCodeFence + "python\na = 1\n" + kCodeFence << true;
+    QTest::addColumn<Part>("box");
+    QTest::addColumn<Part>("part");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("quote of many lines") << "> " + QStringLiteral("many words ").repeated(40)
+                                         << Part::quoteBar << Part::quoteText << "";
+    QTest::newRow("code") << kCodeFence + "\na = 1\n" + kCodeFence << Part::codeBox
+                          << Part::codeContent << "";
+    QTest::newRow("code with a language") << kCodeFence + "python\na = 1\n" + kCodeFence
+                                          << Part::codeBox << Part::codeContent << "python";
 }
 
-void PreviewViewTest::codeBlockLabel()
+void PreviewViewTest::boxesHoldTheirWrappedText()
 {
     QFETCH(QString, source);
-    QFETCH(bool, labelled);
-    Preview preview(source);
+    QFETCH(Part, box);
+    QFETCH(Part, part);
+    QFETCH(QString, label);
+    Preview preview(source, QSize(300, 600));
     const PreviewBlockLayout &layout = preview.view.blockLayout(0);
-    const auto &box = layout.fills().at(0);
-    QCOMPARE(box.part, Part::codeBox);
-    QCOMPARE(box.rect.top(), 4.0);
-    QCOMPARE(box.cornerRadius, 6.0);
-    const auto *content = layout.text(Part::codeContent);
-    QCOMPARE(content->text->text(), QStringLiteral("a = 1\n"));
-    QCOMPARE(content->origin.x(), 12.0);
-    const auto *label = layout.text(Part::codeLabel);
-    QCOMPARE(label != nullptr, labelled);
-    if (labelled) {
-        QCOMPARE(label->origin.y(), box.rect.top() + 8);
-        QCOMPARE(content->origin.y(), label->origin.y() + label->text->height() + 12);
-    } else {
-        QCOMPARE(content->origin.y(), box.rect.top() + 12);
-    }
-    // The final line feed leaves an empty line: two lines' height for one line of code.
-    const qreal line = content->text->textLayout().lineAt(0).height();
-    QCOMPARE(content->text->height(), std::ceil(2 * line));
-    QCOMPARE(box.rect.bottom(), content->origin.y() + content->text->height() + 12);
-    QCOMPARE(layout.height(), box.rect.bottom() + 4);
+    const auto &fill = layout.fills().at(0);
+    QCOMPARE(fill.part, box);
+    const auto *text = layout.text(part);
+    const qreal below = fill.rect.bottom() - (text->origin.y() + text->text->height());
+    QVERIFY(fill.rect.top() <= text->origin.y() && below >= 0);
+    // The box sits in the block with as much room above as below.
+    QCOMPARE(layout.height() - fill.rect.bottom(), fill.rect.top());
+    const auto *shownLabel = layout.text(Part::codeLabel);
+    QCOMPARE(shownLabel ? shownLabel->text->text() : QString(), label);
+    if (shownLabel)
+        QVERIFY(shownLabel->origin.y() + shownLabel->text->height() <= text->origin.y());
+    else
+        QCOMPARE(text->origin.y() - fill.rect.top(), below);
 }
 
-void PreviewViewTest::quoteBarFollowsWrappedText()
-{
-    Preview preview(QStringLiteral("> short"), QSize(300, 600));
-    const qreal shortBar = preview.view.blockLayout(0).fills().at(0).rect.height();
-    preview.edit(QStringLiteral("> ") + QString(QStringLiteral("many words ")).repeated(40));
-    const PreviewBlockLayout &layout = preview.view.blockLayout(0);
-    const auto &bar = layout.fills().at(0);
-    QCOMPARE(bar.part, Part::quoteBar);
-    QCOMPARE(bar.rect.width(), 3.0);
-    QVERIFY(layout.text(Part::quoteText)->text->lineCount() > 3);
-    QCOMPARE(bar.rect.height(), layout.text(Part::quoteText)->text->height() + 8);
-    QVERIFY(bar.rect.height() > 3 * shortBar);
-    QCOMPARE(layout.text(Part::quoteText)->origin.x(), 15.0);
-}
-
-void PreviewViewTest::tableGrid_data()
+void PreviewViewTest::tables_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("cells");
-    QTest::addColumn<int>("shaded");
-    QTest::addColumn<int>("rowRules");
-    QTest::newRow("long row cut") << "a | b\n--|--\n1 | 2 | 3" << 2 << 4 << 0 << 0;
-    QTest::newRow("short row filled") << "a | b | c\n--|--|--\n1 |\n" << 3 << 6 << 0 << 0;
-    QTest::newRow("no rows") << "a | b\n--|--" << 2 << 2 << 0 << 0;
-    QTest::newRow("four rows") << "h\n--|\n1|\n2|\n3|\n4|" << 1 << 5 << 2 << 3;
+    // Whether the table is wider than the column and scrolls sideways.
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("long row cut") << "a | b\n--|--\n1 | 2 | 3" << 2 << 4 << false;
+    QTest::newRow("short row filled") << "a | b | c\n--|--|--\n1 |\n" << 3 << 6 << false;
+    QTest::newRow("no rows") << "a | b\n--|--" << 2 << 2 << false;
+    QTest::newRow("four rows") << "h\n--|\n1|\n2|\n3|\n4|" << 1 << 5 << false;
+    const QString note = QStringLiteral("a note long enough to need several lines ").repeated(8);
+    QTest::newRow("one long cell")
+        << "| Qty | Note |\n|---|---|\n| 12 | " + note + "|" << 2 << 4 << false;
+    QTest::newRow("two long cells, short ones between")
+        << "| A | Note | Qty | More |\n|--|--|--|--|\n| 1 | " + note + "| 300 | " + note + "|" << 4
+        << 8 << false;
+    QString wide;
+    for (int c = 0; c < 64; ++c)
+        wide += QStringLiteral("| Column%1 ").arg(c);
+    QTest::newRow("64 columns") << wide + "|\n" + QStringLiteral("|---").repeated(64) + "|" << 64
+                                << 64 << true;
 }
 
-void PreviewViewTest::tableGrid()
+// Columns are never narrower than their longest word; only the wide ones wrap, and a table whose
+// words do not fit in the column scrolls sideways. Rows are cut or filled to the header's
+// columns, every second one shaded.
+void PreviewViewTest::tables()
 {
     QFETCH(QString, source);
     QFETCH(int, columns);
     QFETCH(int, cells);
-    QFETCH(int, shaded);
-    QFETCH(int, rowRules);
+    QFETCH(bool, scrolls);
     Preview preview(source);
     const PreviewBlockLayout &layout = preview.view.blockLayout(0);
     const quillet::MarkdownTableView *table = layout.table();
     QVERIFY(table);
-    QCOMPARE(layout.tableOrigin().y(), 8.0);
-    QCOMPARE(layout.height(), std::ceil(table->height() + 16));
+    QCOMPARE(layout.height(), std::ceil(table->height() + 2 * layout.tableOrigin().y()));
     QCOMPARE(table->columnCount(), columns);
     QCOMPARE(table->cells().size(), cells);
-    QCOMPARE(table->width(), preview.view.columnWidth());
     int shades = 0;
     for (const auto &cell : table->cells()) {
         if (cell.row >= 0 && cell.background) {
             QCOMPARE(cell.row % 2, 1);
-            QCOMPARE(*cell.background, PreviewTone::faintControlBackground);
             ++shades;
         }
-        QVERIFY(cell.rect.width() >= cell.text->naturalWidth() + 20);
-    }
-    QCOMPARE(shades, shaded * columns);
-    QCOMPARE(table->rules().size(), 1 + rowRules);
-    QCOMPARE(table->rules().at(0).rect.height(), 1.0);
-    QCOMPARE(table->rules().at(0).tone, PreviewTone::separator);
-    for (qsizetype i = 1; i < table->rules().size(); ++i) {
-        QCOMPARE(table->rules().at(i).rect.height(), 0.5);
-        QCOMPARE(table->rules().at(i).tone, PreviewTone::faintSeparator);
-    }
-    const auto &header = table->cells().at(0);
-    QCOMPARE(header.textOrigin - header.rect.topLeft(), QPointF(10, 6));
-    if (cells > columns) {
-        const auto &data = table->cells().at(columns);
-        QCOMPARE(data.textOrigin - data.rect.topLeft(), QPointF(10, 5));
-    }
-}
-
-void PreviewViewTest::tableColumns_data()
-{
-    QTest::addColumn<QString>("source");
-    // Whether the table is wider than the column and scrolls sideways.
-    QTest::addColumn<bool>("scrolls");
-    const QString note = QStringLiteral("a note long enough to need several lines ").repeated(8);
-    QTest::newRow("one long cell") << "| Qty | Note |\n|---|---|\n| 12 | " + note + "|" << false;
-    QTest::newRow("two long cells, short ones between")
-        << "| A | Note | Qty | More |\n|--|--|--|--|\n| 1 | " + note + "| 300 | " + note + "|"
-        << false;
-    QString wide = QStringLiteral("|");
-    QString separator = QStringLiteral("|");
-    for (int c = 0; c < 64; ++c) {
-        wide += QStringLiteral(" Column%1 |").arg(c);
-        separator += QStringLiteral("---|");
-    }
-    QTest::newRow("64 columns") << wide + u'\n' + separator << true;
-}
-
-// Columns are never narrower than their longest word; only the wide ones wrap, and a table whose
-// words do not fit in the column scrolls sideways.
-void PreviewViewTest::tableColumns()
-{
-    QFETCH(QString, source);
-    QFETCH(bool, scrolls);
-    Preview preview(source);
-    const quillet::MarkdownTableView *table = preview.view.blockLayout(0).table();
-    QVERIFY(table);
-    for (const auto &cell : table->cells()) {
         PreviewText probe(cell.text->text(), cell.text->textLayout().font());
-        const qreal natural = probe.naturalWidth();
         QVERIFY(cell.rect.width() >= probe.longestWordWidth() + 20);
-        // Short cells are not wrapped.
-        if (natural < 100)
+        if (probe.naturalWidth() < 100)
             QCOMPARE(cell.text->lineCount(), 1);
         for (int line = 0; line < cell.text->lineCount(); ++line)
             QVERIFY(cell.text->textLayout().lineAt(line).naturalTextWidth() <=
                     cell.rect.width() - 20);
     }
+    const int rows = cells / columns - 1;
+    QCOMPARE(shades, rows / 2 * columns);
+    // A firm rule under the header, faint ones between the rows.
+    QCOMPARE(table->rules().size(), std::max(1, rows));
+    for (qsizetype i = 1; i < table->rules().size(); ++i)
+        QVERIFY(table->rules().at(i).rect.height() < table->rules().at(0).rect.height());
     QCOMPARE(table->width() > preview.view.columnWidth(), scrolls);
     QCOMPARE(preview.view.horizontalScrollBar()->maximum() > 0, scrolls);
     if (!scrolls)
@@ -494,18 +392,15 @@ void PreviewViewTest::scrollKeepsFirstVisibleBlock()
     const qreal onScreen = preview.view.blockRect(shown).top() - bar->value();
     QCOMPARE(onScreen, -10.0);
 
-    qsizetype expected = shown;
-    if (insertedAbove > 0) {
-        QString typed;
-        for (int i = 0; i < insertedAbove; ++i)
-            typed += QStringLiteral("New %1. ").arg(i) + words + QStringLiteral("\n\n");
+    QString typed;
+    for (int i = 0; i < insertedAbove; ++i)
+        typed += QStringLiteral("New %1. ").arg(i) + words + QStringLiteral("\n\n");
+    if (insertedAbove > 0)
         preview.edit(typed + text);
-        expected += 2 * insertedAbove;
-        QVERIFY(preview.view.isLayoutPending());
-    } else {
+    else
         preview.view.resize(width, 400);
-        QVERIFY(preview.view.isLayoutPending());
-    }
+    QVERIFY(preview.view.isLayoutPending());
+    const qsizetype expected = shown + 2 * insertedAbove;
     QTRY_VERIFY(!preview.view.isLayoutPending());
     const PreviewBlockLayout &layout = preview.view.blockLayout(expected);
     QVERIFY(layout.text(Part::paragraph)->text->text().startsWith(u"Paragraph 120."));
@@ -549,21 +444,12 @@ static void verifyShownPart(const QString &shown, const quillet::StyledText &ful
     QVERIFY(full.text().startsWith(QStringView(shown).chopped(1)));
 }
 
-// Texts that make the inline parser work hard are parsed off the event loop: a timer keeps
-// firing while the parse runs, and the blocks shown in the end are those of the text.
+// Texts that make the inline parser work hard are parsed off the event loop, and the blocks
+// shown in the end are those of the text.
 void PreviewViewTest::hostileTextsLeaveTheEventLoopTurning()
 {
     QFETCH(QString, text);
     Preview preview{QStringLiteral("before")};
-    int ticks = 0;
-    qint64 longestGap = 0;
-    QElapsedTimer sinceTick;
-    QTimer timer;
-    timer.setInterval(1);
-    connect(&timer, &QTimer::timeout, &preview.view, [&] {
-        ++ticks;
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
     QSignalSpy shown(&preview.view, &PreviewView::blocksChanged);
 
     preview.scratchpad->setContent(text);
@@ -574,12 +460,9 @@ void PreviewViewTest::hostileTextsLeaveTheEventLoopTurning()
         QVERIFY(preview.view.isRefreshPending());
         QVERIFY(shown.isEmpty()); // the parse did not run here, on the event loop's thread
     }
-    sinceTick.start();
-    timer.start();
     // Generous: only a hang detector.
     QTRY_VERIFY_WITH_TIMEOUT(!preview.view.isRefreshPending(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!preview.view.isLayoutPending(), 20000);
-    timer.stop();
     QCOMPARE(shown.size(), 1);
 
     const QList<MarkdownBlock> expected = quillet::MarkdownBlockParser::parse(text);
@@ -597,10 +480,8 @@ void PreviewViewTest::hostileTextsLeaveTheEventLoopTurning()
             shownTable->columnCount(),
             std::min<int>(int(table->header.size()), quillet::MarkdownTableView::kMaximumColumns));
     }
-    // Painting what is in view is part of what the event loop has to get through.
+    // Painting what is in view must get through too.
     preview.view.viewport()->repaint();
-    // For reading, never checked: the longest the event loop went without a turn.
-    qInfo("%d ticks, longest gap between two %lld ms", ticks, longestGap);
 }
 
 void PreviewViewTest::selectionOnlyInCode()
@@ -670,41 +551,8 @@ void PreviewViewTest::linkActivationByScheme()
     QApplication::sendEvent(preview.view.viewport(), &move);
     QCOMPARE(preview.view.viewport()->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(preview.view.viewport(), Qt::LeftButton, {}, onLink);
-    QCOMPARE(activated.size(), 1);
-    QCOMPARE(activated.at(0).at(0).toString(), destination);
-    QCOMPARE(activated.at(0).at(1).toBool(), opened);
+    QCOMPARE(activated, QList<QVariantList>({{destination, opened}}));
     QCOMPARE(openedUrls.size(), opened ? 1 : 0);
-    QCOMPARE(quillet::LinkActivation::openableUrl(destination).has_value(), opened);
-}
-
-void PreviewViewTest::screenshots_data()
-{
-    QTest::addColumn<bool>("dark");
-    QTest::newRow("light") << false;
-    QTest::newRow("dark") << true;
-}
-
-void PreviewViewTest::screenshots()
-{
-    QFETCH(bool, dark);
-    QApplication::setPalette(quillet::test::appearance(dark));
-    const QString sample = QStringLiteral(
-        "# Heading one\n## Heading two\n### Heading three\n"
-        "A paragraph with **bold**, *italic*, ~~struck~~, `code` and a "
-        "[link](https://example.org) that wraps across the width of the column.\n\n"
-        "```swift\nlet greeting = \"hello\"\nprint(greeting)\n```\n"
-        "> A quote that is long enough to wrap onto a second line of the preview column.\n\n"
-        "- first\n  - nested\n- third\n\n3. three\n4. four\n\n- [ ] to do\n- [x] done\n\n"
-        "| Name | Value |\n|---|---|\n| a | **1** |\n| b | 2 |\n| c | 3 |\n| d |\n\n"
-        "| Qty | Note |\n|---|---|\n| 12 | A note long enough to wrap in its own column, "
-        "while the quantity keeps its width. |\n\n2024. A year\n2025. The next\n\n---\n"
-        "Last line.");
-    Preview preview(sample, QSize(560, 1100));
-    preview.view.update();
-    QApplication::processEvents();
-    quillet::test::saveScreenshot(preview.view, dark ? QStringLiteral("preview_dark")
-                                                     : QStringLiteral("preview_light"));
-    QApplication::setPalette(quillet::test::appearance(false));
 }
 
 QTEST_MAIN(PreviewViewTest)
