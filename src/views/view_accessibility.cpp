@@ -1,5 +1,7 @@
 #include "view_accessibility.h"
 
+#include "preview_accessibility.h"
+#include "preview_view.h"
 #include "status_bar_view.h"
 #include "tab_item_view.h"
 #include "text_label.h"
@@ -127,6 +129,8 @@ QAccessibleInterface *viewInterface(const QString &className, QObject *object)
         (object->objectName() == QLatin1String("formSection") ||
          object->objectName() == QLatin1String("themePicker")))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
+    if (className == QLatin1String("quillet::PreviewView"))
+        return PreviewAccessibility::documentInterface(static_cast<PreviewView *>(object));
     if (className == QLatin1String("quillet::StatusBarView"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::StatusBar);
     if (className == QLatin1String("QWidget") &&

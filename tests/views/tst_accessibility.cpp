@@ -103,6 +103,8 @@ private slots:
     void tabStripKeys();
     void f6MovesBetweenRegions_data();
     void f6MovesBetweenRegions();
+    void previewReadsItsBlocks_data();
+    void previewReadsItsBlocks();
     void settingsWindow();
     void focusIsVisible_data();
     void focusIsVisible();
@@ -277,6 +279,98 @@ void AccessibilityTest::f6MovesBetweenRegions()
     }
 }
 
+namespace {
+
+// The preview's tree, depth first: each node's role, its name where it says more than its text,
+// and its text.
+void readTree(QAccessibleInterface *node, QStringList &lines)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        QCOMPARE(node->indexOfChild(child), i);
+        QString line =
+            QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(child->role()));
+        const QString text =
+            child->textInterface()
+                ? child->textInterface()->text(0, child->textInterface()->characterCount())
+                : QString();
+        const QString name = child->text(QAccessible::Name);
+        if (!name.isEmpty() && name != text)
+            line += u'[' + name + u']';
+        if (child->textInterface())
+            line += u':' + text;
+        lines.append(line);
+        readTree(child, lines);
+    }
+}
+
+} // namespace
+
+void AccessibilityTest::previewReadsItsBlocks_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QStringList>("tree");
+
+    const QString document =
+        QStringLiteral("# Plan *now*\n\nSome *emphasis* and [a link](https://example.org)\n\n"
+                       "3. one\n4. two\n\n| A | **B** |\n|---|---|\n| 1 | `2` |\n\n"
+                       "```sh\nls -l\n```\n\n> quoted\n\n---\n- [x] done");
+    QTest::newRow("every kind, in order") << QString() << document
+                                          << QStringList{"Heading:Plan now",
+                                                         "Paragraph:Some emphasis and a link",
+                                                         "List",
+                                                         "ListItem:3. one",
+                                                         "ListItem:4. two",
+                                                         "Table",
+                                                         "Row",
+                                                         "ColumnHeader:A",
+                                                         "ColumnHeader:B",
+                                                         "Row",
+                                                         "Cell:1",
+                                                         "Cell:2",
+                                                         "EditableText[sh]:ls -l",
+                                                         "Section:quoted",
+                                                         "Separator",
+                                                         "List",
+                                                         "ListItem:done"};
+    QTest::newRow("an edited paragraph")
+        << "# Title\n\nold words\n\nend"
+        << "# Title\n\nnew words\n\nend"
+        << QStringList{"Heading:Title", "Paragraph:new words", "Paragraph:end"};
+    QTest::newRow("a block added above")
+        << "# Title\n\nend"
+        << "intro\n\n# Title\n\nend"
+        << QStringList{"Paragraph:intro", "Heading:Title", "Paragraph:end"};
+    QTest::newRow("a cell edited")
+        << "| A |\n|---|\n| 1 |"
+        << "| A |\n|---|\n| 12 |"
+        << QStringList{"Table", "Row", "ColumnHeader:A", "Row", "Cell:12"};
+}
+
+// The preview reads as a document of its blocks with their text as shown, and after an edit
+// the tree (read before it too) tells the new text.
+void AccessibilityTest::previewReadsItsBlocks()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QStringList, tree);
+    Window window(1);
+    window.tabManager.setPreviewMode(PreviewMode::split);
+    window.settle();
+    PreviewView *preview = window.view.editingArea()->preview();
+    QAccessibleInterface *document = QAccessible::queryAccessibleInterface(preview);
+    QCOMPARE(document->role(), QAccessible::Document);
+    QStringList lines;
+    for (const QString &text : {before, after}) {
+        window.tabManager.updateContent(*window.tabManager.tabs().first(), text);
+        preview->refreshNow();
+        lines.clear();
+        readTree(document, lines);
+    }
+    QCOMPARE(lines, tree);
+}
+
 // A dialog whose sections are named groups and whose appearance choices are radio buttons,
 // the stored one checked.
 void AccessibilityTest::settingsWindow()
@@ -305,6 +399,7 @@ void AccessibilityTest::settingsWindow()
     while (group && group->role() != QAccessible::Grouping)
         group = group->parent();
     QVERIFY(group);
+
 }
 
 void AccessibilityTest::focusIsVisible_data()
