@@ -400,6 +400,16 @@ void AccessibilityTest::settingsWindow()
         group = group->parent();
     QVERIFY(group);
 
+    // A shortcut row reads as one line, within a group named by its tab.
+    QAccessibleInterface *row = QAccessible::queryAccessibleInterface(
+        view.findChild<QWidget *>(QStringLiteral("shortcutRow")));
+    QCOMPARE(row->role(), QAccessible::StaticText);
+    QCOMPARE(row->text(QAccessible::Name),
+             QStringLiteral("New scratchpad, ") +
+                 QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText));
+    QCOMPARE(row->childCount(), 0);
+    QCOMPARE(row->parent()->role(), QAccessible::Grouping);
+    QCOMPARE(row->parent()->text(QAccessible::Name), QStringLiteral("Shortcuts"));
 }
 
 void AccessibilityTest::focusIsVisible_data()
