@@ -38,6 +38,7 @@ struct Window {
     Preferences preferences{
         std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")), QSettings::IniFormat)};
     ContentView view{tabManager, preferences};
+    std::unique_ptr<SettingsView> settings;
 
     explicit Window(int tabs)
     {
@@ -415,27 +416,44 @@ void AccessibilityTest::settingsWindow()
 void AccessibilityTest::focusIsVisible_data()
 {
     QTest::addColumn<Pick>("pick");
-    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); });
-    QTest::newRow("+") << Pick(
-        [](Window &w) { return w.view.findChild<QWidget *>(QStringLiteral("newTabButton")); });
+    // What takes the keyboard when not the picked widget, its focus proxy or its scroll area.
+    QTest::addColumn<Pick>("focusOn");
+    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << Pick();
+    QTest::newRow("+") << Pick([](Window &w) {
+        return w.view.findChild<QWidget *>(QStringLiteral("newTabButton"));
+    }) << Pick();
     QTest::newRow("preview") << Pick([](Window &w) {
         w.tabManager.setPreviewMode(PreviewMode::split);
         w.settle();
         return w.view.editingArea()->preview()->viewport();
-    });
+    }) << Pick();
+    // Its ring must show on the accent fill the control draws behind it.
+    QTest::newRow("chosen appearance segment") << Pick([](Window &w) -> QWidget * {
+        w.settings = std::make_unique<SettingsView>(w.preferences);
+        w.settings->show();
+        w.settings->activateWindow();
+        if (!QTest::qWaitForWindowActive(w.settings.get()))
+            return nullptr;
+        w.settings->themeSegment(QStringLiteral("dark"))->click();
+        return w.settings->findChild<QWidget *>(QStringLiteral("themePicker"));
+    }) << Pick([](Window &w) { return w.settings->themeSegment(QStringLiteral("dark")); });
 }
 
 // Taking the keyboard changes what the control looks like.
 void AccessibilityTest::focusIsVisible()
 {
     QFETCH(Pick, pick);
+    QFETCH(Pick, focusOn);
     Window window(2);
     QVERIFY(QTest::qWaitForWindowActive(&window.view));
     QWidget *widget = pick(window);
+    QVERIFY(widget);
     const QImage before = widget->grab().toImage();
     QWidget *focused = widget->focusProxy() ? widget->focusProxy() : widget;
     if (auto *scroll = qobject_cast<QAbstractScrollArea *>(widget->parentWidget()))
         focused = scroll;
+    if (focusOn)
+        focused = focusOn(window);
     focused->setFocus(Qt::OtherFocusReason);
     QTRY_VERIFY(focused->hasFocus());
     QVERIFY(widget->grab().toImage() != before);
