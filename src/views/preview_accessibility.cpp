@@ -107,9 +107,8 @@ QString plainText(const MarkdownBlock &block, int row, int column)
     return {};
 }
 
-QRect globalRect(const PreviewView &view, const PreviewBlockLayout *entry)
+QRect globalRect(const PreviewView &view, qsizetype index)
 {
-    const qsizetype index = view.indexOfBlock(entry);
     if (index < 0)
         return {};
     const QRectF area = view.knownBlockRect(index).translated(-view.horizontalScrollBar()->value(),
@@ -123,15 +122,18 @@ QRect globalRect(const PreviewView &view, const PreviewBlockLayout *entry)
 // everything it says is read from that block, so it stays true until the block is replaced.
 class BlockNode : public QAccessibleInterface, public QAccessibleTextInterface {
 public:
-    BlockNode(PreviewView *view, std::shared_ptr<const PreviewBlockLayout> entry,
-              QAccessible::Id parent, int row = -1, int column = -1)
+    // `index`: where the block is in the view now.
+    BlockNode(PreviewView *view, qsizetype index, QAccessible::Id parent, int row = -1,
+              int column = -1)
         : m_view(view)
-        , m_entry(entry)
-        , m_key(entry.get())
+        , m_entry(view->blockEntry(index))
+        , m_key(view->blockEntry(index).get())
         , m_parent(parent)
         , m_row(row)
         , m_column(column)
+        , m_indexHint(index)
     {
+        const auto entry = m_entry.lock();
         const MarkdownBlock &block = entry->block();
         if (row < 0)
             m_role = blockRole(block);
@@ -153,6 +155,17 @@ public:
     }
 
     const PreviewBlockLayout *key() const { return m_key; }
+    // Where the block is now, or -1 once it is gone: where it was last time unless blocks
+    // above it came or went, so a reader walking the document does not search it each time.
+    qsizetype blockIndex() const
+    {
+        if (!m_view)
+            return -1;
+        if (m_indexHint < 0 || m_indexHint >= m_view->blockCount() ||
+            m_view->blockEntry(m_indexHint).get() != m_key)
+            m_indexHint = m_view->indexOfBlock(m_key);
+        return m_indexHint;
+    }
     QAccessible::Id parentId() const { return m_parent; }
     int row() const { return m_row; }
     int column() const { return m_column; }
@@ -168,14 +181,16 @@ public:
 
     QAccessibleInterface *child(int index) const override
     {
-        const auto entry = m_entry.lock();
-        if (!entry || index < 0 || index >= m_children.size())
+        if (index < 0 || index >= m_children.size())
             return nullptr;
         if (QAccessibleInterface *made = QAccessible::accessibleInterface(m_children.at(index)))
             return made;
+        const qsizetype block = blockIndex();
+        if (block < 0)
+            return nullptr;
         const bool cell = m_role == QAccessible::Row;
         auto *node =
-            new BlockNode(m_view, entry, QAccessible::uniqueId(const_cast<BlockNode *>(this)),
+            new BlockNode(m_view, block, QAccessible::uniqueId(const_cast<BlockNode *>(this)),
                           cell ? m_row : index, cell ? index : -1);
         m_children[index] = QAccessible::registerAccessibleInterface(node);
         return node;
@@ -209,7 +224,7 @@ public:
     }
     void setText(QAccessible::Text, const QString &) override {}
 
-    QRect rect() const override { return m_view ? globalRect(*m_view, m_key) : QRect(); }
+    QRect rect() const override { return m_view ? globalRect(*m_view, blockIndex()) : QRect(); }
 
     QAccessible::Role role() const override { return m_role; }
 
@@ -261,7 +276,7 @@ public:
     int offsetAtPoint(const QPoint &) const override { return -1; }
     void scrollToSubstring(int, int) override
     {
-        const qsizetype index = m_view ? m_view->indexOfBlock(m_key) : -1;
+        const qsizetype index = blockIndex();
         if (index >= 0)
             m_view->verticalScrollBar()->setValue(int(m_view->knownBlockRect(index).top()));
     }
@@ -303,6 +318,7 @@ private:
     int m_column;
     QAccessible::Role m_role = QAccessible::NoRole;
     bool m_checked = false;
+    mutable qsizetype m_indexHint;
     // Ids of the items, rows or cells made so far; 0 where none is yet.
     mutable QList<QAccessible::Id> m_children;
 };
@@ -360,7 +376,7 @@ public:
         const auto *node = dynamic_cast<const BlockNode *>(child);
         if (!node || node->row() >= 0)
             return -1;
-        const qsizetype block = view()->indexOfBlock(node->key());
+        const qsizetype block = node->blockIndex();
         const QList<qsizetype> &shown = shownBlocks();
         const auto found = std::lower_bound(shown.begin(), shown.end(), block);
         return found != shown.end() && *found == block ? int(found - shown.begin()) : -1;
@@ -434,7 +450,7 @@ private:
     {
         if (QAccessibleInterface *node = QAccessible::accessibleInterface(m_nodes.at(index)))
             return node;
-        auto *node = new BlockNode(view(), view()->blockEntry(index),
+        auto *node = new BlockNode(view(), index,
                                    QAccessible::uniqueId(const_cast<DocumentAccessible *>(this)));
         m_nodes[index] = QAccessible::registerAccessibleInterface(node);
         return node;
