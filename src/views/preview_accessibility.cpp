@@ -8,6 +8,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <optional>
 
 namespace quillet::PreviewAccessibility {
 
@@ -142,8 +143,8 @@ public:
         else
             m_role = block.kind() == Kind::table ? QAccessible::Row : QAccessible::ListItem;
         m_children.resize(column < 0 ? partCount(block, row) : 0, 0);
-        m_checked = row >= 0 && block.kind() == Kind::taskList &&
-                    block.as<MarkdownBlock::TaskList>()->items.at(row).checked;
+        if (row >= 0 && block.kind() == Kind::taskList)
+            m_checked = block.as<MarkdownBlock::TaskList>()->items.at(row).checked;
     }
 
     ~BlockNode() override
@@ -241,11 +242,8 @@ public:
             area.isEmpty() || !area.intersects(QRect(m_view->viewport()->mapToGlobal(QPoint(0, 0)),
                                                      m_view->viewport()->size()));
         s.multiLine = m_role == QAccessible::EditableText;
-        if (m_role == QAccessible::ListItem && m_entry.lock() &&
-            m_entry.lock()->block().kind() == Kind::taskList) {
-            s.checkable = true;
-            s.checked = m_checked;
-        }
+        s.checkable = m_checked.has_value();
+        s.checked = m_checked.value_or(false);
         return s;
     }
 
@@ -317,7 +315,8 @@ private:
     int m_row;
     int m_column;
     QAccessible::Role m_role = QAccessible::NoRole;
-    bool m_checked = false;
+    // Of a task item: whether it is done.
+    std::optional<bool> m_checked;
     mutable qsizetype m_indexHint;
     // Ids of the items, rows or cells made so far; 0 where none is yet.
     mutable QList<QAccessible::Id> m_children;

@@ -283,7 +283,7 @@ void AccessibilityTest::f6MovesBetweenRegions()
 namespace {
 
 // The preview's tree, depth first: each node's role, its name where it says more than its text,
-// and its text.
+// its text, and whether a task is done.
 void readTree(QAccessibleInterface *node, QStringList &lines)
 {
     for (int i = 0; i < node->childCount(); ++i) {
@@ -300,6 +300,8 @@ void readTree(QAccessibleInterface *node, QStringList &lines)
             line += u'[' + name + u']';
         if (child->textInterface())
             line += u':' + text;
+        if (child->state().checkable)
+            line += child->state().checked ? u"|checked" : u"|unchecked";
         lines.append(line);
         readTree(child, lines);
     }
@@ -316,7 +318,7 @@ void AccessibilityTest::previewReadsItsBlocks_data()
     const QString document =
         QStringLiteral("# Plan *now*\n\nSome *emphasis* and [a link](https://example.org)\n\n"
                        "3. one\n4. two\n\n| A | **B** |\n|---|---|\n| 1 | `2` |\n\n"
-                       "```sh\nls -l\n```\n\n> quoted\n\n---\n- [x] done");
+                       "```sh\nls -l\n```\n\n> quoted\n\n---\n- [x] done\n- [ ] open");
     QTest::newRow("every kind, in order") << QString() << document
                                           << QStringList{"Heading:Plan now",
                                                          "Paragraph:Some emphasis and a link",
@@ -334,7 +336,8 @@ void AccessibilityTest::previewReadsItsBlocks_data()
                                                          "Section:quoted",
                                                          "Separator",
                                                          "List",
-                                                         "ListItem:done"};
+                                                         "ListItem:done|checked",
+                                                         "ListItem:open|unchecked"};
     QTest::newRow("an edited paragraph")
         << "# Title\n\nold words\n\nend"
         << "# Title\n\nnew words\n\nend"
