@@ -1,12 +1,15 @@
 """Prints what a screen reader finds in the running Quillet, one object a line:
-ROLE|NAME|selected-or-empty, for the page tabs with their buttons and the status bar's labels.
+ROLE|NAME|selected-or-empty, for the page tabs with their buttons, the status bar's labels and
+the preview's document with its headings and paragraphs (a paragraph by its text).
 Run with the system python3 (python3-pyatspi) on the session bus Quillet runs on."""
 import sys
 import time
 
 import pyatspi
 
-WANTED = {"page tab list", "page tab", "push button", "status bar", "label"}
+WANTED = {"page tab list", "page tab", "push button", "status bar", "label", "document frame",
+          "heading", "paragraph"}
+REGIONS = ("page tab list", "status bar", "document frame")
 
 
 def quillet():
@@ -18,12 +21,20 @@ def quillet():
     sys.exit("Quillet is not in the accessibility tree")
 
 
+def text_of(node):
+    try:
+        return node.queryText().getText(0, -1)
+    except NotImplementedError:
+        return ""
+
+
 def walk(node, inside):
     role = node.getRoleName()
-    inside = inside or role in ("page tab list", "status bar")
+    inside = inside or role in REGIONS
     if inside and role in WANTED:
         selected = node.getState().contains(pyatspi.STATE_SELECTED)
-        print(f"{role}|{node.name}|{'selected' if selected else ''}")
+        name = text_of(node) if role == "paragraph" else node.name
+        print(f"{role}|{name}|{'selected' if selected else ''}")
     for child in node:
         if child is not None:
             walk(child, inside)

@@ -140,7 +140,7 @@ PreviewText::PreviewText(const StyledText &shown, const QFont &fallback, bool st
             font.setStrikeOut(true);
         format.setFont(font, QTextCharFormat::FontPropertiesAll);
         if (run.link) {
-            format.setForeground(previewColor(PreviewTone::accent));
+            format.setForeground(ViewStyle::linkColor());
             m_links.append({start, length, *run.link});
         }
         formats.append({start, length, format});

@@ -53,7 +53,7 @@ public:
     static constexpr qsizetype kMostStyledRuns = 1024;
     static constexpr qsizetype kLongestUnbrokenStretch = 1024;
 
-    // `strikethrough` strikes every run; link runs are drawn in the accent colour.
+    // `strikethrough` strikes every run; link runs are drawn in ViewStyle::linkColor().
     PreviewText(const StyledText &styled, const QFont &fallback, bool strikethrough = false);
     PreviewText(const QString &plain, const QFont &font);
 

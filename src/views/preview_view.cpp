@@ -86,6 +86,7 @@ void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
     disconnect(m_contentConnection);
     m_scratchpad = scratchpad;
     m_selection.reset();
+    const qsizetype dropped = m_entries.size();
     m_entries.clear();
     m_holdingSlices.clear();
     m_shownBlocks.clear();
@@ -99,6 +100,8 @@ void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
                                       &PreviewView::textChanged);
     }
     verticalScrollBar()->setValue(0);
+    // A long text is parsed in the background: until then nothing is shown.
+    emit blocksChanged(0, dropped, 0);
     refreshNow();
 }
 
@@ -289,7 +292,7 @@ void PreviewView::showBlocks(MarkdownBlockParser::ParsedText parsed, const QStri
     updateGeometryOfContent(prefix);
     restoreScrollAnchor(anchor);
     viewport()->update();
-    emit blocksChanged();
+    emit blocksChanged(prefix, removed, added);
 }
 
 qreal PreviewView::columnWidth() const
@@ -483,6 +486,18 @@ QRectF PreviewView::blockRect(qsizetype index)
 {
     const PreviewBlockLayout &layout = blockLayout(index);
     return QRectF(kMargin, m_tops.at(index), columnWidth(), layout.height());
+}
+
+QRectF PreviewView::knownBlockRect(qsizetype index) const
+{
+    return QRectF(blockOrigin(index), QSizeF(columnWidth(), m_entries.at(index)->height()));
+}
+
+qsizetype PreviewView::indexOfBlock(const PreviewBlockLayout *entry) const
+{
+    const auto found = std::find_if(m_entries.begin(), m_entries.end(),
+                                    [entry](const Entry &e) { return e.get() == entry; });
+    return found == m_entries.end() ? -1 : qsizetype(found - m_entries.begin());
 }
 
 QPointF PreviewView::blockOrigin(qsizetype index) const

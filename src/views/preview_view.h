@@ -80,6 +80,19 @@ public:
     const PreviewBlockLayout &blockLayout(qsizetype index);
     // The block's area in the content (scrolled) coordinates of the view.
     QRectF blockRect(qsizetype index);
+    // The same from the heights known now, estimated for a block not laid out yet: for readers
+    // of the blocks that must not cost a layout.
+    QRectF knownBlockRect(qsizetype index) const;
+    // The block's layout as it stands, not laid out for the asking. It lives as long as the block
+    // is shown, so it names the block while blocks around it come and go.
+    std::shared_ptr<const PreviewBlockLayout> blockEntry(qsizetype index) const
+    {
+        return m_entries.at(index);
+    }
+    // Index of the block at content height `y`, or -1.
+    qsizetype blockAt(qreal y) const;
+    // Where that block is now, or -1 once it is gone.
+    qsizetype indexOfBlock(const PreviewBlockLayout *entry) const;
     qreal columnWidth() const;
     qreal contentHeight() const;
 
@@ -90,8 +103,9 @@ public:
     void setUrlOpener(UrlOpener opener);
 
 signals:
-    // New blocks are shown.
-    void blocksChanged();
+    // New blocks are shown: `added` blocks from index `first` on took the place of `removed`
+    // ones; those before and after are the same objects as before (blockEntry).
+    void blocksChanged(qsizetype first, qsizetype removed, qsizetype added);
     // A link was activated; `opened` tells whether it went to the URL opener or was only shown.
     void linkActivated(const QString &destination, bool opened);
 
@@ -153,8 +167,6 @@ private:
     void releaseFarSlices();
     void layOutSomeMore();
     void invalidateAll();
-    // Index of the block at content height `y`, or -1.
-    qsizetype blockAt(qreal y) const;
     QPointF contentPoint(QPointF viewportPoint) const;
     std::optional<QString> linkAt(QPointF viewportPoint) const;
     std::optional<int> codePositionAt(const Entry &entry, QPointF blockPoint,

@@ -471,6 +471,9 @@ QWidget *SettingsView::shortcutsSettings()
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
     auto *list = new QWidget;
+    // Named before anything asks for its accessible interface: a group named by the tab.
+    list->setObjectName(QStringLiteral("shortcutList"));
+    list->setAccessibleName(QStringLiteral("Shortcuts"));
     list->setAutoFillBackground(false);
     auto *column = new QVBoxLayout(list);
     column->setContentsMargins(12, 12, 12, 12);
@@ -487,6 +490,9 @@ QWidget *SettingsView::shortcutRow(const QString &keys, const QString &label, in
                                    QWidget *parent)
 {
     auto *row = new QWidget(parent);
+    // Read as one line, the action first, as a menu item reads with its shortcut.
+    row->setObjectName(QStringLiteral("shortcutRow"));
+    row->setAccessibleName(label + QStringLiteral(", ") + keys);
     auto *line = new QHBoxLayout(row);
     line->setContentsMargins(0, 2, 0, 2);
     auto *key = new TextLabel(keys, ViewStyle::monospacedFont(kFontPixels), Tone::secondary, row);

@@ -1,5 +1,7 @@
 #include "view_accessibility.h"
 
+#include "preview_accessibility.h"
+#include "preview_view.h"
 #include "status_bar_view.h"
 #include "tab_item_view.h"
 #include "text_label.h"
@@ -112,6 +114,19 @@ private:
     QAbstractButton *button() const { return static_cast<QAbstractButton *>(widget()); }
 };
 
+// A row read by its name alone: its labels say the same in pieces.
+class WholeRowAccessible : public QAccessibleWidget {
+public:
+    explicit WholeRowAccessible(QWidget *row)
+        : QAccessibleWidget(row, QAccessible::StaticText)
+    {
+    }
+
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+};
+
 QAccessibleInterface *viewInterface(const QString &className, QObject *object)
 {
     if (className == QLatin1String("quillet::TextLabel"))
@@ -124,9 +139,15 @@ QAccessibleInterface *viewInterface(const QString &className, QObject *object)
         object->objectName() == QLatin1String("themeSegment"))
         return new SegmentAccessible(static_cast<QAbstractButton *>(object));
     if (className == QLatin1String("QWidget") &&
+        object->objectName() == QLatin1String("shortcutRow"))
+        return new WholeRowAccessible(static_cast<QWidget *>(object));
+    if (className == QLatin1String("QWidget") &&
         (object->objectName() == QLatin1String("formSection") ||
-         object->objectName() == QLatin1String("themePicker")))
+         object->objectName() == QLatin1String("themePicker") ||
+         object->objectName() == QLatin1String("shortcutList")))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
+    if (className == QLatin1String("quillet::PreviewView"))
+        return PreviewAccessibility::documentInterface(static_cast<PreviewView *>(object));
     if (className == QLatin1String("quillet::StatusBarView"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::StatusBar);
     if (className == QLatin1String("QWidget") &&

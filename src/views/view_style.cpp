@@ -12,6 +12,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 namespace quillet::ViewStyle {
 
@@ -46,6 +48,21 @@ const QFont &fixedBaseFont()
     return base;
 }
 
+// WCAG's relative luminance and contrast ratio, of opaque colours.
+double luminance(const QColor &c)
+{
+    const auto channel = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
 } // namespace
 
 QColor color(Tone tone)
@@ -70,6 +87,24 @@ QColor separatorColor()
     QColor line = Theme::textColor();
     line.setAlphaF(float(line.alphaF() * 0.16));
     return line;
+}
+
+QColor linkColor()
+{
+    constexpr double kLegible = 4.5;
+    const QColor papers[] = {Theme::previewBackground(), Theme::panelBackground()};
+    const bool darkPapers = luminance(papers[0]) < 0.18;
+    QColor link = color(Tone::accent);
+    // HSL lightness keeps the hue and saturation the accent has; a few steps settle it.
+    for (int step = 0; step < 40; ++step) {
+        if (std::all_of(std::begin(papers), std::end(papers),
+                        [&link](const QColor &paper) { return contrast(link, paper) >= kLegible; }))
+            break;
+        const float lightness = link.lightnessF() + (darkPapers ? 0.02F : -0.02F);
+        link = QColor::fromHslF(link.hslHueF(), link.hslSaturationF(),
+                                std::clamp(lightness, 0.0F, 1.0F));
+    }
+    return link;
 }
 
 QFont systemFont(int pixels, QFont::Weight weight)

@@ -20,6 +20,9 @@ enum class Tone { primary, secondary, tertiary, accent, clear };
 QColor color(Tone tone);
 // A thin line between areas: the text colour as a faint hairline.
 QColor separatorColor();
+// Link text in the preview: the accent's hue, darkened on a light background or lightened on a
+// dark one just enough to read at 4.5:1 on the preview and on its panels.
+QColor linkColor();
 
 // The user-interface font at `pixels`, with the given weight.
 QFont systemFont(int pixels, QFont::Weight weight = QFont::Normal);

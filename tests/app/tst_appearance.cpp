@@ -3,12 +3,14 @@
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 #include "views/content_view.h"
+#include "views/view_style.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -107,18 +109,34 @@ double contrast(QColor ink, const QColor &paper)
 void AppearanceTest::labelTonesAreLegible_data()
 {
     QTest::addColumn<QPalette>("palette");
-    QTest::newRow("light") << Appearance::lightPalette();
-    QTest::newRow("dark") << Appearance::darkPalette();
+    QTest::addColumn<bool>("links");
+    QTest::newRow("light") << Appearance::lightPalette() << false;
+    QTest::newRow("dark") << Appearance::darkPalette() << false;
+    QTest::newRow("light, links") << Appearance::lightPalette() << true;
+    QTest::newRow("dark, links") << Appearance::darkPalette() << true;
 }
 
 // Every tone that carries text reads at 4.5:1 or better on every background it is drawn on,
-// and the three label tones keep their order.
+// and the three label tones keep their order. Links in the preview read as well on its
+// background and its panels (table headers), and keep the accent's hue.
 void AppearanceTest::labelTonesAreLegible()
 {
     QFETCH(QPalette, palette);
+    QFETCH(bool, links);
     const QPalette before = QApplication::palette();
     QApplication::setPalette(palette);
+    const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
     namespace Theme = quillet::Theme;
+    if (links) {
+        const QColor link = quillet::ViewStyle::linkColor();
+        const QColor accent = palette.color(QPalette::Highlight);
+        QVERIFY(std::abs(link.hslHue() - accent.hslHue()) <= 2 && link.hslSaturationF() > 0.5);
+        for (const QColor &paper : {Theme::previewBackground(), Theme::panelBackground()}) {
+            const double ratio = contrast(link, paper);
+            QVERIFY2(ratio >= 4.5, qPrintable(paper.name() + u' ' + QString::number(ratio)));
+        }
+        return;
+    }
     for (const QColor &paper : {Theme::windowBackground(), Theme::textBackground(),
                                 Theme::panelBackground(), Theme::selectedTabBackground()}) {
         const double primary = contrast(Theme::textColor(), paper);
@@ -129,7 +147,6 @@ void AppearanceTest::labelTonesAreLegible()
     }
     QVERIFY(contrast(palette.color(QPalette::PlaceholderText), palette.color(QPalette::Base)) >=
             4.5);
-    QApplication::setPalette(before);
 }
 
 void AppearanceTest::themeSwitchesEveryWindowLive_data()

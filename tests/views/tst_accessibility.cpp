@@ -38,6 +38,7 @@ struct Window {
     Preferences preferences{
         std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")), QSettings::IniFormat)};
     ContentView view{tabManager, preferences};
+    std::unique_ptr<SettingsView> settings;
 
     explicit Window(int tabs)
     {
@@ -103,6 +104,8 @@ private slots:
     void tabStripKeys();
     void f6MovesBetweenRegions_data();
     void f6MovesBetweenRegions();
+    void previewReadsItsBlocks_data();
+    void previewReadsItsBlocks();
     void settingsWindow();
     void focusIsVisible_data();
     void focusIsVisible();
@@ -277,6 +280,101 @@ void AccessibilityTest::f6MovesBetweenRegions()
     }
 }
 
+namespace {
+
+// The preview's tree, depth first: each node's role, its name where it says more than its text,
+// its text, and whether a task is done.
+void readTree(QAccessibleInterface *node, QStringList &lines)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        QCOMPARE(node->indexOfChild(child), i);
+        QString line =
+            QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(child->role()));
+        const QString text =
+            child->textInterface()
+                ? child->textInterface()->text(0, child->textInterface()->characterCount())
+                : QString();
+        const QString name = child->text(QAccessible::Name);
+        if (!name.isEmpty() && name != text)
+            line += u'[' + name + u']';
+        if (child->textInterface())
+            line += u':' + text;
+        if (child->state().checkable)
+            line += child->state().checked ? u"|checked" : u"|unchecked";
+        lines.append(line);
+        readTree(child, lines);
+    }
+}
+
+} // namespace
+
+void AccessibilityTest::previewReadsItsBlocks_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QStringList>("tree");
+
+    const QString document =
+        QStringLiteral("# Plan *now*\n\nSome *emphasis* and [a link](https://example.org)\n\n"
+                       "3. one\n4. two\n\n| A | **B** |\n|---|---|\n| 1 | `2` |\n\n"
+                       "```sh\nls -l\n```\n\n> quoted\n\n---\n- [x] done\n- [ ] open");
+    QTest::newRow("every kind, in order") << QString() << document
+                                          << QStringList{"Heading:Plan now",
+                                                         "Paragraph:Some emphasis and a link",
+                                                         "List",
+                                                         "ListItem:3. one",
+                                                         "ListItem:4. two",
+                                                         "Table",
+                                                         "Row",
+                                                         "ColumnHeader:A",
+                                                         "ColumnHeader:B",
+                                                         "Row",
+                                                         "Cell:1",
+                                                         "Cell:2",
+                                                         "EditableText[sh]:ls -l",
+                                                         "Section:quoted",
+                                                         "Separator",
+                                                         "List",
+                                                         "ListItem:done|checked",
+                                                         "ListItem:open|unchecked"};
+    QTest::newRow("an edited paragraph")
+        << "# Title\n\nold words\n\nend"
+        << "# Title\n\nnew words\n\nend"
+        << QStringList{"Heading:Title", "Paragraph:new words", "Paragraph:end"};
+    QTest::newRow("a block added above")
+        << "# Title\n\nend"
+        << "intro\n\n# Title\n\nend"
+        << QStringList{"Paragraph:intro", "Heading:Title", "Paragraph:end"};
+    QTest::newRow("a cell edited")
+        << "| A |\n|---|\n| 1 |"
+        << "| A |\n|---|\n| 12 |"
+        << QStringList{"Table", "Row", "ColumnHeader:A", "Row", "Cell:12"};
+}
+
+// The preview reads as a document of its blocks with their text as shown, and after an edit
+// the tree (read before it too) tells the new text.
+void AccessibilityTest::previewReadsItsBlocks()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QStringList, tree);
+    Window window(1);
+    window.tabManager.setPreviewMode(PreviewMode::split);
+    window.settle();
+    PreviewView *preview = window.view.editingArea()->preview();
+    QAccessibleInterface *document = QAccessible::queryAccessibleInterface(preview);
+    QCOMPARE(document->role(), QAccessible::Document);
+    QStringList lines;
+    for (const QString &text : {before, after}) {
+        window.tabManager.updateContent(*window.tabManager.tabs().first(), text);
+        preview->refreshNow();
+        lines.clear();
+        readTree(document, lines);
+    }
+    QCOMPARE(lines, tree);
+}
+
 // A dialog whose sections are named groups and whose appearance choices are radio buttons,
 // the stored one checked.
 void AccessibilityTest::settingsWindow()
@@ -305,32 +403,60 @@ void AccessibilityTest::settingsWindow()
     while (group && group->role() != QAccessible::Grouping)
         group = group->parent();
     QVERIFY(group);
+
+    // A shortcut row reads as one line, within a group named by its tab.
+    QAccessibleInterface *row = QAccessible::queryAccessibleInterface(
+        view.findChild<QWidget *>(QStringLiteral("shortcutRow")));
+    QCOMPARE(row->role(), QAccessible::StaticText);
+    QCOMPARE(row->text(QAccessible::Name),
+             QStringLiteral("New scratchpad, ") +
+                 QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText));
+    QCOMPARE(row->childCount(), 0);
+    QCOMPARE(row->parent()->role(), QAccessible::Grouping);
+    QCOMPARE(row->parent()->text(QAccessible::Name), QStringLiteral("Shortcuts"));
 }
 
 void AccessibilityTest::focusIsVisible_data()
 {
     QTest::addColumn<Pick>("pick");
-    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); });
-    QTest::newRow("+") << Pick(
-        [](Window &w) { return w.view.findChild<QWidget *>(QStringLiteral("newTabButton")); });
+    // What takes the keyboard when not the picked widget, its focus proxy or its scroll area.
+    QTest::addColumn<Pick>("focusOn");
+    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << Pick();
+    QTest::newRow("+") << Pick([](Window &w) {
+        return w.view.findChild<QWidget *>(QStringLiteral("newTabButton"));
+    }) << Pick();
     QTest::newRow("preview") << Pick([](Window &w) {
         w.tabManager.setPreviewMode(PreviewMode::split);
         w.settle();
         return w.view.editingArea()->preview()->viewport();
-    });
+    }) << Pick();
+    // Its ring must show on the accent fill the control draws behind it.
+    QTest::newRow("chosen appearance segment") << Pick([](Window &w) -> QWidget * {
+        w.settings = std::make_unique<SettingsView>(w.preferences);
+        w.settings->show();
+        w.settings->activateWindow();
+        if (!QTest::qWaitForWindowActive(w.settings.get()))
+            return nullptr;
+        w.settings->themeSegment(QStringLiteral("dark"))->click();
+        return w.settings->findChild<QWidget *>(QStringLiteral("themePicker"));
+    }) << Pick([](Window &w) { return w.settings->themeSegment(QStringLiteral("dark")); });
 }
 
 // Taking the keyboard changes what the control looks like.
 void AccessibilityTest::focusIsVisible()
 {
     QFETCH(Pick, pick);
+    QFETCH(Pick, focusOn);
     Window window(2);
     QVERIFY(QTest::qWaitForWindowActive(&window.view));
     QWidget *widget = pick(window);
+    QVERIFY(widget);
     const QImage before = widget->grab().toImage();
     QWidget *focused = widget->focusProxy() ? widget->focusProxy() : widget;
     if (auto *scroll = qobject_cast<QAbstractScrollArea *>(widget->parentWidget()))
         focused = scroll;
+    if (focusOn)
+        focused = focusOn(window);
     focused->setFocus(Qt::OtherFocusReason);
     QTRY_VERIFY(focused->hasFocus());
     QVERIFY(widget->grab().toImage() != before);
