@@ -1,44 +1,34 @@
+#include "app_test_support.h"
+
 #include "app/app_commands.h"
-#include "app/appearance.h"
 #include "model/tab_manager.h"
-#include "settings/preferences.h"
 #include "views/content_view.h"
 #include "views/settings_view.h"
 
-#include <QAbstractButton>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QProcess>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
-using quillet::Appearance;
 using quillet::SettingsView;
 using quillet::TabManager;
 
 namespace {
 
-// The application as main() puts it together: the window with its menus, the appearance, and
-// the one settings window that File > Settings… opens.
-struct Application {
-    QTemporaryDir dir;
-    quillet::Preferences preferences{std::make_unique<QSettings>(
-        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat)};
-    Appearance appearance{preferences};
+// The application as main() puts it together: the window with its menus and the one settings
+// window that File > Settings… opens.
+struct Application : quillet::test::TestPreferences {
     TabManager tabManager{TabManager::Persistence::disabled()};
     QMainWindow window;
     quillet::AppCommands commands{tabManager, *window.menuBar()};
-    quillet::ContentView *content = new quillet::ContentView(tabManager, preferences);
     SettingsView *settings = new SettingsView(preferences, &window);
 
     Application()
     {
-        appearance.apply();
         QObject::connect(&commands, &quillet::AppCommands::settingsRequested, settings,
                          &SettingsView::present);
-        window.setCentralWidget(content);
+        window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
         tabManager.newTab(QStringLiteral("text"));
         window.resize(900, 650);
         window.show();
@@ -74,7 +64,6 @@ class SettingsWindowTest : public QObject {
 
 private slots:
     void commandOpensOneWindowThatDoesNotBlock();
-    void themeSegmentsSwitchTheWholeApplication();
     void closesOnItsKeysAndStaysAboveTheMainWindow_data();
     void closesOnItsKeysAndStaysAboveTheMainWindow();
 };
@@ -111,30 +100,6 @@ void SettingsWindowTest::commandOpensOneWindowThatDoesNotBlock()
     QTRY_COMPARE(QApplication::activeWindow(), &app.window);
     QTest::keyClick(&app.window, Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(app.tabManager.tabs().size(), tabs + 1);
-}
-
-void SettingsWindowTest::themeSegmentsSwitchTheWholeApplication()
-{
-    Application app;
-    app.openSettings();
-    QVERIFY(QTest::qWaitForWindowExposed(app.settings));
-    // No desktop answers in the test session, so following it means light.
-    const QColor light = Appearance::lightPalette().color(QPalette::Window);
-    const QColor dark = Appearance::darkPalette().color(QPalette::Window);
-    QCOMPARE(app.content->tabBar()->palette().color(QPalette::Window), light);
-
-    QTest::mouseClick(app.settings->themeSegment(QStringLiteral("dark")), Qt::LeftButton);
-    QCoreApplication::processEvents();
-    QCOMPARE(app.preferences.appTheme(), QStringLiteral("dark"));
-    QCOMPARE(app.content->tabBar()->palette().color(QPalette::Window), dark);
-    QCOMPARE(app.content->statusBar()->palette().color(QPalette::Window), dark);
-    QCOMPARE(app.settings->tabView()->palette().color(QPalette::Window), dark);
-
-    QTest::mouseClick(app.settings->themeSegment(QStringLiteral("system")), Qt::LeftButton);
-    QCoreApplication::processEvents();
-    QCOMPARE(app.preferences.appTheme(), QStringLiteral("system"));
-    QCOMPARE(app.content->tabBar()->palette().color(QPalette::Window), light);
-    QCOMPARE(app.settings->tabView()->palette().color(QPalette::Window), light);
 }
 
 void SettingsWindowTest::closesOnItsKeysAndStaysAboveTheMainWindow_data()
