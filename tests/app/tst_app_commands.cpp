@@ -7,6 +7,7 @@
 #include "model/tab_manager.h"
 #include "views/content_view.h"
 #include "views/markdown_hint_button.h"
+#include "views/settings_view.h"
 #include "views/view_accessibility.h"
 
 #include <QAccessible>
@@ -14,26 +15,49 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
+#include <QTabWidget>
 #include <QtTest>
 
+using quillet::SettingsView;
 using quillet::TabManager;
 using namespace Qt::StringLiterals;
 
 namespace {
 
+// The application as main() puts it together: the window with its menus and the one settings
+// window that File > Settings… opens.
 struct Window : quillet::test::TestPreferences {
     TabManager tabManager{TabManager::Persistence::disabled()};
     QMainWindow window;
     quillet::AppCommands commands{tabManager, *window.menuBar()};
+    SettingsView *settings = new SettingsView(preferences, &window);
 
     explicit Window(int tabs)
     {
+        QObject::connect(&commands, &quillet::AppCommands::settingsRequested, settings,
+                         &SettingsView::present);
         window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
         for (int i = 0; i < tabs; ++i)
             tabManager.newTab(QString::number(i));
         window.resize(900, 650);
         window.show();
         window.activateWindow();
+    }
+
+    // Shown in front, ready for the keyboard, as the one settings window. Being transient, it
+    // counts as active while the main window is, so the focus itself is what tells.
+    void openSettings()
+    {
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+        QTRY_COMPARE(QApplication::activeWindow(), settings);
+        QList<SettingsView *> shown;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *view = qobject_cast<SettingsView *>(widget); view && view->isVisible())
+                shown << view;
+        QCOMPARE(shown, QList<SettingsView *>{settings});
     }
 
     QAction *item(const QString &title) const
@@ -64,6 +88,8 @@ private slots:
     void editItemsActOnTheFocusedEditor();
     void shortcuts_data();
     void shortcuts();
+    void oneSettingsWindowThatDoesNotBlock_data();
+    void oneSettingsWindowThatDoesNotBlock();
 };
 
 void AppCommandsTest::menus_data()
@@ -188,6 +214,43 @@ void AppCommandsTest::shortcuts()
         popover->close();
     }
     QTEST(after, "after");
+}
+
+void AppCommandsTest::oneSettingsWindowThatDoesNotBlock_data()
+{
+    QTest::addColumn<QKeyCombination>("closeKeys");
+    QTest::newRow("Escape") << QKeyCombination(Qt::Key_Escape);
+    QTest::newRow("Ctrl+W") << QKeyCombination(Qt::ControlModifier, Qt::Key_W);
+}
+
+void AppCommandsTest::oneSettingsWindowThatDoesNotBlock()
+{
+    QFETCH(QKeyCombination, closeKeys);
+    Window app(1);
+    app.openSettings();
+    QVERIFY(app.settings->isWindow() && !app.settings->isModal());
+    QCOMPARE(app.settings->windowHandle()->transientParent(), app.window.windowHandle());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    // Asked again while open: the same window, as it was.
+    app.settings->tabView()->setCurrentIndex(2);
+    app.openSettings();
+    QCOMPARE(app.settings->tabView()->currentIndex(), 2);
+    // Quitting works from there as from the main window.
+    QSignalSpy quit(&app.commands, &quillet::AppCommands::quitRequested);
+    QTest::keyClick(app.settings, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(quit.count(), 1);
+    // The closing keys act on it wherever its focus is, and nowhere else.
+    QWidget *focus = app.settings->focusWidget() ? app.settings->focusWidget() : app.settings;
+    QTest::keyClick(focus, closeKeys.key(), closeKeys.keyboardModifiers());
+    QTRY_VERIFY(!app.settings->isVisible());
+    QCOMPARE(app.tabManager.tabs().size(), 1);
+    // Reopened, it starts over; meanwhile the main window kept working.
+    app.openSettings();
+    QCOMPARE(app.settings->tabView()->currentIndex(), 0);
+    app.window.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &app.window);
+    QTest::keyClick(&app.window, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(app.tabManager.tabs().size(), 2);
 }
 
 QTEST_MAIN(AppCommandsTest)
