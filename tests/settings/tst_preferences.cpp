@@ -60,6 +60,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
     }
+    void cleanup() { m_dir->setAutoRemove(!QTest::currentTestFailed()); }
     void readsStoredValuesAsStored_data();
     void readsStoredValuesAsStored();
     void writesPersistAndAreAnnouncedOnlyOnChange_data();
