@@ -1,62 +1,69 @@
+#include "app_test_support.h"
+
 #include "app/app_commands.h"
+#include "editor/editor_view.h"
+#include "editor/find_bar.h"
+#include "editor/plain_text_text_view.h"
 #include "model/tab_manager.h"
-#include "settings/preferences.h"
 #include "views/content_view.h"
 #include "views/markdown_hint_button.h"
+#include "views/settings_view.h"
 #include "views/view_accessibility.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QTabWidget>
 #include <QtTest>
 
-using quillet::AppCommands;
-using quillet::PreviewMode;
+using quillet::SettingsView;
 using quillet::TabManager;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Window {
-    QTemporaryDir dir;
+// The application as main() puts it together: the window with its menus and the one settings
+// window that File > Settings… opens.
+struct Window : quillet::test::TestPreferences {
     TabManager tabManager{TabManager::Persistence::disabled()};
-    quillet::Preferences preferences{std::make_unique<QSettings>(
-        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat)};
     QMainWindow window;
-    AppCommands commands{tabManager, *window.menuBar()};
+    quillet::AppCommands commands{tabManager, *window.menuBar()};
+    SettingsView *settings = new SettingsView(preferences, &window);
 
-    Window()
+    explicit Window(int tabs)
     {
+        QObject::connect(&commands, &quillet::AppCommands::settingsRequested, settings,
+                         &SettingsView::present);
         window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
+        for (int i = 0; i < tabs; ++i)
+            tabManager.newTab(QString::number(i));
         window.resize(900, 650);
         window.show();
         window.activateWindow();
     }
 
-    void press(const QKeySequence &keys)
+    // Shown in front, ready for the keyboard, as the one settings window. Being transient, it
+    // counts as active while the main window is, so the focus itself is what tells.
+    void openSettings()
     {
-        const QKeyCombination combination = keys[0];
-        QTest::keyClick(&window, combination.key(), combination.keyboardModifiers());
-        QCoreApplication::processEvents();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+        QTRY_COMPARE(QApplication::activeWindow(), settings);
+        QList<SettingsView *> shown;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *view = qobject_cast<SettingsView *>(widget); view && view->isVisible())
+                shown << view;
+        QCOMPARE(shown, QList<SettingsView *>{settings});
     }
 };
 
-// "Title|Shortcut|enabled" for each item, "-" for a divider.
-QStringList describe(const QMenu *menu)
+QString key(QKeySequence::StandardKey standard)
 {
-    QStringList rows;
-    for (const QAction *action : menu->actions()) {
-        if (action->isSeparator())
-            rows.append(QStringLiteral("-"));
-        else
-            rows.append(action->text() + u'|' +
-                        action->shortcut().toString(QKeySequence::PortableText) + u'|' +
-                        (action->isEnabled() ? u'1' : u'0'));
-    }
-    return rows;
+    return QKeySequence(standard).toString(QKeySequence::PortableText);
 }
 
 } // namespace
@@ -65,138 +72,178 @@ class AppCommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { quillet::ViewAccessibility::install(); }
     void menus_data();
     void menus();
-    void f1OpensTheReference();
+    void editItemsActOnTheFocusedEditor_data();
+    void editItemsActOnTheFocusedEditor();
     void shortcuts_data();
     void shortcuts();
+    void oneSettingsWindowThatDoesNotBlock_data();
+    void oneSettingsWindowThatDoesNotBlock();
 };
 
 void AppCommandsTest::menus_data()
 {
     QTest::addColumn<int>("tabs");
     QTest::addColumn<bool>("closeOne");
-    QTest::addColumn<QStringList>("file");
-    QTest::addColumn<QStringList>("edit");
-    QTest::addColumn<QStringList>("view");
-    QTest::addColumn<QStringList>("help");
-
-    const auto file = [](bool hasTab, bool closed) {
-        const QString t = hasTab ? "1" : "0";
-        return QStringList{"New Scratchpad|Ctrl+N|1",
-                           "Open…|Ctrl+O|1",
-                           "-",
-                           "Save|Ctrl+S|" + t,
-                           "Save As…|Ctrl+Shift+S|" + t,
-                           "-",
-                           "New Tab|Ctrl+T|1",
-                           "Close Tab|Ctrl+W|" + t,
-                           QStringLiteral("Reopen Closed Tab|Ctrl+Shift+T|") + (closed ? "1" : "0"),
-                           "-",
-                           "Previous Tab|Ctrl+Shift+[|1",
-                           "Next Tab|Ctrl+Shift+]|1",
-                           "-",
-                           "Settings…|Ctrl+,|1",
-                           "Quit|Ctrl+Q|1"};
-    };
-    const auto edit = [](bool hasTab) {
-        const QString t = hasTab ? "1" : "0";
-        const auto key = [](QKeySequence::StandardKey standard) {
-            return QKeySequence(standard).toString(QKeySequence::PortableText);
-        };
-        return QStringList{"Undo|" + key(QKeySequence::Undo) + '|' + t,
-                           "Redo|" + key(QKeySequence::Redo) + '|' + t,
-                           "-",
-                           "Cut|" + key(QKeySequence::Cut) + '|' + t,
-                           "Copy|" + key(QKeySequence::Copy) + '|' + t,
-                           "Paste|" + key(QKeySequence::Paste) + '|' + t,
-                           "Select All|" + key(QKeySequence::SelectAll) + '|' + t,
-                           "-",
-                           "Find…|" + key(QKeySequence::Find) + '|' + t};
-    };
-    QTest::newRow("no tab") << 0 << false << file(false, false) << edit(false)
-                            << QStringList{"Toggle Preview|Ctrl+P|0"}
-                            << QStringList{"Markdown Reference|F1|0"};
-    QTest::newRow("a tab") << 2 << false << file(true, false) << edit(true)
-                           << QStringList{"Toggle Preview|Ctrl+P|1"}
-                           << QStringList{"Markdown Reference|F1|1"};
-    QTest::newRow("last tab closed")
-        << 1 << true << file(false, true) << edit(false) << QStringList{"Toggle Preview|Ctrl+P|0"}
-        << QStringList{"Markdown Reference|F1|0"};
+    QTest::addColumn<QStringList>("disabled");
+    const QStringList needTab{"Save",  "Save As…", "Close Tab",  "Undo",  "Redo",
+                              "Cut",   "Copy",     "Paste",      "Select All", "Find…",
+                              "Toggle Preview",    "Markdown Reference"};
+    QTest::newRow("no tab") << 0 << false << needTab + QStringList{"Reopen Closed Tab"};
+    QTest::newRow("a tab") << 2 << false << QStringList{"Reopen Closed Tab"};
+    QTest::newRow("last tab closed") << 1 << true << needTab;
 }
 
+// Every item with its shortcut, in order; those that need a tab are off without one.
 void AppCommandsTest::menus()
 {
     QFETCH(int, tabs);
     QFETCH(bool, closeOne);
-    Window window;
-    for (int i = 0; i < tabs; ++i)
-        window.tabManager.newTab();
+    QFETCH(QStringList, disabled);
+    Window window(tabs);
     if (closeOne)
         window.tabManager.closeCurrentTab();
-    const QList<QAction *> top = window.window.menuBar()->actions();
-    QCOMPARE(top.size(), 4);
-    QCOMPARE(top.at(0)->menu(), window.commands.fileMenu());
-    QCOMPARE(top.at(1)->menu(), window.commands.editMenu());
-    QCOMPARE(top.at(2)->menu(), window.commands.viewMenu());
-    QCOMPARE(top.at(3)->menu(), window.commands.helpMenu());
-    QTEST(describe(window.commands.fileMenu()), "file");
-    QTEST(describe(window.commands.editMenu()), "edit");
-    QTEST(describe(window.commands.viewMenu()), "view");
-    QTEST(describe(window.commands.helpMenu()), "help");
+    QStringList items, off;
+    for (QAction *top : window.window.menuBar()->actions()) {
+        items << top->text();
+        for (QAction *action : top->menu()->actions()) {
+            items << (action->isSeparator() ? u"-"_s : action->text() + u'|' +
+                      action->shortcut().toString(QKeySequence::PortableText));
+            if (!action->isEnabled() && !action->isSeparator())
+                off << action->text();
+        }
+    }
+    QCOMPARE(items, (QStringList{"&File", "New Scratchpad|Ctrl+N", "Open…|Ctrl+O", "-",
+                                 "Save|Ctrl+S", "Save As…|Ctrl+Shift+S", "-", "New Tab|Ctrl+T",
+                                 "Close Tab|Ctrl+W", "Reopen Closed Tab|Ctrl+Shift+T", "-",
+                                 "Previous Tab|Ctrl+Shift+[", "Next Tab|Ctrl+Shift+]", "-",
+                                 "Settings…|Ctrl+,", "Quit|Ctrl+Q", "&Edit",
+                                 "Undo|" + key(QKeySequence::Undo),
+                                 "Redo|" + key(QKeySequence::Redo), "-",
+                                 "Cut|" + key(QKeySequence::Cut), "Copy|" + key(QKeySequence::Copy),
+                                 "Paste|" + key(QKeySequence::Paste),
+                                 "Select All|" + key(QKeySequence::SelectAll), "-",
+                                 "Find…|" + key(QKeySequence::Find), "&View",
+                                 "Toggle Preview|Ctrl+P", "&Help", "Markdown Reference|F1"}));
+    off.sort();
+    disabled.sort();
+    QCOMPARE(off, disabled);
 }
 
-// The keyboard's way to the reference: F1 opens it, in the accessibility tree as a dialog.
-void AppCommandsTest::f1OpensTheReference()
+void AppCommandsTest::editItemsActOnTheFocusedEditor_data()
 {
-    quillet::ViewAccessibility::install();
-    Window window;
-    window.tabManager.newTab();
+    // "ell" of "hello" is selected and "X" on the clipboard before the item is chosen.
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("clipboard");
+    QTest::newRow("Cut") << "Cut" << "ho" << "" << "ell";
+    QTest::newRow("Copy") << "Copy" << "hello" << "ell" << "ell";
+    QTest::newRow("Paste") << "Paste" << "hXo" << "" << "X";
+    QTest::newRow("Select All") << "Select All" << "hello" << "hello" << "X";
+    QTest::newRow("Find…") << "Find…" << "hello" << "ell" << "X";
+}
+
+void AppCommandsTest::editItemsActOnTheFocusedEditor()
+{
+    QFETCH(QString, item);
+    Window window(1);
     QVERIFY(QTest::qWaitForWindowActive(&window.window));
-    window.press(QKeySequence(Qt::Key_F1));
-    auto *button = window.window.findChild<quillet::MarkdownHintButton *>();
-    QTRY_VERIFY(button->popover() && button->popover()->isVisible());
-    QAccessibleInterface *popover = QAccessible::queryAccessibleInterface(button->popover());
-    QCOMPARE(popover->role(), QAccessible::Dialog);
-    QCOMPARE(popover->text(QAccessible::Name), QStringLiteral("Markdown Reference"));
-    button->popover()->close();
+    auto *editor = window.window.findChild<quillet::EditorView *>();
+    quillet::PlainTextTextView *view = editor->textView();
+    view->setText(u"hello"_s);
+    view->setFocus();
+    view->setSelectedRange(1, 3);
+    QGuiApplication::clipboard()->setText(u"X"_s);
+    for (QAction *action : window.commands.editMenu()->actions())
+        if (action->text() == item)
+            action->trigger();
+    QTEST(view->toPlainText(), "text");
+    QTEST(view->textCursor().selectedText(), "selected");
+    QTEST(QGuiApplication::clipboard()->text(), "clipboard");
+    QCOMPARE(editor->findBar()->isVisible(), item == u"Find…");
 }
 
 void AppCommandsTest::shortcuts_data()
 {
+    // After the keys: "tabs/current tab/preview mode", and whether the reference shows.
     QTest::addColumn<int>("tabs");
     QTest::addColumn<QKeySequence>("keys");
-    QTest::addColumn<int>("tabsAfter");
-    QTest::addColumn<int>("currentAfter");
-    QTest::addColumn<PreviewMode>("modeAfter");
-
-    const auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | Qt::Key(key)); };
-    const auto ctrlShift = [](int key) {
-        return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key(key));
+    QTest::addColumn<QString>("after");
+    const auto row = [](const char *name, int tabs, const char *keys, const char *after) {
+        QTest::newRow(name) << tabs << QKeySequence(QString::fromUtf8(keys)) << QString(after);
     };
-    QTest::newRow("Ctrl+N adds") << 0 << ctrl(Qt::Key_N) << 1 << 0 << PreviewMode::edit;
-    QTest::newRow("Ctrl+T adds") << 2 << ctrl(Qt::Key_T) << 3 << 2 << PreviewMode::edit;
-    QTest::newRow("Ctrl+W closes") << 2 << ctrl(Qt::Key_W) << 1 << 0 << PreviewMode::edit;
-    QTest::newRow("Ctrl+W without tab") << 0 << ctrl(Qt::Key_W) << 0 << -1 << PreviewMode::edit;
-    QTest::newRow("Ctrl+P cycles") << 1 << ctrl(Qt::Key_P) << 1 << 0 << PreviewMode::split;
-    QTest::newRow("Ctrl+P without tab") << 0 << ctrl(Qt::Key_P) << 0 << -1 << PreviewMode::edit;
-    QTest::newRow("previous") << 3 << ctrlShift(Qt::Key_BracketLeft) << 3 << 1 << PreviewMode::edit;
-    QTest::newRow("next wraps") << 3 << ctrlShift(Qt::Key_BracketRight) << 3 << 0
-                                << PreviewMode::edit;
+    row("Ctrl+N adds", 0, "Ctrl+N", "1/0/0");
+    row("Ctrl+T adds", 2, "Ctrl+T", "3/2/0");
+    row("Ctrl+W closes", 2, "Ctrl+W", "1/0/0");
+    row("Ctrl+W without tab", 0, "Ctrl+W", "0/-1/0");
+    row("Ctrl+P cycles", 1, "Ctrl+P", "1/0/1");
+    row("Ctrl+P without tab", 0, "Ctrl+P", "0/-1/0");
+    row("previous", 3, "Ctrl+Shift+[", "3/1/0");
+    row("next wraps", 3, "Ctrl+Shift+]", "3/0/0");
+    row("F1 opens the reference", 1, "F1", "1/0/0 reference");
 }
 
 void AppCommandsTest::shortcuts()
 {
     QFETCH(int, tabs);
     QFETCH(QKeySequence, keys);
-    Window window;
+    Window window(tabs);
     QVERIFY(QTest::qWaitForWindowActive(&window.window));
-    for (int i = 0; i < tabs; ++i)
-        window.tabManager.newTab(QString::number(i));
-    window.press(keys);
-    QTEST(int(window.tabManager.tabs().size()), "tabsAfter");
-    QTEST(int(window.tabManager.currentTabIndex()), "currentAfter");
-    QTEST(window.tabManager.previewMode(), "modeAfter");
+    QTest::keyClick(&window.window, keys[0].key(), keys[0].keyboardModifiers());
+    QCoreApplication::processEvents();
+    QString after = u"%1/%2/%3"_s.arg(window.tabManager.tabs().size())
+                        .arg(window.tabManager.currentTabIndex())
+                        .arg(int(window.tabManager.previewMode()));
+    // The keyboard's way to the reference: in the accessibility tree, a dialog of that name.
+    const auto *button = window.window.findChild<quillet::MarkdownHintButton *>();
+    if (QWidget *popover = button ? button->popover() : nullptr; popover && popover->isVisible()) {
+        QAccessibleInterface *dialog = QAccessible::queryAccessibleInterface(popover);
+        QCOMPARE(dialog->role(), QAccessible::Dialog);
+        QCOMPARE(dialog->text(QAccessible::Name), u"Markdown Reference"_s);
+        after += u" reference"_s;
+        popover->close();
+    }
+    QTEST(after, "after");
+}
+
+void AppCommandsTest::oneSettingsWindowThatDoesNotBlock_data()
+{
+    QTest::addColumn<QKeyCombination>("closeKeys");
+    QTest::newRow("Escape") << QKeyCombination(Qt::Key_Escape);
+    QTest::newRow("Ctrl+W") << QKeyCombination(Qt::ControlModifier, Qt::Key_W);
+}
+
+void AppCommandsTest::oneSettingsWindowThatDoesNotBlock()
+{
+    QFETCH(QKeyCombination, closeKeys);
+    Window app(1);
+    app.openSettings();
+    QVERIFY(app.settings->isWindow() && !app.settings->isModal());
+    QCOMPARE(app.settings->windowHandle()->transientParent(), app.window.windowHandle());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    // Asked again while open: the same window, as it was.
+    app.settings->tabView()->setCurrentIndex(2);
+    app.openSettings();
+    QCOMPARE(app.settings->tabView()->currentIndex(), 2);
+    // Quitting works from there as from the main window.
+    QSignalSpy quit(&app.commands, &quillet::AppCommands::quitRequested);
+    QTest::keyClick(app.settings, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(quit.count(), 1);
+    // The closing keys act on it wherever its focus is, and nowhere else.
+    QWidget *focus = app.settings->focusWidget() ? app.settings->focusWidget() : app.settings;
+    QTest::keyClick(focus, closeKeys.key(), closeKeys.keyboardModifiers());
+    QTRY_VERIFY(!app.settings->isVisible());
+    QCOMPARE(app.tabManager.tabs().size(), 1);
+    // Reopened, it starts over; meanwhile the main window kept working.
+    app.openSettings();
+    QCOMPARE(app.settings->tabView()->currentIndex(), 0);
+    app.window.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &app.window);
+    QTest::keyClick(&app.window, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(app.tabManager.tabs().size(), 2);
 }
 
 QTEST_MAIN(AppCommandsTest)

@@ -1,29 +1,29 @@
+#include "app_test_support.h"
+
 #include "app/appearance.h"
 #include "editor/theme.h"
 #include "model/tab_manager.h"
-#include "settings/preferences.h"
 #include "views/content_view.h"
+#include "views/settings_view.h"
 #include "views/view_style.h"
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QScopeGuard>
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <cmath>
 
 using quillet::Appearance;
 using quillet::TabManager;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kPortalPath = u"/org/freedesktop/portal/desktop"_s;
+const QString kSettings = u"org.freedesktop.portal.Settings"_s;
 
 // The desktop's settings portal as far as the colour scheme goes, on a connection of its own so
 // that it has its own name on the bus: answers Read and announces each change.
@@ -32,8 +32,7 @@ class FakePortal : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
 
 public:
-    QDBusConnection bus =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fakePortal"));
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"portal"_s);
     uint scheme = 0;
 
     ~FakePortal() override { QDBusConnection::disconnectFromBus(bus.name()); }
@@ -41,16 +40,15 @@ public:
     bool start()
     {
         return bus.registerObject(kPortalPath, this, QDBusConnection::ExportAllSlots) &&
-               bus.registerService(kPortal);
+               bus.registerService(u"org.freedesktop.portal.Desktop"_s);
     }
 
     void announce(uint value)
     {
         scheme = value;
-        QDBusMessage signal = QDBusMessage::createSignal(
-            kPortalPath, QStringLiteral("org.freedesktop.portal.Settings"),
-            QStringLiteral("SettingChanged"));
-        signal << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
+        QDBusMessage signal =
+            QDBusMessage::createSignal(kPortalPath, kSettings, u"SettingChanged"_s);
+        signal << u"org.freedesktop.appearance"_s << u"color-scheme"_s
                << QVariant::fromValue(QDBusVariant(scheme));
         bus.send(signal);
     }
@@ -59,10 +57,8 @@ public slots:
     // The real portal wraps the value in a second variant.
     QDBusVariant Read(const QString &group, const QString &key)
     {
-        if (group != QLatin1String("org.freedesktop.appearance") ||
-            key != QLatin1String("color-scheme"))
-            return QDBusVariant(QVariant::fromValue(QDBusVariant(0u)));
-        return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme)));
+        const bool asked = group == u"org.freedesktop.appearance" && key == u"color-scheme";
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(asked ? scheme : 0u)));
     }
 };
 
@@ -70,21 +66,6 @@ QColor windowColour()
 {
     return QApplication::palette().color(QPalette::Window);
 }
-
-} // namespace
-
-class AppearanceTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void systemFollowsTheDesktopPortal();
-    void themeSwitchesEveryWindowLive_data();
-    void themeSwitchesEveryWindowLive();
-    void labelTonesAreLegible_data();
-    void labelTonesAreLegible();
-};
-
-namespace {
 
 // The contrast ratio of text in `ink`, as composed over `paper`, against that paper.
 double contrast(QColor ink, const QColor &paper)
@@ -106,6 +87,17 @@ double contrast(QColor ink, const QColor &paper)
 
 } // namespace
 
+class AppearanceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void systemFollowsTheDesktopPortal();
+    void themeSwitchesEveryWindowLive_data();
+    void themeSwitchesEveryWindowLive();
+    void labelTonesAreLegible_data();
+    void labelTonesAreLegible();
+};
+
 void AppearanceTest::labelTonesAreLegible_data()
 {
     QTest::addColumn<QPalette>("palette");
@@ -123,9 +115,8 @@ void AppearanceTest::labelTonesAreLegible()
 {
     QFETCH(QPalette, palette);
     QFETCH(bool, links);
-    const QPalette before = QApplication::palette();
+    const quillet::test::ScopedPalette restore;
     QApplication::setPalette(palette);
-    const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
     namespace Theme = quillet::Theme;
     if (links) {
         const QColor link = quillet::ViewStyle::linkColor();
@@ -160,32 +151,32 @@ void AppearanceTest::themeSwitchesEveryWindowLive_data()
     QTest::newRow("unknown value acts as system") << "sepia" << false;
 }
 
+// The main window's parts and the settings window, shown while the choice changes.
 void AppearanceTest::themeSwitchesEveryWindowLive()
 {
     QFETCH(QString, theme);
     QFETCH(bool, dark);
-    QTemporaryDir dir;
-    quillet::Preferences preferences(std::make_unique<QSettings>(
-        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat));
-    Appearance appearance(preferences);
+    const quillet::test::ScopedPalette restore;
+    quillet::test::TestPreferences test;
+    Appearance appearance(test.preferences);
     // Start from the opposite of what the row expects, so the switch has something to change.
-    preferences.setAppTheme(dark ? QStringLiteral("light") : QStringLiteral("dark"));
+    test.preferences.setAppTheme(dark ? u"light"_s : u"dark"_s);
     appearance.apply();
     TabManager tabManager(TabManager::Persistence::disabled());
-    tabManager.newTab(QStringLiteral("text"));
-    quillet::ContentView view(tabManager, preferences);
-    view.resize(800, 500);
+    tabManager.newTab(u"text"_s);
+    quillet::ContentView view(tabManager, test.preferences);
+    quillet::SettingsView settings(test.preferences);
     view.show();
+    settings.present();
+    const QWidget *const parts[] = {view.tabBar(), view.statusBar(), settings.tabView()};
+    const QColor expected =
+        (dark ? Appearance::darkPalette() : Appearance::lightPalette()).color(QPalette::Window);
+    for (const QWidget *part : parts)
+        QVERIFY(part->palette().color(QPalette::Window) != expected);
+    test.preferences.setAppTheme(theme);
     QCoreApplication::processEvents();
-    const QColor before = view.tabBar()->palette().color(QPalette::Window);
-
-    preferences.setAppTheme(theme);
-    QCoreApplication::processEvents();
-    const QColor after = view.tabBar()->palette().color(QPalette::Window);
-    QVERIFY(before != after);
-    const QPalette expected = dark ? Appearance::darkPalette() : Appearance::lightPalette();
-    QCOMPARE(after, expected.color(QPalette::Window));
-    QCOMPARE(view.statusBar()->palette().color(QPalette::Window), after);
+    for (const QWidget *part : parts)
+        QCOMPARE(part->palette().color(QPalette::Window), expected);
 }
 
 // Runs on a private session bus only (CTest starts it under dbus-run-session), never on the
@@ -196,9 +187,9 @@ void AppearanceTest::systemFollowsTheDesktopPortal()
         QSKIP("needs a private session bus: run under dbus-run-session with "
               "QUILLET_TEST_PRIVATE_BUS=1");
     QVERIFY(QDBusConnection::sessionBus().isConnected());
-    QTemporaryDir dir;
-    quillet::Preferences preferences(std::make_unique<QSettings>(
-        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat));
+    const quillet::test::ScopedPalette restore;
+    quillet::test::TestPreferences test;
+    quillet::Preferences &preferences = test.preferences;
     const QColor light = Appearance::lightPalette().color(QPalette::Window);
     const QColor dark = Appearance::darkPalette().color(QPalette::Window);
 
@@ -210,26 +201,22 @@ void AppearanceTest::systemFollowsTheDesktopPortal()
     QCOMPARE(windowColour(), light);
     // The subscriber learns of the portal's name a moment after it appears, and only then
     // matches its signals: the first announcement is repeated until it lands.
-    QTRY_VERIFY((portal.announce(1), appearance.desktopPrefersDark()));
+    QTRY_VERIFY((portal.announce(1), windowColour() == dark));
     for (const uint scheme : {0u, 1u, 2u, 1u}) {
         portal.announce(scheme);
-        QTRY_COMPARE(appearance.desktopPrefersDark(), scheme == 1);
-        QCOMPARE(windowColour(), scheme == 1 ? dark : light);
+        QTRY_COMPARE(windowColour(), scheme == 1 ? dark : light);
     }
 
     // A forced choice wins over the desktop; "system" follows it again.
-    portal.announce(1);
-    QTRY_VERIFY(appearance.desktopPrefersDark());
-    preferences.setAppTheme(QStringLiteral("light"));
+    preferences.setAppTheme(u"light"_s);
     QCOMPARE(windowColour(), light);
-    preferences.setAppTheme(QStringLiteral("system"));
+    preferences.setAppTheme(u"system"_s);
     QCOMPARE(windowColour(), dark);
 
     // Started while the desktop prefers dark: read at once.
     QApplication::setPalette(Appearance::lightPalette());
     Appearance later(preferences);
-    QTRY_VERIFY(later.desktopPrefersDark());
-    QCOMPARE(windowColour(), dark);
+    QTRY_COMPARE(windowColour(), dark);
 }
 
 QTEST_MAIN(AppearanceTest)
