@@ -35,6 +35,7 @@ void ScratchpadTest::countsFollowEdits_data()
     QTest::addColumn<qint64>("column");
 
     QTest::newRow("cursor beyond the end") << "ab\ncde" << 100LL << 2LL << 6LL << 2LL << 4LL;
+    QTest::newRow("cursor after a first line feed") << "\nab" << 1LL << 1LL << 3LL << 2LL << 1LL;
     QTest::newRow("emoji before the cursor on line 2")
         << "👍🏽 a\n👍🏽b" << 12LL << 3LL << 6LL << 2LL << 3LL;
 }
