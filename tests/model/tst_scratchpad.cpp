@@ -116,20 +116,23 @@ void ScratchpadTest::countsNotifyOnlyWhenTheyChange()
     QSignalSpy characters(&scratchpad, &Scratchpad::characterCountChanged);
     QSignalSpy columns(&scratchpad, &Scratchpad::currentColumnChanged);
     QSignalSpy lines(&scratchpad, &Scratchpad::currentLineChanged);
+    QSignalSpy content(&scratchpad, &Scratchpad::contentChanged);
     const auto counts = [&] {
-        return QList<qsizetype>{words.size(), characters.size(), lines.size(), columns.size()};
+        return QList<qsizetype>{words.size(), characters.size(), lines.size(), columns.size(),
+                                content.size()};
     };
 
+    scratchpad.setContent(QStringLiteral("one two"));
     scratchpad.setContent(QStringLiteral("one tw"));
     scratchpad.updateCounts();
-    QCOMPARE(counts(), QList<qsizetype>({0, 1, 0, 0}));
+    QCOMPARE(counts(), QList<qsizetype>({0, 1, 0, 0, 1}));
     scratchpad.setCursorPosition(3);
     scratchpad.updateCounts();
-    QCOMPARE(counts(), QList<qsizetype>({0, 1, 0, 1}));
+    QCOMPARE(counts(), QList<qsizetype>({0, 1, 0, 1, 1}));
     // Replacing the text with one of equal length must still recount.
     scratchpad.setContent(QStringLiteral("a b c "));
     scratchpad.updateCounts();
-    QCOMPARE(counts(), QList<qsizetype>({1, 1, 0, 1}));
+    QCOMPARE(counts(), QList<qsizetype>({1, 1, 0, 1, 2}));
     QCOMPARE(scratchpad.wordCount(), 3);
 }
 
