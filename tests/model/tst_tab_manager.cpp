@@ -235,6 +235,7 @@ void TabManagerTest::updateContentAlwaysMarksDirty()
     QVERIFY(tab->isDirty());
     QCOMPARE(tab->modifiedAt(), later);
     Scratchpad outside;
+    QVERIFY(!outside.id().isNull() && outside.id() != tab->id());
     manager->updateContent(outside, QStringLiteral("hello there\nworld"));
     QCOMPARE(outside.title(), QStringLiteral("hello there"));
     QCOMPARE(outside.wordCount(), 3);
