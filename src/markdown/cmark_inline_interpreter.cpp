@@ -1,5 +1,7 @@
 #include "markdown/cmark_inline_interpreter.h"
 
+#include "text/digit_value.h"
+
 #include <cmark-gfm-core-extensions.h>
 #include <cmark-gfm-extension_api.h>
 #include <cmark-gfm.h>
@@ -60,17 +62,6 @@ bool mayHoldMarkup(QStringView text)
     return false;
 }
 
-int digitValue(char16_t c, bool hex)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (hex && c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (hex && c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 // Code points that a character reference in `text` may decode to. Numeric references are read
 // without cmark-gfm's limits on their digits, so this is a superset of what it decodes.
 QList<char32_t> referencedCodePoints(QStringView text)
@@ -90,7 +81,7 @@ QList<char32_t> referencedCodePoints(QStringView text)
         char32_t value = 0;
         const qsizetype firstDigit = j;
         for (; j < text.size(); ++j) {
-            const int digit = digitValue(text[j].unicode(), hex);
+            const int digit = text::digitValue(text[j].unicode(), hex ? 16 : 10);
             if (digit < 0)
                 break;
             value = std::min<char32_t>(value * (hex ? 16 : 10) + char32_t(digit), 0x110000);

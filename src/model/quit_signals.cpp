@@ -55,10 +55,8 @@ QuitSignals::~QuitSignals()
 void QuitSignals::readSignal()
 {
     unsigned char byte = 0;
-    while (::read(g_pipe[0], &byte, 1) == 1) {
-        emit received(byte);
+    while (::read(g_pipe[0], &byte, 1) == 1)
         QCoreApplication::quit();
-    }
 }
 
 } // namespace quillet

@@ -16,10 +16,6 @@ public:
     explicit QuitSignals(QObject *parent = nullptr);
     ~QuitSignals() override;
 
-signals:
-    // Emitted on the owner's thread before the application is told to quit.
-    void received(int signalNumber);
-
 private:
     void readSignal();
 

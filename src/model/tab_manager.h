@@ -125,8 +125,6 @@ public:
     // The autosave period from the next wait on.
     void setAutoSaveInterval(std::chrono::milliseconds interval);
 
-    FilePanels *filePanels() const { return m_filePanels.get(); }
-
     // The folder of the saved-tabs file, created with its parents on every call.
     QString autosaveDirectory() const;
     QString stateFilePath() const;

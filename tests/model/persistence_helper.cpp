@@ -37,13 +37,18 @@ using quillet::TabManager;
 
 namespace {
 
-int runUntilQuit(const QString &folder, const QString &text)
+TabManager::Persistence persistenceIn(const QString &folder, std::chrono::milliseconds interval)
 {
     TabManager::Persistence persistence;
     persistence.autosaveDirectory = folder;
-    persistence.autoSaveInterval = std::chrono::hours(1);
+    persistence.autoSaveInterval = interval;
+    return persistence;
+}
+
+int runUntilQuit(const QString &folder, const QString &text)
+{
     quillet::QuitSignals quitSignals;
-    TabManager tabManager(persistence);
+    TabManager tabManager(persistenceIn(folder, std::chrono::hours(1)));
     tabManager.newTab(text);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -69,64 +74,45 @@ QString generationText(qint64 generation, int tab)
            QString(20000, QChar(u'a' + tab % 26));
 }
 
-int churn(const QString &folder)
+// Rewrites the tabs (churn) or saves the one tab's file (save) as fast as the event loop turns,
+// while autosaving without pause.
+int rewriteRepeatedly(const QString &folder, bool save)
 {
-    TabManager::Persistence persistence;
-    persistence.autosaveDirectory = folder;
-    persistence.autoSaveInterval = std::chrono::milliseconds(0);
-    TabManager tabManager(persistence);
-    const QString statePath = tabManager.stateFilePath();
-
-    qint64 generation = 0;
-    bool announced = false;
-    QTimer rewrite;
-    QObject::connect(&rewrite, &QTimer::timeout, [&] {
-        ++generation;
-        const int wanted = int(generation % 7) + 1;
-        while (tabManager.tabs().size() > wanted)
-            tabManager.closeTab(tabManager.tabs().constLast()->id());
-        while (tabManager.tabs().size() < wanted)
-            tabManager.newTab();
-        const auto tabs = tabManager.tabs();
-        for (int tab = 0; tab < tabs.size(); ++tab)
-            tabManager.updateContent(*tabs[tab], generationText(generation, tab));
-        // Past "[]", the file written before the first generation.
-        if (!announced && QFileInfo(statePath).size() > 2) {
-            announced = true;
-            std::puts("ready");
-            std::fflush(stdout);
-        }
-    });
-    rewrite.start(0);
-    return QCoreApplication::exec();
-}
-
-int saveRepeatedly(const QString &folder)
-{
-    TabManager::Persistence persistence;
-    persistence.autosaveDirectory = folder;
-    persistence.autoSaveInterval = std::chrono::milliseconds(0);
-    TabManager tabManager(persistence);
+    TabManager tabManager(persistenceIn(folder, std::chrono::milliseconds(0)));
     const QString notePath = folder + QStringLiteral("/note.txt");
-    if (tabManager.tabs().isEmpty())
+    if (save && tabManager.tabs().isEmpty())
         tabManager.newTab({}, QUrl::fromLocalFile(notePath));
-    tabManager.selectTab(tabManager.tabs().constFirst()->id());
+    if (save)
+        tabManager.selectTab(tabManager.tabs().constFirst()->id());
 
     qint64 generation = 0;
     bool announced = false;
     QTimer rewrite;
     QObject::connect(&rewrite, &QTimer::timeout, [&] {
         ++generation;
-        const auto tab = tabManager.tabs().constFirst();
-        tabManager.updateContent(*tab, generationText(generation, 0));
-        tabManager.saveCurrent();
-        // A kill between a save and the next autosave leaves the restored tab an older idea of
-        // its file, so the first save after a start may find it changed; the user overwrites.
-        if (tab->hasConflict())
-            tabManager.overwriteOnDisk(*tab);
-        // Once the state file names the tab, a start after a kill cleans up after it.
-        if (!announced && QFileInfo(notePath).size() > 0 &&
-            QFileInfo(tabManager.stateFilePath()).size() > 2) {
+        if (save) {
+            const auto tab = tabManager.tabs().constFirst();
+            tabManager.updateContent(*tab, generationText(generation, 0));
+            tabManager.saveCurrent();
+            // A kill between a save and the next autosave leaves the restored tab an older idea
+            // of its file, so the first save after a start may find it changed; the user
+            // overwrites.
+            if (tab->hasConflict())
+                tabManager.overwriteOnDisk(*tab);
+        } else {
+            const int wanted = int(generation % 7) + 1;
+            while (tabManager.tabs().size() > wanted)
+                tabManager.closeTab(tabManager.tabs().constLast()->id());
+            while (tabManager.tabs().size() < wanted)
+                tabManager.newTab();
+            const auto tabs = tabManager.tabs();
+            for (int tab = 0; tab < tabs.size(); ++tab)
+                tabManager.updateContent(*tabs[tab], generationText(generation, tab));
+        }
+        // Past "[]", the file written before the first generation; with a saved note, once the
+        // state file names its tab, so that a start after a kill cleans up after it.
+        if (!announced && QFileInfo(tabManager.stateFilePath()).size() > 2 &&
+            (!save || QFileInfo(notePath).size() > 0)) {
             announced = true;
             std::puts("ready");
             std::fflush(stdout);
@@ -144,10 +130,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() == 4 && arguments[1] == u"quit")
         return runUntilQuit(arguments[2], arguments[3]);
-    if (arguments.size() == 3 && arguments[1] == u"churn")
-        return churn(arguments[2]);
-    if (arguments.size() == 3 && arguments[1] == u"save")
-        return saveRepeatedly(arguments[2]);
+    if (arguments.size() == 3 && (arguments[1] == u"churn" || arguments[1] == u"save"))
+        return rewriteRepeatedly(arguments[2], arguments[1] == u"save");
     std::fputs("usage: persistence_helper quit <folder> <text> | churn <folder> | save <folder>\n",
                stderr);
     return 2;

@@ -138,12 +138,8 @@ private slots:
     void countsCharactersAndWords_data();
     void countsCharactersAndWords();
     void agreesWithReferenceOnRandomText();
-    void offsetAfterCharacters_data();
-    void offsetAfterCharacters();
     void lineAndColumn_data();
     void lineAndColumn();
-    void lineFeedScanMatchesSimpleScan();
-    void boundariesNearAnOffsetAgreeWithTheCharacters();
     void dominantLineEnding_data();
     void dominantLineEnding();
 };
@@ -188,6 +184,8 @@ void TextMetricsTest::countsCharactersAndWords()
     checkEditsAgainstRecount(text, quint32(qHash(text)));
 }
 
+// Random texts of pieces whose characters are known: counts, offsets, character boundaries and
+// line feeds against that reference, and now and then edits against a recount.
 void TextMetricsTest::agreesWithReferenceOnRandomText()
 {
     QRandomGenerator random(20261206);
@@ -199,36 +197,35 @@ void TextMetricsTest::agreesWithReferenceOnRandomText()
             qWarning() << "text:" << text.text;
         QCOMPARE(actual.characters, expected.characters);
         QCOMPARE(actual.words, expected.words);
+        const LineFeedScan scan = scanLineFeeds(text.text);
+        QCOMPARE(scan.count, text.text.count(u'\n'));
+        QCOMPARE(scan.lastPosition, text.text.lastIndexOf(u'\n'));
+        QList<qsizetype> boundaries = text.ends;
+        boundaries.prepend(0);
+        for (qsizetype offset = 0; offset <= text.text.size(); ++offset) {
+            const auto after = std::lower_bound(boundaries.cbegin(), boundaries.cend(), offset);
+            QCOMPARE(characterBoundaryAtOrBefore(text.text, offset),
+                     *after == offset ? offset : *(after - 1));
+            QCOMPARE(characterBoundaryAtOrAfter(text.text, offset), *after);
+        }
         for (qsizetype i = 0; i < text.ends.size(); ++i)
-            QCOMPARE(quillet::text::offsetAfterCharacters(text.text, i + 1), text.ends.at(i));
+            QCOMPARE(offsetAfterCharacters(text.text, i + 1), text.ends.at(i));
         if (round % 8 == 0) {
             checkEditsAgainstRecount(text.text, quint32(round));
             if (QTest::currentTestFailed())
                 return;
         }
     }
-}
-
-void TextMetricsTest::offsetAfterCharacters_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("count");
-    QTest::addColumn<qsizetype>("offset");
-
-    QTest::newRow("none") << QStringLiteral("abc") << 0LL << qsizetype(0);
-    QTest::newRow("negative") << QStringLiteral("abc") << -3LL << qsizetype(0);
-    QTest::newRow("within ASCII") << QStringLiteral("abc") << 2LL << qsizetype(2);
-    QTest::newRow("beyond the end") << QStringLiteral("abc") << 9LL << qsizetype(3);
-    QTest::newRow("emoji counts once") << QString::fromUtf8("👍🏽ab") << 2LL << qsizetype(5);
-    QTest::newRow("CR LF counts once") << QStringLiteral("\r\nx") << 1LL << qsizetype(2);
-}
-
-void TextMetricsTest::offsetAfterCharacters()
-{
-    QFETCH(QString, text);
-    QFETCH(qint64, count);
-    QFETCH(qsizetype, offset);
-    QCOMPARE(quillet::text::offsetAfterCharacters(text, count), offset);
+    QCOMPARE(offsetAfterCharacters(u"abc", 0), qsizetype(0));
+    QCOMPARE(offsetAfterCharacters(u"abc", -3), qsizetype(0));
+    QCOMPARE(offsetAfterCharacters(u"abc", 9), qsizetype(3));
+    QCOMPARE(characterBoundaryAtOrBefore(QStringLiteral("ab"), 9), qsizetype(2));
+    // A run of joined emoji longer than the search reach: at least no surrogate pair is split.
+    QString joined = QString::fromUtf8("👩");
+    for (int i = 0; i < 200; ++i)
+        joined += QString::fromUtf8("\u200D👩");
+    QCOMPARE(characterBoundaryAtOrBefore(joined, 301), 300);
+    QCOMPARE(characterBoundaryAtOrAfter(joined, 301), 302);
 }
 
 void TextMetricsTest::lineAndColumn_data()
@@ -267,40 +264,6 @@ void TextMetricsTest::lineAndColumn()
     const LineAndColumn position = lineAndColumnAt(text, utf16Offset);
     QCOMPARE(position.line, line);
     QCOMPARE(position.column, column);
-}
-
-void TextMetricsTest::lineFeedScanMatchesSimpleScan()
-{
-    QRandomGenerator random(7);
-    for (int round = 0; round < 200; ++round) {
-        const QString text = randomText(random, random.bounded(0, 40)).text;
-        const LineFeedScan scan = scanLineFeeds(text);
-        QCOMPARE(scan.count, text.count(u'\n'));
-        QCOMPARE(scan.lastPosition, text.lastIndexOf(u'\n'));
-    }
-}
-
-void TextMetricsTest::boundariesNearAnOffsetAgreeWithTheCharacters()
-{
-    QRandomGenerator random(20261207);
-    for (int round = 0; round < 200; ++round) {
-        const RandomText text = randomText(random, random.bounded(1, 30));
-        QList<qsizetype> boundaries = text.ends;
-        boundaries.prepend(0);
-        for (qsizetype offset = 0; offset <= text.text.size(); ++offset) {
-            const auto after = std::lower_bound(boundaries.cbegin(), boundaries.cend(), offset);
-            const qsizetype before = *after == offset ? offset : *(after - 1);
-            QCOMPARE(characterBoundaryAtOrBefore(text.text, offset), before);
-            QCOMPARE(characterBoundaryAtOrAfter(text.text, offset), *after);
-        }
-    }
-    // A run of joined emoji longer than the search reach: at least no surrogate pair is split.
-    QString joined = QString::fromUtf8("👩");
-    for (int i = 0; i < 200; ++i)
-        joined += QString::fromUtf8("\u200D👩");
-    QCOMPARE(characterBoundaryAtOrBefore(joined, 301), 300);
-    QCOMPARE(characterBoundaryAtOrAfter(joined, 301), 302);
-    QCOMPARE(characterBoundaryAtOrBefore(QStringLiteral("ab"), 9), 2);
 }
 
 void TextMetricsTest::dominantLineEnding_data()

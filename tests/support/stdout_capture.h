@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -30,6 +31,15 @@ public:
         QFile reader(m_file.fileName());
         reader.open(QIODevice::ReadOnly);
         return reader.readAll();
+    }
+
+    // Everything printed so far, one entry per line, without the line ends.
+    QStringList lines()
+    {
+        QStringList list = QString::fromUtf8(text()).split(u'\n');
+        if (list.last().isEmpty())
+            list.removeLast();
+        return list;
     }
 
 private:

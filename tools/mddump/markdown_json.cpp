@@ -1,5 +1,7 @@
 #include "markdown_json.h"
 
+#include "text/json_string.h"
+
 #include <QString>
 
 #include <variant>
@@ -17,30 +19,7 @@ Overloaded(Cases...) -> Overloaded<Cases...>;
 
 void appendString(QByteArray &out, const QString &text)
 {
-    out += '"';
-    const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        default:
-            if (byte < 0x20) {
-                static const char hex[] = "0123456789abcdef";
-                out += "\\u00";
-                out += hex[byte >> 4];
-                out += hex[byte & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
+    text::appendJsonString(out, text);
 }
 
 const char *weightName(StyledFont::Weight weight)
