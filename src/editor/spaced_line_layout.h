@@ -22,8 +22,15 @@ public:
 
     QRectF blockBoundingRect(const QTextBlock &block) const override;
 
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
 private:
+    bool relayoutLongParagraph(int from, int charsRemoved, int charsAdded);
+
     qreal m_multiple = 1.0;
+    // The block count at the last change, as the plain layout keeps it.
+    int m_blockCount = 1;
 };
 
 } // namespace quillet
