@@ -6,6 +6,7 @@
 #include <QtGui/private/qtextengine_p.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace quillet {
 
@@ -79,7 +80,7 @@ bool SpacedLineLayout::relayoutLongParagraph(int from, int charsRemoved, int cha
     const qreal width = old.constFirst().width.toReal();
     const qreal margin = doc->documentMargin();
 
-    layout->beginLayout();
+    beginLongLayout(block);
     engine->lines = old.first(first);
     qreal top = old.at(first).y.toReal();
     int match = first;
@@ -126,6 +127,54 @@ bool SpacedLineLayout::relayoutLongParagraph(int from, int charsRemoved, int cha
 void SpacedLineLayout::setLineHeightMultiple(qreal multiple)
 {
     m_multiple = multiple;
+}
+
+// The engine takes memory for the glyphs of the whole paragraph at every layout, some forty
+// megabytes for a line of a megabyte, fresh from the system and faulted in page by page: a third
+// of a key's time. A long paragraph is laid out in memory kept from key to key instead, handed
+// to the engine as the engine hands it memory of its own stack, which it never frees.
+void SpacedLineLayout::beginLongLayout(const QTextBlock &block)
+{
+    QTextLayout *layout = block.layout();
+    QTextEngine *engine = layout->engine();
+    // What the engine would lay out besides the block's text.
+    const auto extras =
+        QTextOption::ShowLineAndParagraphSeparators | QTextOption::ShowDocumentTerminator;
+    const QString text = block.text();
+    // As the engine reckons its memory: character attributes, log clusters, and glyphs for
+    // half as many again as characters, the most it asks for at once.
+    const qsizetype size = text.size();
+    const qsizetype needed =
+        qsizetype(sizeof(QCharAttributes)) * size / qsizetype(sizeof(void *)) +
+        qsizetype(sizeof(unsigned short)) * size / qsizetype(sizeof(void *)) +
+        (size * 3 / 2 + 32) * QGlyphLayout::SpaceNeeded / qsizetype(sizeof(void *)) + 8;
+    if ((layout->textOption().flags() & extras) || !layout->preeditAreaText().isEmpty() ||
+        needed > std::numeric_limits<int>::max() / 2) {
+        layout->beginLayout();
+        return;
+    }
+    // Only one layout has the memory at a time; one that still does lets go of it first.
+    engine->invalidate();
+    if (m_engineMemoryHolder != layout) {
+        for (QTextBlock other = document()->firstBlock(); other.isValid(); other = other.next()) {
+            if (other.length() <= kLongParagraph || other == block)
+                continue;
+            QTextEngine *otherEngine = other.layout()->engine();
+            if (otherEngine->layoutData && otherEngine->layoutData->memory_on_stack &&
+                otherEngine->layoutData->memory == m_engineMemory.get())
+                otherEngine->invalidate();
+        }
+    }
+    m_engineMemoryHolder = layout;
+    if (m_engineMemorySize < needed) {
+        m_engineMemorySize = needed + needed / 4;
+        m_engineMemory = std::make_unique_for_overwrite<void *[]>(m_engineMemorySize);
+    }
+    engine->lines.clear();
+    engine->layoutData =
+        new QTextEngine::LayoutData(text, m_engineMemory.get(), int(m_engineMemorySize));
+    engine->itemize();
+    engine->layoutData->layoutState = QTextEngine::InLayout;
 }
 
 QRectF SpacedLineLayout::blockBoundingRect(const QTextBlock &block) const

@@ -774,6 +774,7 @@ void PlainTextTextViewTest::longParagraphEditsLayOutAsAWhole_data()
     QTest::newRow("selection across lines replaced") << words << "replace" << 1.5;
     QTest::newRow("paste undone") << words << "undo" << 1.0;
     QTest::newRow("typed into an unbroken stretch") << unbroken << "middle" << 1.0;
+    QTest::newRow("typed into two paragraphs in turn") << words + u'\n' + words << "both" << 1.0;
 }
 
 // Lines of a long paragraph are made again only around an edit. After any edit the paragraph
@@ -794,6 +795,7 @@ void PlainTextTextViewTest::longParagraphEditsLayOutAsAWhole()
     const QTextLayout *layout = block.layout();
     QVERIFY(layout->lineCount() > 100);
     const int lineStart = layout->lineAt(layout->lineCount() / 2).textStart();
+    const int blockEnd = block.length() - 1;
     const QString pasted = longParagraph(3000);
 
     if (edit == u"end") {
@@ -814,6 +816,12 @@ void PlainTextTextViewTest::longParagraphEditsLayOutAsAWhole()
         QVERIFY(view.pastePlainText(pasted));
         if (edit == u"undo")
             view.undo();
+    } else if (edit == u"both") {
+        // The end of the first and the start of the second in view together.
+        view.setSelectedRange(blockEnd, 0);
+        QTest::keyClicks(&view, QStringLiteral(" (one"));
+        view.setSelectedRange(blockEnd + 6, 0);
+        QTest::keyClicks(&view, QStringLiteral("two) "));
     } else if (edit == u"replace") {
         view.setSelectedRange(lineStart - 150, 300);
         QTest::keyClick(&view, Qt::Key_Z, Qt::NoModifier, 10);
