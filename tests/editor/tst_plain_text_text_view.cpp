@@ -633,7 +633,9 @@ void PlainTextTextViewTest::directionalMarkersCoverOnlyLinesInView()
     QVERIFY(QTest::qWaitForWindowExposed(&fixture.view));
     QStringList lines(2000, QStringLiteral("plain line"));
     lines.first() = QStringLiteral("first \u202E line");
-    lines.last() = QStringLiteral("last \u2066 line");
+    // On a wrapped line well into its paragraph.
+    lines.last() =
+        QStringLiteral("wrapped words ").repeated(100) + QStringLiteral("last \u2066 line");
     fixture.view.setText(lines.join(u'\n'));
 
     QList<PlainTextTextView::BidiMarker> markers = fixture.view.visibleBidiMarkers();
