@@ -16,8 +16,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Libraries come from dpkg-shlibdeps (the X11 plugin ships with libqt6gui6); Qt loads the one
 # for a Wayland session at run time, and Quillet falls back to X11 without it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The editor reads the text engine's lines in place, laid out as this Qt release lays them out.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-base-abi (= ${Qt6_VERSION})")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
