@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config make
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-svg-dev libgl-dev
     libcmark-gfm-dev libcmark-gfm-extensions-dev cmark-gfm
     libbenchmark-dev
     clang libclang-rt-14-dev fonts-dejavu-core

@@ -670,8 +670,10 @@ QList<PlainTextTextView::BidiMarker> PlainTextTextView::bidiMarkersIn(const QRec
         const qreal height = blockBoundingRect(block).height();
         const QTextLayout *layout = block.layout();
         if (block.isVisible() && top + height >= area.top() && layout) {
-            const QString text = block.text();
-            // Line by line, so that a very long line is only read where it is in view.
+            // Line by line, each read from the document alone rather than from a copy of the
+            // whole block, so that a very long line is only read where it is in view.
+            const int blockEnd = block.length() - 1;
+            QTextCursor reader(block);
             for (int i = 0; i < layout->lineCount(); ++i) {
                 const QTextLine line = layout->lineAt(i);
                 const qreal lineTop = top + line.y();
@@ -679,13 +681,18 @@ QList<PlainTextTextView::BidiMarker> PlainTextTextView::bidiMarkersIn(const QRec
                     break;
                 if (lineTop + line.height() < area.top())
                     continue;
-                const int end = std::min<int>(line.textStart() + line.textLength(), text.size());
-                for (int at = line.textStart(); at < end; ++at) {
-                    if (!isBidiControl(text.at(at)))
+                const int start = line.textStart();
+                const int end = std::min(start + line.textLength(), blockEnd);
+                reader.setPosition(block.position() + start);
+                reader.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+                const QString text = reader.selectedText();
+                for (int at = start; at < end; ++at) {
+                    const QChar c = text.at(at - start);
+                    if (!isBidiControl(c))
                         continue;
                     const qreal x = line.cursorToX(at) + contentOffset().x();
                     markers.append({QRectF(x - width / 2, lineTop, width, line.height()),
-                                    block.position() + at, text.at(at)});
+                                    block.position() + at, c});
                 }
             }
         }

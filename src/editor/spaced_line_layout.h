@@ -2,6 +2,8 @@
 
 #include <QPlainTextDocumentLayout>
 
+#include <memory>
+
 namespace quillet {
 
 // The plain-text layout with a line-height multiple: every line takes its natural height times
@@ -22,8 +24,22 @@ public:
 
     QRectF blockBoundingRect(const QTextBlock &block) const override;
 
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
 private:
+    bool relayoutLongParagraph(int from, int charsRemoved, int charsAdded);
+    void beginLongLayout(const QTextBlock &block);
+
+    // The memory the text engine lays a long paragraph out in, kept from key to key, and the
+    // layout that last had it.
+    std::unique_ptr<void *[]> m_engineMemory;
+    qsizetype m_engineMemorySize = 0;
+    const QTextLayout *m_engineMemoryHolder = nullptr;
+
     qreal m_multiple = 1.0;
+    // The block count at the last change, as the plain layout keeps it.
+    int m_blockCount = 1;
 };
 
 } // namespace quillet

@@ -170,11 +170,19 @@ QString Scratchpad::titleFor(QStringView content, const std::optional<QUrl> &fil
     while (end > begin && isBlankForTitle(content[end - 1].unicode()))
         --end;
 
-    qsizetype lineEnd = begin;
-    while (lineEnd < end && !isLineBreak(content[lineEnd].unicode()))
-        ++lineEnd;
-    while (begin < lineEnd && (content[begin] == u'#' || content[begin] == u' '))
+    while (begin < end && (content[begin] == u'#' || content[begin] == u' '))
         ++begin;
+    // A first line of a megabyte is read only as far as the title goes: once a character that
+    // the trimming of the line's end keeps lies past the title's last character, the title is
+    // what it is whatever follows.
+    const qsizetype cut =
+        begin + text::offsetAfterCharacters(content.sliced(begin, end - begin), kTitleLength);
+    qsizetype lineEnd = begin;
+    while (lineEnd < end && !isLineBreak(content[lineEnd].unicode()) &&
+           (lineEnd < cut || content[lineEnd] == u'#' || content[lineEnd] == u' '))
+        ++lineEnd;
+    if (lineEnd < end && !isLineBreak(content[lineEnd].unicode()))
+        return content.sliced(begin, cut - begin).toString();
     while (lineEnd > begin && (content[lineEnd - 1] == u'#' || content[lineEnd - 1] == u' '))
         --lineEnd;
 

@@ -104,6 +104,37 @@ QPoint pointOfOffset(const PlainTextTextView &view, int offset)
     return QPoint(rect.left() + 1, rect.center().y());
 }
 
+// Words of every kind the line breaker treats apart: brackets, hyphens, numbers, tabs, a
+// right-to-left word, a combining accent, a character beyond the BMP.
+QString longParagraph(int size)
+{
+    const QStringList words = {QStringLiteral("plain"),
+                               QStringLiteral("(bracketed)"),
+                               QStringLiteral("well-known"),
+                               QStringLiteral("1,000.50"),
+                               QStringLiteral("tab\there"),
+                               QStringLiteral("\u0645\u0631\u062d\u0628\u0627"),
+                               QStringLiteral("cafe\u0301"),
+                               QStringLiteral("\U0001F600"),
+                               QStringLiteral("end."),
+                               QStringLiteral("a"),
+                               QStringLiteral("longerwordthanmost")};
+    QRandomGenerator random(7);
+    QString text;
+    while (text.size() < size)
+        text += words.at(random.bounded(words.size())) + u' ';
+    return text;
+}
+
+QList<std::pair<int, int>> linesOf(const QTextBlock &block)
+{
+    QList<std::pair<int, int>> lines;
+    for (int i = 0; i < block.layout()->lineCount(); ++i)
+        lines.append(
+            {block.layout()->lineAt(i).textStart(), block.layout()->lineAt(i).textLength()});
+    return lines;
+}
+
 } // namespace
 
 class PlainTextTextViewTest : public QObject {
@@ -137,6 +168,8 @@ private slots:
     void lastLineKeepsTheInsetBelowIt();
     void longUnbrokenStretchesWrapAnywhere_data();
     void longUnbrokenStretchesWrapAnywhere();
+    void longParagraphEditsLayOutAsAWhole_data();
+    void longParagraphEditsLayOutAsAWhole();
 };
 
 void PlainTextTextViewTest::initTestCase()
@@ -600,7 +633,9 @@ void PlainTextTextViewTest::directionalMarkersCoverOnlyLinesInView()
     QVERIFY(QTest::qWaitForWindowExposed(&fixture.view));
     QStringList lines(2000, QStringLiteral("plain line"));
     lines.first() = QStringLiteral("first \u202E line");
-    lines.last() = QStringLiteral("last \u2066 line");
+    // On a wrapped line well into its paragraph.
+    lines.last() =
+        QStringLiteral("wrapped words ").repeated(100) + QStringLiteral("last \u2066 line");
     fixture.view.setText(lines.join(u'\n'));
 
     QList<PlainTextTextView::BidiMarker> markers = fixture.view.visibleBidiMarkers();
@@ -721,6 +756,93 @@ void PlainTextTextViewTest::longUnbrokenStretchesWrapAnywhere()
     // Opening another text chooses afresh.
     fixture.view.setText(QStringLiteral("short text"));
     QVERIFY(!fixture.view.wrapsAnywhere());
+}
+
+void PlainTextTextViewTest::longParagraphEditsLayOutAsAWhole_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<qreal>("multiple");
+
+    const QString words = longParagraph(14000);
+    const QString unbroken = QString(300, u' ') + QString(14000, u'x');
+    QTest::newRow("typed at the end") << words << "end" << 1.0;
+    QTest::newRow("typed at the end, spaced lines") << words << "end" << 1.5;
+    QTest::newRow("typed in the middle") << words << "middle" << 1.0;
+    QTest::newRow("typed near the start") << words << "start" << 1.0;
+    QTest::newRow("space at a break erased") << words << "join" << 1.0;
+    QTest::newRow("bracket typed at a line start") << words << "bracket" << 1.0;
+    QTest::newRow("words pasted in the middle") << words << "paste" << 1.0;
+    QTest::newRow("selection across lines replaced") << words << "replace" << 1.5;
+    QTest::newRow("paste undone") << words << "undo" << 1.0;
+    QTest::newRow("typed into an unbroken stretch") << unbroken << "middle" << 1.0;
+    QTest::newRow("typed into two paragraphs in turn") << words + u'\n' + words << "both" << 1.0;
+}
+
+// Lines of a long paragraph are made again only around an edit. After any edit the paragraph
+// breaks into the same lines, the caret sits in view where a click lands on it, and the view
+// paints the same pixels as after a layout of the whole paragraph from scratch.
+void PlainTextTextViewTest::longParagraphEditsLayOutAsAWhole()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, edit);
+    QFETCH(qreal, multiple);
+
+    Fixture fixture;
+    PlainTextTextView &view = fixture.view;
+    view.setLineHeightMultiple(multiple);
+    view.setText(text);
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QTextBlock block = view.document()->firstBlock();
+    const QTextLayout *layout = block.layout();
+    QVERIFY(layout->lineCount() > 100);
+    const int lineStart = layout->lineAt(layout->lineCount() / 2).textStart();
+    const int blockEnd = block.length() - 1;
+    const QString pasted = longParagraph(3000);
+
+    if (edit == u"end") {
+        QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(&view, QStringLiteral(" more words (and brackets)"));
+        QTest::keyClick(&view, Qt::Key_Backspace);
+    } else if (edit == u"middle" || edit == u"start") {
+        view.setSelectedRange(edit == u"middle" ? text.size() / 2 : 3, 0);
+        QTest::keyClicks(&view, QStringLiteral("inserted words, then) some more "));
+    } else if (edit == u"join") {
+        view.setSelectedRange(lineStart, 0);
+        QTest::keyClick(&view, Qt::Key_Backspace);
+    } else if (edit == u"bracket") {
+        view.setSelectedRange(lineStart, 0);
+        QTest::keyClick(&view, Qt::Key_ParenRight, Qt::NoModifier);
+    } else if (edit == u"paste" || edit == u"undo") {
+        view.setSelectedRange(lineStart, 0);
+        QVERIFY(view.pastePlainText(pasted));
+        if (edit == u"undo")
+            view.undo();
+    } else if (edit == u"both") {
+        // The end of the first and the start of the second in view together.
+        view.setSelectedRange(blockEnd, 0);
+        QTest::keyClicks(&view, QStringLiteral(" (one"));
+        view.setSelectedRange(blockEnd + 6, 0);
+        QTest::keyClicks(&view, QStringLiteral("two) "));
+    } else if (edit == u"replace") {
+        view.setSelectedRange(lineStart - 150, 300);
+        QTest::keyClick(&view, Qt::Key_Z, Qt::NoModifier, 10);
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(documentText(view), view.text());
+
+    const QList<std::pair<int, int>> lines = linesOf(block);
+    const QRect caret = view.cursorRect();
+    const QImage painted = view.viewport()->grab().toImage();
+    QVERIFY(view.viewport()->rect().contains(caret));
+    QCOMPARE(view.cursorForPosition(caret.center()).position(), view.textCursor().position());
+
+    block.layout()->clearLayout();
+    static_cast<QPlainTextDocumentLayout *>(view.document()->documentLayout())
+        ->ensureBlockLayout(block);
+    QCOMPARE(linesOf(block), lines);
+    QCOMPARE(view.cursorRect(), caret);
+    QCOMPARE(view.viewport()->grab().toImage(), painted);
 }
 
 QTEST_MAIN(PlainTextTextViewTest)

@@ -88,6 +88,12 @@ void ScratchpadTest::deriveTitle_data()
     QTest::newRow("leading blanks of every kind")
         << "\t \u00A0\u2028\r\n\u0085 Idea \t" << QString() << "Idea";
     QTest::newRow("cut at 40 letters") << QString(50, u'x') << QString() << QString(40, u'x');
+    QTest::newRow("hashes past the cut trimmed back into it")
+        << QString(38, u'x') + QString(10, u'#') + QStringLiteral("\nnext") << QString()
+        << QString(38, u'x');
+    QTest::newRow("hashes past the cut kept before text")
+        << QString(38, u'x') + QStringLiteral("## #y\nnext") << QString()
+        << QString(38, u'x') + QStringLiteral("##");
     QTest::newRow("cut counts characters, not code units")
         << QString::fromUtf8("👍🏽").repeated(45) << QString() << QString::fromUtf8("👍🏽").repeated(40);
     QTest::newRow("inner spaces kept, tab kept") << "#\ta  b #" << QString() << "\ta  b";
