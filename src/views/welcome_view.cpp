@@ -65,11 +65,6 @@ private:
     QString m_symbol;
 };
 
-QString keyText(int key)
-{
-    return ViewStyle::shortcutText(key);
-}
-
 } // namespace
 
 WelcomeView::WelcomeView(TabManager &tabManager, QWidget *parent)
@@ -134,7 +129,7 @@ WelcomeView::WelcomeView(TabManager &tabManager, const std::optional<QString> &b
         {Qt::Key_W, QStringLiteral("Close tab")},
     };
     for (const auto &[key, label] : rows)
-        shortcuts->addWidget(shortcutRow(keyText(key), label), 0, Qt::AlignHCenter);
+        shortcuts->addWidget(shortcutRow(ViewStyle::shortcutText(key), label), 0, Qt::AlignHCenter);
     column->addWidget(m_shortcutList, 0, Qt::AlignHCenter);
 
     column->addStretch(1);
@@ -216,7 +211,6 @@ QWidget *WelcomeView::shortcutRow(const QString &keys, const QString &label)
     text->setFixedWidth(140);
     layout->addWidget(key);
     layout->addWidget(text);
-    m_rows.append(std::pair(key, text));
     return row;
 }
 

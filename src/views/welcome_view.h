@@ -11,7 +11,6 @@ class QPushButton;
 namespace quillet {
 
 class TabManager;
-class TextLabel;
 
 // The empty state of the window: the application's name and promise, the two ways to start (a
 // new scratchpad, an opened file; Ctrl/⌘-N and -O while it is shown), the main shortcuts, and
@@ -33,8 +32,6 @@ public:
     // The logo beside the word, or null when there is no logo.
     QLabel *logo() const { return m_logo; }
     QWidget *footer() const { return m_footer; }
-    // Key text and label of each shortcut row, top to bottom.
-    QList<std::pair<TextLabel *, TextLabel *>> shortcutRows() const { return m_rows; }
     QWidget *symbol() const { return m_symbol; }
     QWidget *shortcutList() const { return m_shortcutList; }
 
@@ -58,7 +55,6 @@ private:
     QWidget *m_symbol = nullptr;
     QWidget *m_shortcutList = nullptr;
     QList<QWidget *> m_yieldOrder;
-    QList<std::pair<TextLabel *, TextLabel *>> m_rows;
 };
 
 } // namespace quillet
