@@ -3,7 +3,7 @@
 // long the next launch spends restoring them. Also what opening a very large file asks of the
 // GUI thread.
 
-#include "model/durable_file.h"
+#include "platform/durable_file.h"
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
 #include "model/tab_state_file.h"

@@ -1,6 +1,6 @@
 // The strict UTF-8 reader: a file is read exactly when it is valid UTF-8, and then its text
 // encodes back to the same bytes, less a leading byte-order mark.
-#include "model/text_file.h"
+#include "platform/text_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>

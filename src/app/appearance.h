@@ -19,7 +19,6 @@ public:
 
     static QPalette lightPalette();
     static QPalette darkPalette();
-    bool desktopPrefersDark() const { return m_desktopDark; }
     // Chooses and installs the palette for the current theme value.
     void apply();
 

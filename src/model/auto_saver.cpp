@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "cancellable_sleep.h"
+#include "platform/cancellable_sleep.h"
 
 #include <QMetaObject>
 #include <QPointer>

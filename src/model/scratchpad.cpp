@@ -1,6 +1,6 @@
 #include "scratchpad.h"
 
-#include "clock.h"
+#include "platform/clock.h"
 #include "text_metrics.h"
 
 namespace quillet {

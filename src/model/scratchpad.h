@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disk_version.h"
+#include "platform/disk_version.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,10 +1,10 @@
 #include "tab_manager.h"
 
-#include "clock.h"
-#include "console.h"
-#include "durable_file.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/durable_file.h"
 #include "tab_state_file.h"
-#include "text_file.h"
+#include "platform/text_file.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "durable_file.h"
+#include "platform/durable_file.h"
 #include "scratchpad.h"
 
 #include <QByteArray>

@@ -17,8 +17,8 @@
 //       the next start restores the tab. Prints "ready" once the file holds a generation and the
 //       state file holds the tab. A save refused as a conflict is overwritten, as the user would.
 
-#include "model/console.h"
-#include "model/quit_signals.h"
+#include "platform/console.h"
+#include "platform/quit_signals.h"
 #include "model/tab_manager.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "model/auto_saver.h"
-#include "model/cancellable_sleep.h"
+#include "platform/cancellable_sleep.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "model/durable_file.h"
+#include "platform/durable_file.h"
 #include "model/tab_manager.h"
-#include "model/text_file.h"
+#include "platform/text_file.h"
 #include "support/fake_file_panels.h"
 #include "support/stdout_capture.h"
 #include "support/temp_folder.h"

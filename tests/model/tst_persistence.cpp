@@ -1,4 +1,4 @@
-#include "model/clock.h"
+#include "platform/clock.h"
 #include "model/state_lock.h"
 #include "model/tab_manager.h"
 #include "model/tab_state_file.h"

@@ -1,4 +1,4 @@
-#include "model/clock.h"
+#include "platform/clock.h"
 #include "model/scratchpad.h"
 
 #include <QSignalSpy>

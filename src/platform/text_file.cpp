@@ -1,6 +1,6 @@
 #include "text_file.h"
 
-#include "durable_file.h"
+#include "platform/durable_file.h"
 
 #include <QCryptographicHash>
 #include <QFile>
