@@ -393,6 +393,13 @@ void PlainTextTextView::feedDocument()
     const int scrolled = verticalScrollBar()->value();
     const qsizetype size = m_documentText.size();
 
+    // Lines going in below the view change nothing in it but the scroll bar, so the view is not
+    // asked to repaint for them.
+    const bool endInView = endOfDocumentInView();
+    std::optional<QSignalBlocker> quiet;
+    if (!endInView)
+        quiet.emplace(m_layout);
+
     // One edit block per turn: the layout and the view follow the change once.
     m_feeding = true;
     QTextCursor end(document());
@@ -409,6 +416,10 @@ void PlainTextTextView::feedDocument()
         m_fedLength = stop;
     } while (m_fedLength < size && clock.nsecsElapsed() < kFeedTurnNanoseconds);
     end.endEditBlock();
+    if (quiet) {
+        quiet.reset();
+        emit m_layout->documentSizeChanged(m_layout->documentSize());
+    }
 
     // A caret at the end of the lines in moves on with each insertion there; it stays put.
     if (textCursor().anchor() != anchor || textCursor().position() != position) {
@@ -424,6 +435,17 @@ void PlainTextTextView::feedDocument()
         m_feedTimer->start();
     else
         finishPreparing();
+}
+
+bool PlainTextTextView::endOfDocumentInView() const
+{
+    qreal top = contentOffset().y();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (top > viewport()->height())
+            return false;
+        top += blockBoundingRect(block).height();
+    }
+    return true;
 }
 
 void PlainTextTextView::finishPreparing()

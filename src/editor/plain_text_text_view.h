@@ -175,6 +175,7 @@ private:
     void startFeedingWhenReady();
     void feedDocument();
     void finishPreparing();
+    bool endOfDocumentInView() const;
     bool isEditKey(const QKeyEvent *event) const;
     void followDocumentChange(int from, int charsRemoved, int charsAdded);
     void reportCursor(qint64 location);
