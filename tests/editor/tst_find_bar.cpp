@@ -51,6 +51,7 @@ private slots:
     void typingSearchesIncrementally();
     void enterAndShiftEnterStepThroughMatches_data();
     void enterAndShiftEnterStepThroughMatches();
+    void matchesAreHighlightedWithoutFormattingTheText_data();
     void matchesAreHighlightedWithoutFormattingTheText();
     void escapeClosesAndReturnsFocus();
     void replaceAndReplaceAll();
@@ -132,12 +133,25 @@ void FindBarTest::enterAndShiftEnterStepThroughMatches()
     QCOMPARE(visited, starts);
 }
 
+void FindBarTest::matchesAreHighlightedWithoutFormattingTheText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a short text") << QStringLiteral("x y x y x");
+    // Searched while only its first lines are in the document.
+    const QString filler = QStringLiteral("filler words\n");
+    const qsizetype lines = 2 * PlainTextTextView::kDeferredLength / filler.size();
+    QTest::newRow("a large text") << QStringLiteral("x y\n") + filler.repeated(lines) +
+                                         QStringLiteral("x y x");
+}
+
 void FindBarTest::matchesAreHighlightedWithoutFormattingTheText()
 {
-    Fixture fixture(QStringLiteral("x y x y x"));
+    QFETCH(QString, text);
+    Fixture fixture(text);
     fixture.bar->openFind();
     fixture.bar->setSearchText(QStringLiteral("x"));
 
+    QTRY_VERIFY(!fixture.view->isPreparingText());
     QCOMPARE(fixture.view->extraSelections().size(), 3);
     QVERIFY(quillet::test::isPlain(*fixture.view));
     QVERIFY(fixture.reported.isNull());
