@@ -87,13 +87,13 @@ public:
     // goes back past this text. The insertion point goes to the start.
     //
     // Building the document of a text of more than `kDeferredLength` units would hold the GUI
-    // thread for as long as a second per 20 MB, so such a text is prepared instead: it is
-    // `text()` at once, a worker scans it, and from the view's first paint on it enters the
-    // document a few milliseconds' worth of lines per turn of the event loop, at the end, so the
-    // lines in view appear first. Until all of it is in, the view is read-only: every edit is
-    // refused with the alert sound, undo stays empty, and a selection set from outside is kept
-    // (and reported as the selection) and made when the text is in; scrolling, selecting and
-    // copying act on the lines already in.
+    // thread for about a second per 20 MB, so such a text is prepared instead. It is `text()` at
+    // once (in its one line end once a worker has scanned it); once the scan is done and the view
+    // has been painted, it enters the document a few milliseconds' worth of lines per turn of
+    // the event loop, at the end, so the lines in view appear first. Until all of it is in, the
+    // view is read-only: every edit is refused with the alert sound, undo stays empty, and a
+    // selection set from outside is kept (and reported as the selection) and made when the text
+    // is in; scrolling, selecting and copying act on the lines already in.
     void setText(const QString &text);
     static constexpr qsizetype kDeferredLength = qsizetype(1) << 18;
     bool isPreparingText() const { return m_preparing; }
