@@ -372,13 +372,20 @@ void EditorViewTest::closingATabDropsItsView()
     QVERIFY(!fixture.editor.scratchpad());
 }
 
-enum class WhilePreparing { typeInAnotherTab, useEditShortcuts, closeItsTab, quit };
+enum class WhilePreparing {
+    typeInAnotherTab,
+    useEditShortcuts,
+    changeElsewhere,
+    closeItsTab,
+    quit
+};
 
 void EditorViewTest::largeTabIsPreparedAside_data()
 {
     QTest::addColumn<WhilePreparing>("meanwhile");
     QTest::newRow("typing in another tab") << WhilePreparing::typeInAnotherTab;
     QTest::newRow("edit shortcuts are refused") << WhilePreparing::useEditShortcuts;
+    QTest::newRow("its text changes elsewhere") << WhilePreparing::changeElsewhere;
     QTest::newRow("its tab is closed") << WhilePreparing::closeItsTab;
     QTest::newRow("the editor goes away") << WhilePreparing::quit;
 }
@@ -411,6 +418,15 @@ void EditorViewTest::largeTabIsPreparedAside()
             QTest::keySequence(prepared, key);
         QTRY_COMPARE(beeps, 3);
         break;
+    case WhilePreparing::changeElsewhere:
+        fixture->tabManager.updateContent(*tab, QStringLiteral("reloaded"));
+        QVERIFY(!prepared->isPreparingText());
+        QTest::keyClicks(prepared, QStringLiteral("x"));
+        QCOMPARE(tab->content(), QStringLiteral("xreloaded"));
+        QCOMPARE(quillet::test::documentText(*prepared), tab->content());
+        QTest::qWait(50);
+        QCOMPARE(quillet::test::documentText(*prepared), tab->content());
+        return;
     case WhilePreparing::closeItsTab:
         fixture->tabManager.closeTab(tab->id());
         QTRY_VERIFY(!prepared);
