@@ -40,6 +40,9 @@ COUNTERS = {
         ("editInTable20kRows longest GUI-thread stretch", 8.0),
     ("editInTable20kRows", "longest_gui_cpu_ms"): ("editInTable20kRows longest stretch, CPU", None),
     ("openFile200MB", "longest_gui_ms"): ("openFile200MB longest GUI-thread stretch", 8.0),
+    ("showTab200MB", "longest_gui_ms"): ("showTab200MB longest GUI-thread stretch", 16.0),
+    ("showTab200MB", "longest_gui_cpu_ms"): ("showTab200MB longest stretch, CPU", None),
+    ("showTab200MB", "first_lines_ms"): ("showTab200MB until its first lines show", None),
 }
 # Ratios: (name, numerator, denominator, target).
 RATIOS = [("parseAndRender1MB / cmark-gfm tool 1MB", "parseAndRender1MB", "cmarkGfmTool1MB", 1.5)]

@@ -238,20 +238,19 @@ void EditorView::createActions()
     if (m_actions.replace->shortcut().isEmpty())
         m_actions.replace->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
 
-    const auto onView = [this](QAction *action, void (PlainTextTextView::*slot)()) {
-        connect(action, &QAction::triggered, this, [this, slot] {
-            if (PlainTextTextView *view = textView()) {
-                view->loadPendingText();
+    const auto onView = [this](QAction *action, void (PlainTextTextView::*slot)(), bool edits) {
+        connect(action, &QAction::triggered, this, [this, slot, edits] {
+            PlainTextTextView *view = textView();
+            if (view && !(edits && view->refuseEditWhilePreparing()))
                 (view->*slot)();
-            }
         });
     };
-    onView(m_actions.undo, &PlainTextTextView::undo);
-    onView(m_actions.redo, &PlainTextTextView::redo);
-    onView(m_actions.cut, &PlainTextTextView::cut);
-    onView(m_actions.copy, &PlainTextTextView::copy);
-    onView(m_actions.paste, &PlainTextTextView::pasteFromClipboard);
-    onView(m_actions.selectAll, &PlainTextTextView::selectAll);
+    onView(m_actions.undo, &PlainTextTextView::undo, true);
+    onView(m_actions.redo, &PlainTextTextView::redo, true);
+    onView(m_actions.cut, &PlainTextTextView::cut, true);
+    onView(m_actions.copy, &PlainTextTextView::copy, false);
+    onView(m_actions.paste, &PlainTextTextView::pasteFromClipboard, true);
+    onView(m_actions.selectAll, &PlainTextTextView::selectAll, false);
     connect(m_actions.find, &QAction::triggered, m_findBar, &FindBar::openFind);
     connect(m_actions.replace, &QAction::triggered, m_findBar, &FindBar::openReplace);
 }

@@ -77,26 +77,29 @@ void FindBar::setTarget(PlainTextTextView *view)
     if (m_target == view)
         return;
     clearHighlights();
-    if (m_target)
+    if (m_target) {
         disconnect(m_target->document(), nullptr, this, nullptr);
+        disconnect(m_target, nullptr, this, nullptr);
+    }
     m_target = view;
     if (m_target) {
+        // Not for each slice of a text being prepared: every search reads all of the document.
         connect(m_target->document(), &QTextDocument::contentsChanged, this, [this] {
+            if (isVisible() && !m_target->isPreparingText())
+                refreshHighlights();
+        });
+        connect(m_target, &PlainTextTextView::textPrepared, this, [this] {
             if (isVisible())
                 refreshHighlights();
         });
     }
-    if (isVisible()) {
-        if (m_target)
-            m_target->loadPendingText();
+    if (isVisible())
         refreshHighlights();
-    }
 }
 
 void FindBar::openFind()
 {
     if (m_target) {
-        m_target->loadPendingText();
         const QString selected = m_target->textCursor().selectedText();
         // A selection across lines is no search text.
         if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator))

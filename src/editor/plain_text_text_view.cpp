@@ -10,19 +10,26 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPolygonF>
+#include <QPromise>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 
 namespace quillet {
 
@@ -54,7 +61,74 @@ bool hasBlockBreaksOtherThanLineFeeds(QStringView text)
 
 const QString kCrLf = QStringLiteral("\r\n");
 
+// The text as the document holds it, every line break one line feed: the breaks the document
+// makes of CR LF, of a lone CR, of U+2029 and of its two frame markers.
+QString withLineFeedBreaks(QStringView text)
+{
+    QString result(text.size(), Qt::Uninitialized);
+    QChar *out = result.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == QChar::ParagraphSeparator || c == QChar(0xFDD0) ||
+            c == QChar(0xFDD1)) {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            *out++ = u'\n';
+        } else {
+            *out++ = c;
+        }
+    }
+    result.truncate(out - result.constData());
+    return result;
+}
+
+// Lines are handed to the document in slices of about this many units, as many slices per turn
+// of the event loop as fit in the turn's time.
+constexpr qsizetype kFeedSlice = 16 * 1024;
+constexpr qint64 kFeedTurnNanoseconds = 6'000'000;
+
 } // namespace
+
+// A text being prepared, shared with the worker that scans it. The GUI thread reads the results
+// once `done` is set, which the worker does last.
+struct PlainTextTextView::Preparation {
+    QString text;
+    std::atomic<bool> cancelled = false;
+    std::atomic<bool> done = false;
+    bool failed = false;
+    QString documentText;
+    QString viewText;
+    QString lineEnding;
+    bool wrapsAnywhere = false;
+    qsizetype lineCount = 1;
+
+    void scan()
+    {
+        try {
+            lineEnding = text::dominantLineEnding(text);
+            wrapsAnywhere = text::hasStretchWithoutSpaceLongerThan(text, kLongestUnbrokenStretch);
+            if (!cancelled && hasBlockBreaksOtherThanLineFeeds(text)) {
+                documentText = withLineFeedBreaks(text);
+                viewText = documentText;
+                if (lineEnding.size() == 1)
+                    viewText.replace(u'\n', lineEnding.front());
+                else
+                    viewText.replace(u'\n', lineEnding);
+                // Text already in one line end keeps its buffer, shared with whoever gave it.
+                if (viewText == text)
+                    viewText = text;
+            } else {
+                documentText = text;
+                viewText = text;
+            }
+            lineCount = text::scanLineFeeds(documentText).count + 1;
+        } catch (const std::bad_alloc &) {
+            documentText = viewText = QString();
+            failed = true;
+        }
+        done = true;
+    }
+};
 
 class PlainTextTextView::LineNumberGutter : public QWidget {
 public:
@@ -103,6 +177,16 @@ PlainTextTextView::PlainTextTextView(QWidget *parent)
     // After the control's own scrolling to the caret, which it does in the same turn.
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             &PlainTextTextView::keepInsetBelowLastLine, Qt::QueuedConnection);
+
+    m_feedTimer = new QTimer(this);
+    m_feedTimer->setSingleShot(true);
+    m_feedTimer->setInterval(0);
+    connect(m_feedTimer, &QTimer::timeout, this, &PlainTextTextView::feedDocument);
+    // A selection the user makes while the text is prepared wins over one asked for before.
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        if (m_preparing && !m_feeding)
+            m_requestedSelection.reset();
+    });
 }
 
 // The control brings the caret's line just inside the bottom edge; on the document's last line
@@ -123,7 +207,11 @@ void PlainTextTextView::keepInsetBelowLastLine()
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
-PlainTextTextView::~PlainTextTextView() = default;
+PlainTextTextView::~PlainTextTextView()
+{
+    if (m_preparation)
+        m_preparation->cancelled = true;
+}
 
 void PlainTextTextView::setOnTextChange(std::function<void(const QString &)> callback)
 {
@@ -197,28 +285,191 @@ void PlainTextTextView::wrapAnywhereIfUnbroken(QStringView text)
 
 void PlainTextTextView::setText(const QString &text)
 {
-    // Building the document of a large text takes longer than showing the window, so a fresh
-    // view in a window not yet on screen shows its first paint empty and builds the document
-    // right after. The text is the view's at once; any input, and every route that edits or
-    // reads the document, builds it first.
-    if (!window()->isVisible() && text.size() > kDeferredLength && m_documentLength == 0 &&
-        !hasBlockBreaksOtherThanLineFeeds(text)) {
-        m_text = text;
-        m_lineEnding = QStringLiteral("\n");
-        m_pendingText = true;
+    stopPreparing();
+    if (text.size() <= kDeferredLength) {
+        loadText(text);
         return;
     }
-    m_pendingText = false;
-    loadText(text);
+    m_replacingAll = true;
+    document()->setPlainText(QString());
+    m_replacingAll = false;
+    m_documentLength = 0;
+    m_text = text;
+    m_lineEnding = QStringLiteral("\n");
+    m_preparing = true;
+    setReadOnly(true);
+    document()->setUndoRedoEnabled(false);
+    placeCaret(QTextCursor(document()));
+
+    // The worker sees only the shared preparation; a view closed meanwhile just drops it.
+    auto preparation = std::make_shared<Preparation>();
+    preparation->text = text;
+    m_preparation = preparation;
+    auto promise = std::make_shared<QPromise<void>>();
+    m_scanWatcher = new QFutureWatcher<void>(this);
+    connect(m_scanWatcher, &QFutureWatcherBase::finished, this,
+            [this, scanned = std::weak_ptr(preparation)] {
+                const std::shared_ptr<Preparation> preparation = scanned.lock();
+                if (!preparation || preparation != m_preparation || !preparation->done)
+                    return;
+                if (preparation->failed) {
+                    // Too little memory for a copy in the document's line breaks: the document
+                    // is built at once, as a small text is.
+                    const QString text = m_text;
+                    stopPreparing();
+                    loadText(text);
+                    return;
+                }
+                m_documentText = std::move(preparation->documentText);
+                m_text = std::move(preparation->viewText);
+                m_lineEnding = preparation->lineEnding;
+                m_preparedLineCount = preparation->lineCount;
+                m_preparation.reset();
+                // Wide enough for the last line's number from the start: each widening would lay
+                // out every line already in again.
+                updateGutterWidth();
+                // Chosen while the document is empty, so nothing is laid out twice.
+                setWordWrapMode(preparation->wrapsAnywhere
+                                    ? QTextOption::WrapAnywhere
+                                    : QTextOption::WrapAtWordBoundaryOrAnywhere);
+                startFeedingWhenReady();
+            });
+    m_scanWatcher->setFuture(promise->future());
+    QThreadPool::globalInstance()->start([preparation, promise] {
+        promise->start();
+        preparation->scan();
+        promise->finish();
+    });
 }
 
-void PlainTextTextView::loadPendingText()
+bool PlainTextTextView::refuseEditWhilePreparing()
 {
-    if (!m_pendingText)
+    if (!m_preparing)
+        return false;
+    if (m_alertSound)
+        m_alertSound();
+    return true;
+}
+
+void PlainTextTextView::stopPreparing()
+{
+    if (!m_preparing)
         return;
-    m_pendingText = false;
-    const QString text = m_text;
-    loadText(text);
+    if (m_preparation)
+        m_preparation->cancelled = true;
+    m_preparation.reset();
+    if (m_scanWatcher) {
+        m_scanWatcher->disconnect(this);
+        m_scanWatcher->deleteLater();
+        m_scanWatcher = nullptr;
+    }
+    m_feedTimer->stop();
+    m_documentText = QString();
+    m_fedLength = 0;
+    m_requestedSelection.reset();
+    m_paintedWhilePreparing = false;
+    m_preparing = false;
+    document()->setUndoRedoEnabled(true);
+    setReadOnly(false);
+}
+
+void PlainTextTextView::startFeedingWhenReady()
+{
+    // Not before the first paint: the window shows first, and the view has its real width, so
+    // the lines already in are never laid out again for it.
+    if (m_preparing && !m_preparation && m_paintedWhilePreparing && !m_feedTimer->isActive())
+        m_feedTimer->start();
+}
+
+void PlainTextTextView::feedDocument()
+{
+    if (!m_preparing)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    const QTextCursor shown = textCursor();
+    const int anchor = shown.anchor();
+    const int position = shown.position();
+    const int scrolled = verticalScrollBar()->value();
+    const qsizetype size = m_documentText.size();
+
+    // Lines going in below the view change nothing in it but the scroll bar, so the view is not
+    // asked to repaint for them.
+    const bool endInView = endOfDocumentInView();
+    std::optional<QSignalBlocker> quiet;
+    if (!endInView)
+        quiet.emplace(m_layout);
+
+    // One edit block per turn: the layout and the view follow the change once.
+    m_feeding = true;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.beginEditBlock();
+    do {
+        qsizetype stop = std::min(m_fedLength + kFeedSlice, size);
+        // Whole lines: a line handed over in pieces would be laid out again with each piece.
+        if (stop < size) {
+            const qsizetype lineEnd = m_documentText.indexOf(u'\n', stop - 1);
+            stop = lineEnd < 0 ? size : lineEnd + 1;
+        }
+        end.insertText(m_documentText.sliced(m_fedLength, stop - m_fedLength));
+        m_fedLength = stop;
+    } while (m_fedLength < size && clock.nsecsElapsed() < kFeedTurnNanoseconds);
+    end.endEditBlock();
+    if (quiet) {
+        quiet.reset();
+        emit m_layout->documentSizeChanged(m_layout->documentSize());
+    }
+
+    // A caret at the end of the lines in moves on with each insertion there; it stays put.
+    if (textCursor().anchor() != anchor || textCursor().position() != position) {
+        QTextCursor kept(document());
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
+        setTextCursor(kept);
+        verticalScrollBar()->setValue(scrolled);
+    }
+    m_feeding = false;
+
+    if (m_fedLength < size)
+        m_feedTimer->start();
+    else
+        finishPreparing();
+}
+
+bool PlainTextTextView::endOfDocumentInView() const
+{
+    qreal top = contentOffset().y();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (top > viewport()->height())
+            return false;
+        top += blockBoundingRect(block).height();
+    }
+    return true;
+}
+
+void PlainTextTextView::finishPreparing()
+{
+    const std::optional<SelectedRange> requested = m_requestedSelection;
+    m_documentLength = document()->characterCount() - 1;
+    m_documentText = QString();
+    m_fedLength = 0;
+    m_requestedSelection.reset();
+    m_paintedWhilePreparing = false;
+    m_preparing = false;
+    if (m_scanWatcher) {
+        m_scanWatcher->deleteLater();
+        m_scanWatcher = nullptr;
+    }
+    document()->setUndoRedoEnabled(true);
+    document()->setModified(false);
+    setReadOnly(false);
+    if (requested) {
+        // Reported when it was asked for.
+        const QScopedValueRollback suppressed(m_suppressCallbacks, true);
+        setSelectedRange(requested->location, requested->length);
+    }
+    emit textPrepared();
 }
 
 void PlainTextTextView::loadText(const QString &text)
@@ -242,39 +493,11 @@ void PlainTextTextView::loadText(const QString &text)
     }
 }
 
-bool PlainTextTextView::event(QEvent *event)
-{
-    if (m_pendingText) {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::ShortcutOverride:
-        case QEvent::InputMethod:
-            loadPendingText();
-            break;
-        default:
-            break;
-        }
-    }
-    return QPlainTextEdit::event(event);
-}
-
 bool PlainTextTextView::viewportEvent(QEvent *event)
 {
-    if (m_pendingText) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::DragEnter:
-        case QEvent::Drop:
-        case QEvent::ContextMenu:
-            loadPendingText();
-            break;
-        case QEvent::Paint:
-            QTimer::singleShot(0, this, &PlainTextTextView::loadPendingText);
-            break;
-        default:
-            break;
-        }
+    if (m_preparing && event->type() == QEvent::Paint && !m_paintedWhilePreparing) {
+        m_paintedWhilePreparing = true;
+        startFeedingWhenReady();
     }
     return QPlainTextEdit::viewportEvent(event);
 }
@@ -296,8 +519,9 @@ int PlainTextTextView::toDocumentPosition(qsizetype textOffset) const
 
 void PlainTextTextView::replaceAllUndoably(const QString &text)
 {
-    loadPendingText();
-    if (hasBlockBreaksOtherThanLineFeeds(text) || hasBlockBreaksOtherThanLineFeeds(m_text)) {
+    // Nothing to undo to before the text being prepared is in.
+    if (m_preparing || hasBlockBreaksOtherThanLineFeeds(text) ||
+        hasBlockBreaksOtherThanLineFeeds(m_text)) {
         setText(text);
         return;
     }
@@ -312,7 +536,7 @@ void PlainTextTextView::replaceAllUndoably(const QString &text)
 
 void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int charsAdded)
 {
-    if (m_replacingAll)
+    if (m_replacingAll || m_preparing)
         return;
     // The document may count its final block separator in a change that touches the end, so the
     // counts are trimmed to the lengths before and after.
@@ -374,6 +598,8 @@ void PlainTextTextView::followDocumentChange(int from, int charsRemoved, int cha
 
 PlainTextTextView::SelectedRange PlainTextTextView::selectedRange() const
 {
+    if (m_preparing && m_requestedSelection)
+        return *m_requestedSelection;
     const QTextCursor cursor = textCursor();
     const qsizetype start = toTextOffset(cursor.selectionStart());
     return {start, toTextOffset(cursor.selectionEnd()) - start};
@@ -381,7 +607,6 @@ PlainTextTextView::SelectedRange PlainTextTextView::selectedRange() const
 
 void PlainTextTextView::setSelectedRange(qint64 location, qint64 length)
 {
-    loadPendingText();
     // An offset carried over from another text can fall inside a character here; typing there
     // would split a surrogate pair or take a letter's accent.
     const qint64 size = m_text.size();
@@ -390,10 +615,14 @@ void PlainTextTextView::setSelectedRange(qint64 location, qint64 length)
     const qint64 end = length > 0 ? text::characterBoundaryAtOrAfter(
                                         m_text, std::clamp<qint64>(location + length, start, size))
                                   : start;
-    QTextCursor cursor(document());
-    cursor.setPosition(toDocumentPosition(start));
-    cursor.setPosition(toDocumentPosition(end), QTextCursor::KeepAnchor);
-    placeCaret(cursor);
+    if (m_preparing) {
+        m_requestedSelection = SelectedRange{start, end - start};
+    } else {
+        QTextCursor cursor(document());
+        cursor.setPosition(toDocumentPosition(start));
+        cursor.setPosition(toDocumentPosition(end), QTextCursor::KeepAnchor);
+        placeCaret(cursor);
+    }
     if (!m_suppressCallbacks)
         reportCursor(start);
 }
@@ -414,7 +643,7 @@ bool PlainTextTextView::showsAWholeLine() const
 
 void PlainTextTextView::reportCursorPosition()
 {
-    reportCursor(toTextOffset(textCursor().selectionStart()));
+    reportCursor(selectedRange().location);
 }
 
 void PlainTextTextView::reportCursor(qint64 location)
@@ -467,7 +696,8 @@ bool PlainTextTextView::replaceRange(QTextCursor &cursor, const QString &text)
 
 bool PlainTextTextView::pastePlainText(const std::optional<QString> &text)
 {
-    loadPendingText();
+    if (refuseEditWhilePreparing())
+        return false;
     if (!text) {
         if (m_alertSound)
             m_alertSound();
@@ -482,8 +712,7 @@ bool PlainTextTextView::pastePlainText(const std::optional<QString> &text)
 
 bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint viewportPoint)
 {
-    loadPendingText();
-    if (!text)
+    if (!text || m_preparing)
         return false;
     // A cursor of its own: the view's selection is carried along with the text it covers.
     QTextCursor at = cursorForPosition(viewportPoint);
@@ -493,7 +722,8 @@ bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint
 
 bool PlainTextTextView::insertTab()
 {
-    loadPendingText();
+    if (refuseEditWhilePreparing())
+        return false;
     QTextCursor cursor = textCursor();
     if (!replaceRange(cursor, QString(qsizetype(m_tabWidth), u' ')))
         return false;
@@ -508,6 +738,11 @@ void PlainTextTextView::pasteFromClipboard()
 
 void PlainTextTextView::keyPressEvent(QKeyEvent *event)
 {
+    if (m_preparing && isEditKey(event)) {
+        refuseEditWhilePreparing();
+        event->accept();
+        return;
+    }
     if (event == QKeySequence::Paste) {
         pasteFromClipboard();
         event->accept();
@@ -527,6 +762,31 @@ void PlainTextTextView::keyPressEvent(QKeyEvent *event)
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+bool PlainTextTextView::isEditKey(const QKeyEvent *event) const
+{
+    for (const QKeySequence::StandardKey edit :
+         {QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo,
+          QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord,
+          QKeySequence::DeleteEndOfLine, QKeySequence::DeleteCompleteLine}) {
+        if (event->matches(edit))
+            return true;
+    }
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return true;
+    default:
+        break;
+    }
+    // What the text control would type; Ctrl+C and the like carry control characters.
+    const QString text = event->text();
+    return !text.isEmpty() && text.front().isPrint();
 }
 
 void PlainTextTextView::keyReleaseEvent(QKeyEvent *event)
@@ -555,7 +815,7 @@ void PlainTextTextView::contextMenuEvent(QContextMenuEvent *event)
 
 void PlainTextTextView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!plainTextOf(event->mimeData())) {
+    if (m_preparing || !plainTextOf(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -566,7 +826,7 @@ void PlainTextTextView::dragEnterEvent(QDragEnterEvent *event)
 
 void PlainTextTextView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!plainTextOf(event->mimeData())) {
+    if (m_preparing || !plainTextOf(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -614,7 +874,9 @@ int PlainTextTextView::gutterWidth() const
     if (!m_showLineNumbers)
         return 0;
     int digits = 1;
-    for (int count = std::max(1, blockCount()); count >= 10; count /= 10)
+    const qsizetype lines =
+        m_preparing ? std::max<qsizetype>(blockCount(), m_preparedLineCount) : blockCount();
+    for (qsizetype count = std::max<qsizetype>(1, lines); count >= 10; count /= 10)
         ++digits;
     const QFontMetrics metrics(m_plainFont);
     return Theme::editorInset / 2 + metrics.horizontalAdvance(u'9') * digits;

@@ -7,9 +7,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QMimeData;
+class QTimer;
+template <typename T> class QFutureWatcher;
 
 namespace quillet {
 
@@ -81,14 +84,21 @@ public:
     // The whole text, kept in step with the document at every change without re-reading it.
     const QString &text() const { return m_text; }
     // Replaces the whole text without reporting it. The undo history starts afresh, so undo never
-    // goes back past this text. The insertion point goes to the start. A text of more than
-    // `kDeferredLength` units handed to a new view whose window is not on screen enters its
-    // document just after the view's first paint, or at the first input or edit before that.
+    // goes back past this text. The insertion point goes to the start.
+    //
+    // Building the document of a text of more than `kDeferredLength` units would hold the GUI
+    // thread for about a second per 20 MB, so such a text is prepared instead. It is `text()` at
+    // once (in its one line end once a worker has scanned it); once the scan is done and the view
+    // has been painted, it enters the document a few milliseconds' worth of lines per turn of
+    // the event loop, at the end, so the lines in view appear first. Until all of it is in, the
+    // view is read-only: every edit is refused with the alert sound, undo stays empty, and a
+    // selection set from outside is kept (and reported as the selection) and made when the text
+    // is in; scrolling, selecting and copying act on the lines already in.
     void setText(const QString &text);
     static constexpr qsizetype kDeferredLength = qsizetype(1) << 18;
-    // Whether the text still waits to enter the document; `loadPendingText` puts it there now.
-    bool hasPendingText() const { return m_pendingText; }
-    void loadPendingText();
+    bool isPreparingText() const { return m_preparing; }
+    // While the text is prepared: sounds the alert and returns true. For edit routes from outside.
+    bool refuseEditWhilePreparing();
     // "\n", "\r\n" or "\r".
     const QString &lineEnding() const { return m_lineEnding; }
     // Replaces the whole text as one undo step, so the text before is one undo away; reported
@@ -134,8 +144,11 @@ public slots:
     // Every paste route ends here: the shortcut, the context menu and the edit actions.
     void pasteFromClipboard();
 
+signals:
+    // The whole text of the last `setText` is in the document and the view accepts edits.
+    void textPrepared();
+
 protected:
-    bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -153,10 +166,17 @@ protected:
 
 private:
     class LineNumberGutter;
+    struct Preparation;
 
     // Replaces [from, to) by `text` as one undo step; false when the view does not accept edits.
     bool replaceRange(QTextCursor &cursor, const QString &text);
     void loadText(const QString &text);
+    void stopPreparing();
+    void startFeedingWhenReady();
+    void feedDocument();
+    void finishPreparing();
+    bool endOfDocumentInView() const;
+    bool isEditKey(const QKeyEvent *event) const;
     void followDocumentChange(int from, int charsRemoved, int charsAdded);
     void reportCursor(qint64 location);
     // Sets the caret, and shows it again once the view has its real size if it has none yet.
@@ -191,7 +211,20 @@ private:
     // Set while the whole text is replaced, when the document's change reports are not followed.
     bool m_replacingAll = false;
     bool m_revealCaretOnResize = false;
-    bool m_pendingText = false;
+    // A text being prepared: the worker's scan while it runs, then the document's text (line
+    // breaks as line feeds) fed from `m_fedLength` on, once the view has been painted.
+    bool m_preparing = false;
+    bool m_paintedWhilePreparing = false;
+    std::shared_ptr<Preparation> m_preparation;
+    QFutureWatcher<void> *m_scanWatcher = nullptr;
+    QString m_documentText;
+    qsizetype m_fedLength = 0;
+    qsizetype m_preparedLineCount = 0;
+    bool m_feeding = false;
+    QTimer *m_feedTimer = nullptr;
+    // The selection set from outside while preparing, made when the text is in; a selection the
+    // user makes meanwhile replaces it.
+    std::optional<SelectedRange> m_requestedSelection;
     SpacedLineLayout *m_layout = nullptr;
     LineNumberGutter *m_gutter = nullptr;
 };

@@ -8,10 +8,13 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using quillet::EditorView;
 using quillet::PlainTextTextView;
@@ -73,6 +76,8 @@ private slots:
     void lineEndsAreKept();
     void externalChangeIsShown();
     void closingATabDropsItsView();
+    void largeTabIsPreparedAside_data();
+    void largeTabIsPreparedAside();
     void preferencesAreFollowedLive_data();
     void preferencesAreFollowedLive();
     void lineNumberGutterFitsTheLineCount();
@@ -365,6 +370,79 @@ void EditorViewTest::closingATabDropsItsView()
     fixture.tabManager.closeCurrentTab();
     QVERIFY(!fixture.editor.textView());
     QVERIFY(!fixture.editor.scratchpad());
+}
+
+enum class WhilePreparing {
+    typeInAnotherTab,
+    useEditShortcuts,
+    changeElsewhere,
+    closeItsTab,
+    quit
+};
+
+void EditorViewTest::largeTabIsPreparedAside_data()
+{
+    QTest::addColumn<WhilePreparing>("meanwhile");
+    QTest::newRow("typing in another tab") << WhilePreparing::typeInAnotherTab;
+    QTest::newRow("edit shortcuts are refused") << WhilePreparing::useEditShortcuts;
+    QTest::newRow("its text changes elsewhere") << WhilePreparing::changeElsewhere;
+    QTest::newRow("its tab is closed") << WhilePreparing::closeItsTab;
+    QTest::newRow("the editor goes away") << WhilePreparing::quit;
+}
+
+void EditorViewTest::largeTabIsPreparedAside()
+{
+    QFETCH(WhilePreparing, meanwhile);
+    QString large;
+    for (int line = 0; large.size() <= 4 * PlainTextTextView::kDeferredLength; ++line)
+        large += QStringLiteral("line %1 of a long text\n").arg(line);
+    auto fixture = std::make_unique<Fixture>(QStringList{QStringLiteral("small"), large});
+    fixture->select(1);
+    QPointer<PlainTextTextView> prepared = &fixture->view();
+    int beeps = 0;
+    prepared->setAlertSound([&beeps] { ++beeps; });
+    QTRY_VERIFY(!prepared->document()->isEmpty());
+    QVERIFY(prepared->isPreparingText());
+    const std::shared_ptr<Scratchpad> tab = fixture->tab(1);
+
+    switch (meanwhile) {
+    case WhilePreparing::typeInAnotherTab:
+        fixture->select(0);
+        QTest::keyClicks(&fixture->view(), QStringLiteral("abc"));
+        QCOMPARE(fixture->tab(0)->content(), QStringLiteral("abcsmall"));
+        QVERIFY(prepared->isPreparingText());
+        break;
+    case WhilePreparing::useEditShortcuts:
+        for (const QKeySequence::StandardKey key :
+             {QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Cut})
+            QTest::keySequence(prepared, key);
+        QTRY_COMPARE(beeps, 3);
+        break;
+    case WhilePreparing::changeElsewhere:
+        fixture->tabManager.updateContent(*tab, QStringLiteral("reloaded"));
+        QVERIFY(!prepared->isPreparingText());
+        QTest::keyClicks(prepared, QStringLiteral("x"));
+        QCOMPARE(tab->content(), QStringLiteral("xreloaded"));
+        QCOMPARE(quillet::test::documentText(*prepared), tab->content());
+        QTest::qWait(50);
+        QCOMPARE(quillet::test::documentText(*prepared), tab->content());
+        return;
+    case WhilePreparing::closeItsTab:
+        fixture->tabManager.closeTab(tab->id());
+        QTRY_VERIFY(!prepared);
+        QCOMPARE(fixture->view().text(), QStringLiteral("small"));
+        return;
+    case WhilePreparing::quit:
+        fixture.reset();
+        QVERIFY(!prepared);
+        QTest::qWait(50);
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!prepared->isPreparingText(), 30000);
+    QCOMPARE(quillet::test::documentText(*prepared), large);
+    QCOMPARE(tab->content(), large);
+    QVERIFY(!tab->isDirty());
+    QCOMPARE(tab->cursorPosition(), 0);
 }
 
 void EditorViewTest::preferencesAreFollowedLive_data()

@@ -48,6 +48,7 @@ private slots:
     void openTakesTheSelection();
     void searchSteps_data();
     void searchSteps();
+    void highlightsFollowTheTargetWithoutFormattingTheText_data();
     void highlightsFollowTheTargetWithoutFormattingTheText();
     void replaceAndReplaceAll();
 };
@@ -117,11 +118,23 @@ void FindBarTest::searchSteps()
 
 // Matches are extra selections: no format and no reported edit. They leave a view the bar stops
 // searching, and every view when it closes.
+void FindBarTest::highlightsFollowTheTargetWithoutFormattingTheText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a short text") << u"x y x y x"_s;
+    // Searched while only its first lines are in the document.
+    const QString filler = u"filler words\n"_s;
+    const qsizetype lines = 2 * PlainTextTextView::kDeferredLength / filler.size();
+    QTest::newRow("a large text") << u"x y\n"_s + filler.repeated(lines) + u"x y x"_s;
+}
+
 void FindBarTest::highlightsFollowTheTargetWithoutFormattingTheText()
 {
-    Fixture fixture(u"x y x y x"_s);
+    QFETCH(QString, text);
+    Fixture fixture(text);
     fixture.bar->openFind();
     fixture.bar->setSearchText(u"x"_s);
+    QTRY_VERIFY(!fixture.view->isPreparingText());
     QCOMPARE(fixture.view->extraSelections().size(), 3);
     QVERIFY(quillet::test::isPlain(*fixture.view));
     QVERIFY(fixture.reported.isNull());

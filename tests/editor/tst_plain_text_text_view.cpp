@@ -8,9 +8,13 @@
 #include <QImage>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 using quillet::PlainTextTextView;
 using quillet::test::documentText;
@@ -156,8 +160,8 @@ private slots:
     void reportedTextFollowsEveryEdit_data();
     void reportedTextFollowsEveryEdit();
     void setTextStartsAFreshHistoryAndReportsNothing();
-    void largeTextWaitsForTheFirstPaintOrInput_data();
-    void largeTextWaitsForTheFirstPaintOrInput();
+    void largeTextArrivesWhileEventsFlow_data();
+    void largeTextArrivesWhileEventsFlow();
     void copyCarriesPlainTextOnly();
     void caretPlacedBeforeLayoutIsShown_data();
     void caretPlacedBeforeLayoutIsShown();
@@ -519,39 +523,95 @@ void PlainTextTextViewTest::caretPlacedBeforeLayoutIsShown()
         QCOMPARE(view->verticalScrollBar()->value(), 0);
 }
 
-void PlainTextTextViewTest::largeTextWaitsForTheFirstPaintOrInput_data()
+enum class Meanwhile { nothing, key, paste, select, close };
+
+void PlainTextTextViewTest::largeTextArrivesWhileEventsFlow_data()
 {
-    QTest::addColumn<QString>("first");
-    QTest::newRow("shown") << QString();
-    QTest::newRow("a key before") << QStringLiteral("x");
-    QTest::newRow("a paste before") << QStringLiteral("pasted");
+    QTest::addColumn<QString>("lineEnding");
+    QTest::addColumn<Meanwhile>("meanwhile");
+    QTest::newRow("left alone") << QStringLiteral("\n") << Meanwhile::nothing;
+    QTest::newRow("CR LF lines") << QStringLiteral("\r\n") << Meanwhile::nothing;
+    QTest::newRow("a key is refused") << QStringLiteral("\n") << Meanwhile::key;
+    QTest::newRow("a paste is refused") << QStringLiteral("\r\n") << Meanwhile::paste;
+    QTest::newRow("a selection is made at the end") << QStringLiteral("\r\n") << Meanwhile::select;
+    QTest::newRow("the view is closed") << QStringLiteral("\n") << Meanwhile::close;
 }
 
-void PlainTextTextViewTest::largeTextWaitsForTheFirstPaintOrInput()
+void PlainTextTextViewTest::largeTextArrivesWhileEventsFlow()
 {
-    QFETCH(QString, first);
-    const QString large =
-        QString(PlainTextTextView::kDeferredLength, u'a') + QStringLiteral(" end\nnext");
-    PlainTextTextView view;
-    QStringList reported;
-    view.setOnTextChange([&](const QString &text) { reported.append(text); });
-    view.setText(large);
-    QVERIFY(view.document()->isEmpty());
-    QCOMPARE(view.text(), large);
+    QFETCH(QString, lineEnding);
+    QFETCH(Meanwhile, meanwhile);
+    QString large;
+    for (int line = 0; large.size() <= 4 * PlainTextTextView::kDeferredLength; ++line)
+        large += QStringLiteral("line %1 of a long text").arg(line) + lineEnding;
+    auto fixture = std::make_unique<Fixture>();
+    PlainTextTextView &view = fixture->view;
+    QTest::keyClicks(&view, QStringLiteral("old"));
+    fixture->reported.clear();
 
-    if (first.isEmpty()) {
-        view.resize(300, 200);
-        view.show();
-    } else if (first.size() == 1) {
-        QTest::keyClick(&view, first.front().toLatin1());
-    } else {
-        view.pastePlainText(first);
+    view.setText(large);
+    QCOMPARE(view.text(), large);
+    QVERIFY(view.isReadOnly());
+    // The event loop turns while part of the text is in.
+    int partialTurns = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    connect(&ticker, &QTimer::timeout, &view, [&] {
+        if (!view.document()->isEmpty() && view.isPreparingText())
+            ++partialTurns;
+    });
+    ticker.start();
+    QTRY_VERIFY(!view.document()->isEmpty());
+
+    int beeps = 0;
+    PlainTextTextView::SelectedRange selection;
+    switch (meanwhile) {
+    case Meanwhile::nothing:
+        break;
+    case Meanwhile::key:
+        QTest::keyClick(&view, Qt::Key_X);
+        QTest::keyClick(&view, Qt::Key_Backspace);
+        beeps = 2;
+        break;
+    case Meanwhile::paste:
+        QVERIFY(!view.pastePlainText(QStringLiteral("pasted")));
+        beeps = 1;
+        break;
+    case Meanwhile::select:
+        selection = {large.size() - 10, 4};
+        view.setSelectedRange(selection.location, selection.length);
+        QCOMPARE(view.selectedRange(), selection);
+        break;
+    case Meanwhile::close: {
+        QPointer<PlainTextTextView> closed(&view);
+        fixture.reset();
+        QVERIFY(!closed);
+        // Whatever was still to come for the view finds nothing.
+        QTest::qWait(50);
+        return;
     }
-    QTRY_VERIFY(!view.hasPendingText());
-    // Nothing typed before the document was built is lost.
-    QCOMPARE(view.text(), first + large);
-    QCOMPARE(view.document()->toPlainText(), first + large);
-    QCOMPARE(reported, first.isEmpty() ? QStringList() : QStringList{first + large});
+    }
+    QCOMPARE(view.text(), large);
+    QTRY_VERIFY_WITH_TIMEOUT(!view.isPreparingText(), 30000);
+
+    QVERIFY(partialTurns > 1);
+    QCOMPARE(view.text(), large);
+    QCOMPARE(view.lineEnding(), lineEnding);
+    QCOMPARE(documentText(view), large);
+    // The plain text edit scrolls by lines.
+    QVERIFY(view.verticalScrollBar()->maximum() > view.document()->blockCount() / 2);
+    QCOMPARE(fixture->beeps, beeps);
+    QVERIFY(fixture->reported.isEmpty());
+    QCOMPARE(view.selectedRange(), selection);
+    QVERIFY(!view.isReadOnly());
+    QVERIFY(!view.document()->isUndoAvailable());
+    // Edits now go through, and undo stops at the text as it came.
+    QTest::keyClick(&view, Qt::Key_Z);
+    QCOMPARE(view.text().size(), large.size() - selection.length + 1);
+    QCOMPARE(fixture->reported.size(), 1);
+    view.undo();
+    QCOMPARE(view.text(), large);
+    QVERIFY(!view.document()->isUndoAvailable());
 }
 
 void PlainTextTextViewTest::copyCarriesPlainTextOnly()
