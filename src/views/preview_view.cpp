@@ -4,23 +4,20 @@
 #include "view_style.h"
 
 #include "editor/theme.h"
-#include "markdown/markdown_block_parser.h"
 #include "model/scratchpad.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QThreadPool>
 #include <QToolTip>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 
 namespace quillet {
 
@@ -28,22 +25,6 @@ namespace {
 
 // Time given to laying out blocks outside the view between two turns of the event loop.
 constexpr qint64 kLayoutSliceMilliseconds = 4;
-
-// How many blocks are equal at the start, and then how many at the end of what is left, given
-// that the first `prefix` and the last `suffix` are known to be.
-std::pair<qsizetype, qsizetype> matchingEnds(const QList<MarkdownBlock> &before,
-                                             const QList<MarkdownBlock> &after,
-                                             qsizetype prefix = 0, qsizetype suffix = 0)
-{
-    const qsizetype oldCount = before.size();
-    const qsizetype newCount = after.size();
-    while (prefix < oldCount && prefix < newCount && before.at(prefix) == after.at(prefix))
-        ++prefix;
-    while (suffix < oldCount - prefix && suffix < newCount - prefix &&
-           before.at(oldCount - 1 - suffix) == after.at(newCount - 1 - suffix))
-        ++suffix;
-    return {prefix, suffix};
-}
 
 bool isWordCharacter(QChar c)
 {
@@ -65,19 +46,12 @@ PreviewView::PreviewView(QWidget *parent)
     viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(20);
-    m_refreshTimer.setSingleShot(true);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &PreviewView::refreshNow);
     m_layoutTimer.setSingleShot(true);
     connect(&m_layoutTimer, &QTimer::timeout, this, &PreviewView::layOutSomeMore);
-    connect(&m_parseWatcher, &QFutureWatcher<ParseResult>::finished, this,
-            &PreviewView::backgroundParseFinished);
+    connect(&m_parser, &MarkdownParseScheduler::blocksReady, this, &PreviewView::showBlocks);
 }
 
-PreviewView::~PreviewView()
-{
-    // The worker holds only its own copy of the text; its result is simply not wanted.
-    m_parseWatcher.disconnect(this);
-}
+PreviewView::~PreviewView() = default;
 
 void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
 {
@@ -89,148 +63,28 @@ void PreviewView::setScratchpad(const std::shared_ptr<Scratchpad> &scratchpad)
     const qsizetype dropped = m_entries.size();
     m_entries.clear();
     m_holdingSlices.clear();
-    m_shownBlocks.clear();
-    m_shownFirstLines.clear();
-    m_shownText.clear();
-    ++m_shownRevision;
     m_tops.clear();
     m_layoutFrom = 0;
     if (m_scratchpad) {
-        m_contentConnection = connect(m_scratchpad.get(), &Scratchpad::contentChanged, this,
-                                      &PreviewView::textChanged);
+        m_contentConnection = connect(m_scratchpad.get(), &Scratchpad::contentChanged, &m_parser,
+                                      &MarkdownParseScheduler::textChanged);
     }
     verticalScrollBar()->setValue(0);
     // A long text is parsed in the background: until then nothing is shown.
     emit blocksChanged(0, dropped, 0);
-    refreshNow();
+    MarkdownParseScheduler::TextSource source;
+    if (m_scratchpad)
+        source = [pad = m_scratchpad.get()] { return pad->content(); };
+    m_parser.restart(std::move(source));
 }
 
-void PreviewView::textChanged()
+void PreviewView::showBlocks(const QList<MarkdownBlock> &blocks, qsizetype prefix,
+                             qsizetype removed, qsizetype added)
 {
-    ++m_generation;
-    scheduleRefresh();
-}
-
-void PreviewView::scheduleRefresh()
-{
-    if (m_refreshTimer.isActive())
-        return;
-    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : kFrameMilliseconds;
-    m_refreshTimer.start(int(std::max<qint64>(0, kFrameMilliseconds - since)));
-}
-
-bool PreviewView::isRefreshPending() const
-{
-    return m_refreshTimer.isActive() || m_parseRunning || m_shownGeneration != m_generation;
-}
-
-void PreviewView::refreshNow()
-{
-    m_refreshTimer.stop();
-    m_sinceRefresh.start();
-    ++m_generation;
-    const QString text = m_scratchpad ? m_scratchpad->content() : QString();
-    if (!m_scratchpad) {
-        m_shownGeneration = m_generation;
-        showBlocks({}, {});
-        return;
-    }
-    if (!parsesInBackground(text)) {
-        m_shownGeneration = m_generation;
-        ParseResult result = parseAgainst(text, m_shownText, shownParse());
-        showBlocks(std::move(result.parsed), text, std::pair(result.prefix, result.suffix));
-        return;
-    }
-    startBackgroundParse();
-}
-
-bool PreviewView::parsesInBackground(QStringView text)
-{
-    if (text.size() > kBackgroundParseSize)
-        return true;
-    // The longest run of lines that are not blank, line breaks included: an upper bound on the
-    // inline text of any one block (a paragraph, a quote, a table row) made from them.
-    qsizetype run = 0;
-    qsizetype lineStart = 0;
-    while (lineStart <= text.size()) {
-        qsizetype lineEnd = text.indexOf(u'\n', lineStart);
-        if (lineEnd < 0)
-            lineEnd = text.size();
-        const QStringView line = text.sliced(lineStart, lineEnd - lineStart);
-        run = line.trimmed().isEmpty() ? 0 : run + line.size() + 1;
-        if (run > kBackgroundBlockSize)
-            return true;
-        lineStart = lineEnd + 1;
-    }
-    return false;
-}
-
-void PreviewView::startBackgroundParse()
-{
-    // One parse at a time: a change made while it runs is parsed when it is done.
-    if (m_parseRunning)
-        return;
-    m_parseRunning = true;
-    const QString text = m_scratchpad->content();
-    const quint64 generation = m_generation;
-    const quint64 revision = m_shownRevision;
-    // Matching the new blocks against the shown ones is a walk over the whole document too, so
-    // it is done here as well; the list is shared, not copied.
-    m_parseWatcher.setFuture(QtConcurrent::run(
-        [text, generation, revision, shownText = m_shownText, shown = shownParse()] {
-            ParseResult result = parseAgainst(text, shownText, shown);
-            result.generation = generation;
-            result.comparedWith = revision;
-            return result;
-        }));
-}
-
-void PreviewView::backgroundParseFinished()
-{
-    m_parseRunning = false;
-    ParseResult result = m_parseWatcher.result();
-    if (result.generation != m_generation) {
-        // Made for a text that has changed since: drop it and parse what is there now.
-        if (m_scratchpad && !m_refreshTimer.isActive())
-            refreshNow();
-        return;
-    }
-    m_shownGeneration = result.generation;
-    std::optional<std::pair<qsizetype, qsizetype>> match;
-    if (result.comparedWith == m_shownRevision)
-        match = std::pair(result.prefix, result.suffix);
-    showBlocks(std::move(result.parsed), std::move(result.text), match);
-}
-
-MarkdownBlockParser::ParsedText PreviewView::shownParse() const
-{
-    return {m_shownBlocks, m_shownFirstLines};
-}
-
-PreviewView::ParseResult PreviewView::parseAgainst(const QString &text, const QString &shownText,
-                                                   const MarkdownBlockParser::ParsedText &shown)
-{
-    MarkdownBlockParser::Reparse again = MarkdownBlockParser::reparse(text, shownText, shown);
-    ParseResult result;
-    // Blocks parsed again may still equal the ones shown, as the one before an edit mostly does.
-    std::tie(result.prefix, result.suffix) =
-        matchingEnds(shown.blocks, again.parsed.blocks, again.prefix, again.suffix);
-    result.parsed = std::move(again.parsed);
-    result.text = text;
-    return result;
-}
-
-void PreviewView::showBlocks(MarkdownBlockParser::ParsedText parsed, const QString &text,
-                             std::optional<std::pair<qsizetype, qsizetype>> match)
-{
-    QList<MarkdownBlock> &blocks = parsed.blocks;
-    const qsizetype oldCount = m_entries.size();
-    const qsizetype newCount = blocks.size();
-    const auto [prefix, suffix] = match ? *match : matchingEnds(m_shownBlocks, blocks);
     // Only the blocks between the equal ends are replaced, in place, so that an edit costs in
     // proportion to what it changed and not to the length of the document.
-    const qsizetype removed = oldCount - prefix - suffix;
-    const qsizetype added = newCount - prefix - suffix;
+    const qsizetype oldCount = m_entries.size();
+    const qsizetype suffix = oldCount - prefix - removed;
 
     ScrollAnchor anchor = scrollAnchor();
     if (anchor.index >= oldCount - suffix)
@@ -276,18 +130,6 @@ void PreviewView::showBlocks(MarkdownBlockParser::ParsedText parsed, const QStri
                                     [](const Entry &entry) { return entry->isSliced(); });
     if (!layOutNow || sliced)
         m_layoutFrom = std::min(m_layoutFrom, prefix);
-
-    // Freeing replaced blocks takes milliseconds when they are long (a table of thousands of
-    // rows) or many: the old list, which holds them last, goes on a worker.
-    QList<MarkdownBlock> previous = std::exchange(m_shownBlocks, std::move(blocks));
-    m_shownFirstLines = std::move(parsed.firstLines);
-    m_shownText = text;
-    ++m_shownRevision;
-    if (!previous.isDetached())
-        previous = {};
-    if (!previous.isEmpty())
-        QThreadPool::globalInstance()->start(
-            [list = std::make_shared<QList<MarkdownBlock>>(std::move(previous))] {});
 
     updateGeometryOfContent(prefix);
     restoreScrollAnchor(anchor);

@@ -3,14 +3,11 @@
 #include "preview_block_layout.h"
 
 #include "markdown/markdown_block.h"
-#include "markdown/markdown_block_parser.h"
+#include "markdown/markdown_parse_scheduler.h"
 
 #include <QAbstractScrollArea>
-#include <QElapsedTimer>
-#include <QFutureWatcher>
 #include <QList>
 #include <QPointer>
-#include <QStringView>
 #include <QTimer>
 
 #include <functional>
@@ -33,11 +30,8 @@ class Scratchpad;
 // heights replace estimated ones above the view, or blocks are added or removed above it, the
 // scroll value moves with them, so the first block in view stays where it is on screen.
 //
-// The text is parsed again after every change, at most once per frame, from the block the edit
-// touches on (MarkdownBlockParser::reparse against the text shown). Texts longer than
-// kBackgroundParseSize, or with a block longer than kBackgroundBlockSize, are parsed on a worker
-// thread; the shown blocks change when the result arrives, and a result for a text that has
-// changed since is dropped in favour of a new parse.
+// The text is parsed again after every change by a MarkdownParseScheduler (at most once per
+// frame, a long text on a worker); the shown blocks change when its blocks arrive.
 //
 // The only interactions: scrolling, selecting code-block content (drag, double-click a word,
 // copy with the platform's copy key) and links (a pointing hand and the destination as a tooltip
@@ -48,15 +42,6 @@ class PreviewView : public QAbstractScrollArea {
 public:
     static constexpr qreal kMargin = 16;
     static constexpr qreal kBlockSpacing = 4;
-    // UTF-16 code units above which the parse leaves the GUI thread (200 KB of ASCII text).
-    static constexpr qsizetype kBackgroundParseSize = 200 * 1024;
-    // A shorter text goes to the worker too when it holds a stretch of this many UTF-16 code
-    // units without a blank line: one block's inline text that long costs the inline parser far
-    // more than ordinary prose of the same size (deep nesting, endless openers without closers).
-    static constexpr qsizetype kBackgroundBlockSize = 16 * 1024;
-    // Whether `text` is parsed on the worker rather than at once.
-    static bool parsesInBackground(QStringView text);
-    static constexpr int kFrameMilliseconds = 16;
 
     using UrlOpener = std::function<void(const QUrl &)>;
 
@@ -68,9 +53,9 @@ public:
 
     // Parses the current text now rather than at the next frame (in the background for a long
     // text); what a frame's tick does.
-    void refreshNow();
+    void refreshNow() { m_parser.refreshNow(); }
     // Whether a change of the text has not reached the shown blocks yet.
-    bool isRefreshPending() const;
+    bool isRefreshPending() const { return m_parser.isPending(); }
     // Whether blocks out of view still wait for their layout at the current width.
     bool isLayoutPending() const { return m_layoutTimer.isActive(); }
 
@@ -123,31 +108,15 @@ protected:
 
 private:
     using Entry = std::shared_ptr<PreviewBlockLayout>;
-    struct ParseResult {
-        MarkdownBlockParser::ParsedText parsed;
-        QString text;
-        quint64 generation = 0;
-        // Blocks equal at the start and at the end to those shown in revision `comparedWith`.
-        qsizetype prefix = 0;
-        qsizetype suffix = 0;
-        quint64 comparedWith = 0;
-    };
     struct Selection {
         Entry entry;
         int anchor = 0;
         int position = 0;
     };
 
-    void textChanged();
-    void scheduleRefresh();
-    void startBackgroundParse();
-    void backgroundParseFinished();
-    // The parse of `text`, from the blocks shown for `shownText` where the edit left them alone.
-    static ParseResult parseAgainst(const QString &text, const QString &shownText,
-                                    const MarkdownBlockParser::ParsedText &shown);
-    MarkdownBlockParser::ParsedText shownParse() const;
-    void showBlocks(MarkdownBlockParser::ParsedText parsed, const QString &text,
-                    std::optional<std::pair<qsizetype, qsizetype>> match = {});
+    // Shows the parser's new blocks: `added` from `first` on replace `removed` entries.
+    void showBlocks(const QList<MarkdownBlock> &blocks, qsizetype first, qsizetype removed,
+                    qsizetype added);
     // The first block in view and where in it the scroll value lies (PreviewBlockLayout::anchorAt).
     struct ScrollAnchor {
         qsizetype index = -1;
@@ -180,12 +149,6 @@ private:
     QList<Entry> m_entries;
     // Long blocks with slices laid out, released as the view leaves them.
     QList<Entry> m_holdingSlices;
-    // The blocks shown, as the parse gave them, and a count of the lists shown so far.
-    QList<MarkdownBlock> m_shownBlocks;
-    // The line each shown block begins on, and the text they were parsed from.
-    QList<qsizetype> m_shownFirstLines;
-    QString m_shownText;
-    quint64 m_shownRevision = 0;
     // Top of each block in the content, and the end of the column as a last entry.
     QList<qreal> m_tops;
     // The width the blocks before m_layoutFrom are laid out at; blocks from there on may still
@@ -193,14 +156,8 @@ private:
     qreal m_laidOutWidth = -1;
     qsizetype m_layoutFrom = 0;
 
-    QTimer m_refreshTimer;
     QTimer m_layoutTimer;
-    QElapsedTimer m_sinceRefresh;
-    // Counts the texts asked for; a result made for an older one is stale.
-    quint64 m_generation = 0;
-    quint64 m_shownGeneration = 0;
-    QFutureWatcher<ParseResult> m_parseWatcher;
-    bool m_parseRunning = false;
+    MarkdownParseScheduler m_parser;
 
     std::optional<Selection> m_selection;
     bool m_selecting = false;
