@@ -61,7 +61,6 @@ class EditorViewTest : public QObject {
 
 private slots:
     void typingUpdatesTheShownScratchpad();
-    void switchLeavesScratchpadsUntouched();
     void eachTabKeepsItsOwnUndo();
     void selectionOnSwitch_data();
     void selectionOnSwitch();
@@ -99,33 +98,6 @@ void EditorViewTest::typingUpdatesTheShownScratchpad()
     QCOMPARE(tab->content(), u"one tw"_s);
     QCOMPARE(tab->content().constData(), buffer);
     QCOMPARE(fixture.view().text().constData(), buffer);
-}
-
-// Neither a clean file nor a dirty tab changes by being looked at, nor does CR LF text.
-void EditorViewTest::switchLeavesScratchpadsUntouched()
-{
-    Fixture fixture({u"first tab"_s, u"second\r\ntab"_s});
-    fixture.tab(0)->setIsDirty(true);
-    const QDateTime modifiedAt(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC);
-    std::vector<std::unique_ptr<QSignalSpy>> spies;
-    for (const auto &tab : fixture.tabManager.tabs()) {
-        tab->setModifiedAt(modifiedAt);
-        for (const auto signal : {&Scratchpad::contentChanged, &Scratchpad::isDirtyChanged,
-                                  &Scratchpad::modifiedAtChanged, &Scratchpad::titleChanged,
-                                  &Scratchpad::cursorPositionChanged})
-            spies.push_back(std::make_unique<QSignalSpy>(tab.get(), signal));
-    }
-
-    fixture.select(1);
-    fixture.select(0);
-    fixture.select(1);
-
-    QCOMPARE(fixture.view().text(), u"second\r\ntab"_s);
-    QCOMPARE(fixture.tab(1)->content(), u"second\r\ntab"_s);
-    QVERIFY(fixture.tab(0)->isDirty() && !fixture.tab(1)->isDirty());
-    QCOMPARE(fixture.tab(1)->modifiedAt(), modifiedAt);
-    for (const auto &spy : spies)
-        QCOMPARE(spy->size(), 0);
 }
 
 void EditorViewTest::eachTabKeepsItsOwnUndo()
@@ -175,22 +147,34 @@ void EditorViewTest::selectionOnSwitch_data()
     QTest::newRow("a selection ending inside an emoji takes all of it")
         << u"0123456789😀x"_s << 1LL << Range{10, 2};
     QTest::newRow("a caret inside CR LF goes before it")
-        << u"012345678\r\nx"_s << 0LL << Range{9, 0};
+        << u"012345678\r\nx\r\ny\nz"_s << 0LL << Range{9, 0};
 }
 
-// Carried over without a report to the tab switched to.
+// The selection is carried over, and a switch writes nothing into a scratchpad, a dirty one or
+// a clean one, not even the normalised line ends of the one shown.
 void EditorViewTest::selectionOnSwitch()
 {
     QFETCH(QString, target);
     QFETCH(qint64, length);
     Fixture fixture({u"0123456789abcdef"_s, target});
+    fixture.tab(0)->setIsDirty(true);
     fixture.view().setSelectedRange(10, length);
-    QSignalSpy cursorSpy(fixture.tab(1).get(), &Scratchpad::cursorPositionChanged);
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (const auto &tab : fixture.tabManager.tabs()) {
+        for (const auto signal : {&Scratchpad::contentChanged, &Scratchpad::isDirtyChanged,
+                                  &Scratchpad::modifiedAtChanged, &Scratchpad::titleChanged,
+                                  &Scratchpad::cursorPositionChanged})
+            spies.push_back(std::make_unique<QSignalSpy>(tab.get(), signal));
+    }
 
     fixture.select(1);
-
     QTEST(fixture.view().selectedRange(), "expected");
-    QCOMPARE(cursorSpy.size(), 0);
+    fixture.select(0);
+    fixture.select(1);
+
+    QCOMPARE(fixture.tab(1)->content(), target);
+    for (const auto &spy : spies)
+        QCOMPARE(spy->size(), 0);
 }
 
 void EditorViewTest::switchGivesTheEditorFocus()
@@ -317,9 +301,11 @@ void EditorViewTest::preferencesAreFollowedLive_data()
     QTest::addColumn<double>("lineHeight");
     QTest::addColumn<int>("pixels");
     QTest::addColumn<qreal>("multiple");
-    QTest::newRow("within the limits") << 20.0 << 2.5 << 20 << 2.5;
-    QTest::newRow("below them") << 1.0 << 0.1 << 4 << 0.5;
-    QTest::newRow("above them") << 500.0 << 9.0 << 200 << 4.0;
+    QTest::addColumn<qint64>("tabWidth");
+    QTest::addColumn<qint64>("spaces");
+    QTest::newRow("within the limits") << 20.0 << 2.5 << 20 << 2.5 << 8LL << 8LL;
+    QTest::newRow("below them") << 1.0 << 0.1 << 4 << 0.5 << 0LL << 1LL;
+    QTest::newRow("above them") << 500.0 << 9.0 << 200 << 4.0 << 40LL << 16LL;
 }
 
 // The view in front follows at once, and a view made after the change starts with it.
@@ -327,18 +313,23 @@ void EditorViewTest::preferencesAreFollowedLive()
 {
     QFETCH(double, fontSize);
     QFETCH(double, lineHeight);
+    QFETCH(qint64, tabWidth);
+    QFETCH(qint64, spaces);
     Fixture fixture({u"A"_s, u"B"_s});
     fixture.preferences.setEditorFontSize(fontSize);
     fixture.preferences.setEditorLineHeight(lineHeight);
-    fixture.preferences.setEditorTabWidth(8);
+    fixture.preferences.setEditorTabWidth(tabWidth);
 
     for (const int tab : {0, 1}) {
         fixture.select(tab);
         QTEST(fixture.view().plainFont().pixelSize(), "pixels");
         QTEST(fixture.view().lineHeightMultiple(), "multiple");
-        QCOMPARE(fixture.view().tabWidth(), 8);
         QVERIFY(quillet::test::isPlain(fixture.view()));
     }
+    // The Tab key inserts that many spaces.
+    fixture.view().setSelectedRange(0, 0);
+    QTest::keyClick(&fixture.view(), Qt::Key_Tab);
+    QCOMPARE(fixture.tab(1)->content(), QString(spaces, u' ') + u'B');
 }
 
 void EditorViewTest::lineNumberGutterFitsTheLineCount()
