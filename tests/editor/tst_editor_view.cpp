@@ -53,7 +53,6 @@ class EditorViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void typingUpdatesTheShownScratchpad();
     void eachTabKeepsItsOwnUndo();
     void selectionOnSwitch_data();
     void selectionOnSwitch();
@@ -62,35 +61,12 @@ private slots:
     void lineEndsAreKept_data();
     void lineEndsAreKept();
     void externalChangeIsShown();
-    void closingATabDropsItsView();
     void preferencesAreFollowedLive_data();
     void preferencesAreFollowedLive();
-    void lineNumberGutterFitsTheLineCount();
     void editActionsActOnTheTabInFront();
     void findShortcutsOpenTheBar_data();
     void findShortcutsOpenTheBar();
 };
-
-void EditorViewTest::typingUpdatesTheShownScratchpad()
-{
-    Fixture fixture({u"one"_s});
-    auto tab = fixture.tab(0);
-    QSignalSpy contentSpy(tab.get(), &Scratchpad::contentChanged);
-    fixture.view().setSelectedRange(3, 0);
-
-    QTest::keyClicks(&fixture.view(), u" two"_s);
-
-    QCOMPARE(contentSpy.size(), 4);
-    QCOMPARE(tab->content(), u"one two"_s);
-    QVERIFY(tab->isDirty());
-    QCOMPARE(tab->cursorPosition(), 7);
-    // The view and the scratchpad hold one buffer, changed in place: a key copies no text.
-    const QChar *buffer = tab->content().constData();
-    QTest::keyClick(&fixture.view(), Qt::Key_Backspace);
-    QCOMPARE(tab->content(), u"one tw"_s);
-    QCOMPARE(tab->content().constData(), buffer);
-    QCOMPARE(fixture.view().text().constData(), buffer);
-}
 
 void EditorViewTest::eachTabKeepsItsOwnUndo()
 {
@@ -210,21 +186,31 @@ void EditorViewTest::lineEndsAreKept_data()
     QTest::newRow("emoji before the caret on a CR LF line") << u"a\r\n😀b"_s << u"a\r\n😀b\r\nx"_s;
 }
 
-// The reported caret and edits are offsets of the text with its own line ends.
+// Typing reaches the scratchpad as the exact edit, in the text's own line ends, and the caret as
+// an offset in that text.
 void EditorViewTest::lineEndsAreKept()
 {
     QFETCH(QString, content);
     QFETCH(QString, edited);
     Fixture fixture({content});
     auto tab = fixture.tab(0);
+    QSignalSpy contentSpy(tab.get(), &Scratchpad::contentChanged);
 
     QTest::keyClick(&fixture.view(), Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(tab->cursorPosition(), fixture.view().text().size());
     QTest::keyClick(&fixture.view(), Qt::Key_Return);
     QTest::keyClicks(&fixture.view(), u"x"_s);
 
+    QCOMPARE(contentSpy.size(), 2);
     QCOMPARE(tab->content(), edited);
+    QVERIFY(tab->isDirty());
     QCOMPARE(tab->cursorPosition(), edited.size());
+    // The view and the scratchpad hold one buffer, changed in place: a key copies no text.
+    const QChar *buffer = tab->content().constData();
+    QTest::keyClick(&fixture.view(), Qt::Key_Backspace);
+    QCOMPARE(tab->content(), edited.chopped(1));
+    QCOMPARE(tab->content().constData(), buffer);
+    QCOMPARE(fixture.view().text().constData(), buffer);
 }
 
 void EditorViewTest::externalChangeIsShown()
@@ -258,23 +244,6 @@ void EditorViewTest::externalChangeIsShown()
     QCOMPARE(hidden->text(), u"again"_s);
 }
 
-void EditorViewTest::closingATabDropsItsView()
-{
-    Fixture fixture({u"A"_s, u"B"_s});
-    fixture.select(1);
-    const QUuid closing = fixture.tab(0)->id();
-    QPointer<PlainTextTextView> view = fixture.editor.textViewFor(closing);
-    QVERIFY(view);
-
-    fixture.tabManager.closeTab(closing);
-
-    QVERIFY(!fixture.editor.textViewFor(closing));
-    QTRY_VERIFY(!view);
-    fixture.tabManager.closeCurrentTab();
-    QVERIFY(!fixture.editor.textView());
-    QVERIFY(!fixture.editor.scratchpad());
-}
-
 void EditorViewTest::preferencesAreFollowedLive_data()
 {
     QTest::addColumn<double>("fontSize");
@@ -295,33 +264,27 @@ void EditorViewTest::preferencesAreFollowedLive()
     QFETCH(double, lineHeight);
     QFETCH(qint64, tabWidth);
     QFETCH(qint64, spaces);
-    Fixture fixture({u"A"_s, u"B"_s});
+    Fixture fixture({QString(2000, u'\n'), u"B"_s});
     fixture.preferences.setEditorFontSize(fontSize);
     fixture.preferences.setEditorLineHeight(lineHeight);
     fixture.preferences.setEditorTabWidth(tabWidth);
 
+    QList<int> gutters;
     for (const int tab : {0, 1}) {
         fixture.select(tab);
         QTEST(fixture.view().plainFont().pixelSize(), "pixels");
         QTEST(fixture.view().lineHeightMultiple(), "multiple");
         QVERIFY(test::isPlain(fixture.view()));
+        gutters.append(fixture.view().viewport()->geometry().left());
     }
+    // The line numbers' gutter fits the line count, and goes with them.
+    QVERIFY(gutters[0] > gutters[1] && gutters[1] > 0);
+    fixture.preferences.setEditorShowLineNumbers(false);
+    QCOMPARE(fixture.view().viewport()->geometry().left(), 0);
     // The Tab key inserts that many spaces.
     fixture.view().setSelectedRange(0, 0);
     QTest::keyClick(&fixture.view(), Qt::Key_Tab);
     QCOMPARE(fixture.tab(1)->content(), QString(spaces, u' ') + u'B');
-}
-
-void EditorViewTest::lineNumberGutterFitsTheLineCount()
-{
-    Fixture fixture({u"one line"_s, QString(2000, u'\n')});
-    const int narrow = fixture.view().viewport()->geometry().left();
-    fixture.select(1);
-    QVERIFY(narrow > 0);
-    QVERIFY(fixture.view().viewport()->geometry().left() > narrow);
-
-    fixture.preferences.setEditorShowLineNumbers(false);
-    QCOMPARE(fixture.view().viewport()->geometry().left(), 0);
 }
 
 void EditorViewTest::editActionsActOnTheTabInFront()
@@ -341,6 +304,17 @@ void EditorViewTest::editActionsActOnTheTabInFront()
 
     QCOMPARE(fixture.tab(1)->content(), u"secondfirst"_s);
     QCOMPARE(fixture.tab(0)->content(), QString());
+
+    // A closed tab's view goes; with none left the actions have nothing to act on.
+    const QUuid closing = fixture.tab(0)->id();
+    QPointer<PlainTextTextView> view = fixture.editor.textViewFor(closing);
+    QVERIFY(view);
+    fixture.tabManager.closeTab(closing);
+    QVERIFY(!fixture.editor.textViewFor(closing));
+    QTRY_VERIFY(!view);
+    fixture.tabManager.closeCurrentTab();
+    QVERIFY(!fixture.editor.textView() && !fixture.editor.scratchpad());
+    QVERIFY(!actions.paste->isEnabled());
 }
 
 void EditorViewTest::findShortcutsOpenTheBar_data()
