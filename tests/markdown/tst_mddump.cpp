@@ -34,91 +34,89 @@ class TestMddump : public QObject {
     Q_OBJECT
 
 private slots:
-    void prints_data();
-    void prints();
-    void keepsAByteOrderMark();
-};
-
-void TestMddump::prints_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("expected"); // JSON, @ for the body font; or the error's start
-    QTest::newRow("every kind of block") << QStringList()
-        << "# T\n\n- [x] *a*\n1. b\n```sh\nls \"x\"\n```\n|a|\n|-|\n|1|2|\n> q\n---\n- c\n"_ba
-        << R"({"blocks":[{"kind":"heading","level":1,"text":[{"text":"T","intents":[],
-                "font":{"size":24,"weight":"bold","design":"default"}}]},
-            {"kind":"emptyLine"},
-            {"kind":"taskList","items":[{"indent":0,"checked":true,
-                "text":[{"text":"a","intents":["emphasized"],@}]}]},
-            {"kind":"orderedList","start":1,
-                "items":[{"indent":0,"text":[{"text":"b","intents":[],@}]}]},
-            {"kind":"codeBlock","language":"sh","content":"ls \"x\"\n"},
-            {"kind":"table","header":[[{"text":"a","intents":[],@}]],
-                "rows":[[[{"text":"1","intents":[],@}],[{"text":"2","intents":[],@}]]]},
-            {"kind":"blockquote","text":[{"text":"q","intents":[],@}]},
-            {"kind":"horizontalRule"},
-            {"kind":"unorderedList","items":[{"indent":0,"text":[{"text":"c","intents":[],@}]}]},
-            {"kind":"emptyLine"}]})"_ba;
-    QTest::newRow("fence without a language") << QStringList() << "```\nx\n```"_ba
-        << R"({"blocks":[{"kind":"codeBlock","language":null,"content":"x\n"}]})"_ba;
-    QTest::newRow("inline, exactly as read") << QStringList{u"--inline"_s}
-        << "  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
-        << R"({"runs":[{"text":"  a ","intents":[],@},
-            {"text":"b","intents":["code","strikethrough"],@}, {"text":" ","intents":[],@},
-            {"text":"l","intents":["emphasized","stronglyEmphasized"],@,
-                "link":"http://x/?a=\"1\""},
-            {"text":"\n","intents":[],@}]})"_ba;
-    QTest::newRow("heading level") << QStringList{u"--heading"_s, u"3"_s} << "*h*"_ba
-        << R"({"runs":[{"text":"h","intents":["emphasized"],
-                "font":{"size":18,"weight":"bold","design":"default"}}]})"_ba;
-    QTest::newRow("heading level out of range") << QStringList{u"--heading"_s, u"9"_s} << "h"_ba
-        << R"({"runs":[{"text":"h","intents":[],
-                "font":{"size":14,"weight":"bold","design":"default"}}]})"_ba;
-    QTest::newRow("control characters") << QStringList{u"--inline"_s} << "a\x01\tb"_ba
-        << R"({"runs":[{"text":"a\u0001\tb","intents":[],@}]})"_ba;
-    const QByteArray invalid = "quillet-mddump: ";
-    QTest::newRow("Latin-1 input") << QStringList() << "caf\xE9"_ba << invalid;
-    QTest::newRow("truncated sequence") << QStringList{u"--inline"_s} << "a\xE2\x82"_ba << invalid;
-    QTest::newRow("unknown option") << QStringList{u"--html"_s} << "x"_ba << "usage: "_ba;
-    QTest::newRow("no level") << QStringList{u"--heading"_s} << "x"_ba << "usage: "_ba;
-    QTest::newRow("level not a number") << QStringList{u"--heading"_s, u"two"_s} << "x"_ba
-                                        << "usage: "_ba;
-}
-
-// One line of JSON on standard output and nothing on standard error; or status 2, nothing on
-// standard output and one line saying why, or the usage.
-void TestMddump::prints()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, expected);
-    const Run result = runTool(arguments, input);
-    if (!expected.startsWith('{')) {
-        QCOMPARE(result.exitCode, 2);
-        QVERIFY(result.output.isEmpty());
-        QVERIFY2(result.errors.startsWith(expected), result.errors.constData());
-        QVERIFY(expected == "usage: " || result.errors.count('\n') == 1);
-        return;
+    void prints_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("expected"); // JSON, @ for the body font; or the error's start
+        QTest::newRow("every kind of block")
+            << QStringList()
+            << "# T\n\n- [x] *a*\n1. b\n```sh\nls \"x\"\n```\n|a|\n|-|\n|1|2|\n> q\n---\n- c\n"_ba
+            << R"({"blocks":[{"kind":"heading","level":1,"text":[{"text":"T","intents":[],
+                    "font":{"size":24,"weight":"bold","design":"default"}}]},
+                {"kind":"emptyLine"},
+                {"kind":"taskList","items":[{"indent":0,"checked":true,
+                    "text":[{"text":"a","intents":["emphasized"],@}]}]},
+                {"kind":"orderedList","start":1,
+                    "items":[{"indent":0,"text":[{"text":"b","intents":[],@}]}]},
+                {"kind":"codeBlock","language":"sh","content":"ls \"x\"\n"},
+                {"kind":"table","header":[[{"text":"a","intents":[],@}]],
+                    "rows":[[[{"text":"1","intents":[],@}],[{"text":"2","intents":[],@}]]]},
+                {"kind":"blockquote","text":[{"text":"q","intents":[],@}]},
+                {"kind":"horizontalRule"},
+                {"kind":"unorderedList","items":[{"indent":0,"text":[{"text":"c","intents":[],@}]}]},
+                {"kind":"emptyLine"}]})"_ba;
+        QTest::newRow("fence without a language") << QStringList() << "```\nx\n```"_ba
+            << R"({"blocks":[{"kind":"codeBlock","language":null,"content":"x\n"}]})"_ba;
+        QTest::newRow("inline, exactly as read") << QStringList{u"--inline"_s}
+            << "  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
+            << R"({"runs":[{"text":"  a ","intents":[],@},
+                {"text":"b","intents":["code","strikethrough"],@}, {"text":" ","intents":[],@},
+                {"text":"l","intents":["emphasized","stronglyEmphasized"],@,
+                    "link":"http://x/?a=\"1\""},
+                {"text":"\n","intents":[],@}]})"_ba;
+        QTest::newRow("heading level") << QStringList{u"--heading"_s, u"3"_s} << "*h*"_ba
+            << R"({"runs":[{"text":"h","intents":["emphasized"],
+                    "font":{"size":18,"weight":"bold","design":"default"}}]})"_ba;
+        QTest::newRow("heading level out of range") << QStringList{u"--heading"_s, u"9"_s} << "h"_ba
+            << R"({"runs":[{"text":"h","intents":[],
+                    "font":{"size":14,"weight":"bold","design":"default"}}]})"_ba;
+        QTest::newRow("control characters") << QStringList{u"--inline"_s} << "a\x01\tb"_ba
+            << R"({"runs":[{"text":"a\u0001\tb","intents":[],@}]})"_ba;
+        const QByteArray invalid = "quillet-mddump: ";
+        QTest::newRow("Latin-1 input") << QStringList() << "caf\xE9"_ba << invalid;
+        QTest::newRow("truncated sequence")
+            << QStringList{u"--inline"_s} << "a\xE2\x82"_ba << invalid;
+        QTest::newRow("unknown option") << QStringList{u"--html"_s} << "x"_ba << "usage: "_ba;
+        QTest::newRow("no level") << QStringList{u"--heading"_s} << "x"_ba << "usage: "_ba;
+        QTest::newRow("level not a number") << QStringList{u"--heading"_s, u"two"_s} << "x"_ba
+                                            << "usage: "_ba;
     }
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY(result.errors.isEmpty());
-    QVERIFY(result.output.endsWith("}\n") && result.output.count('\n') == 1);
-    expected.replace("@", R"("font":{"size":15,"weight":"regular","design":"default"})");
-    QJsonParseError error;
-    const QJsonObject expectedObject = QJsonDocument::fromJson(expected, &error).object();
-    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-    QCOMPARE(QJsonDocument::fromJson(result.output).object(), expectedObject);
-}
 
-// QJsonDocument drops a byte order mark even inside a string, so the bytes are checked.
-void TestMddump::keepsAByteOrderMark()
-{
-    const Run result = runTool({u"--inline"_s}, "\xEF\xBB\xBFx");
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.output.startsWith("{\"runs\":[{\"text\":\"\xEF\xBB\xBFx\","),
-             result.output.constData());
-}
+    // One line of JSON on standard output and nothing on standard error; or status 2, nothing on
+    // standard output and one line saying why, or the usage.
+    void prints()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, expected);
+        const Run result = runTool(arguments, input);
+        if (!expected.startsWith('{')) {
+            QCOMPARE(result.exitCode, 2);
+            QVERIFY(result.output.isEmpty());
+            QVERIFY2(result.errors.startsWith(expected), result.errors.constData());
+            QVERIFY(expected == "usage: " || result.errors.count('\n') == 1);
+            return;
+        }
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(result.errors.isEmpty());
+        QVERIFY(result.output.endsWith("}\n") && result.output.count('\n') == 1);
+        expected.replace("@", R"("font":{"size":15,"weight":"regular","design":"default"})");
+        QJsonParseError error;
+        const QJsonObject expectedObject = QJsonDocument::fromJson(expected, &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+        QCOMPARE(QJsonDocument::fromJson(result.output).object(), expectedObject);
+    }
+
+    // QJsonDocument drops a byte order mark even inside a string, so the bytes are checked.
+    void keepsAByteOrderMark()
+    {
+        const Run result = runTool({u"--inline"_s}, "\xEF\xBB\xBFx");
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.output.startsWith("{\"runs\":[{\"text\":\"\xEF\xBB\xBFx\","),
+                 result.output.constData());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMddump)
 #include "tst_mddump.moc"
