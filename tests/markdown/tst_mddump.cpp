@@ -34,54 +34,7 @@ class TestMddump : public QObject {
     Q_OBJECT
 
 private slots:
-    void prints_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("expected"); // JSON, @ for the body font; or the error's start
-        QTest::newRow("every kind of block")
-            << QStringList()
-            << "# T\n\n- [x] *a*\n1. b\n```sh\nls \"x\"\n```\n|a|\n|-|\n|1|2|\n> q\n---\n- c\n"_ba
-            << R"({"blocks":[{"kind":"heading","level":1,"text":[{"text":"T","intents":[],
-                    "font":{"size":24,"weight":"bold","design":"default"}}]},
-                {"kind":"emptyLine"},
-                {"kind":"taskList","items":[{"indent":0,"checked":true,
-                    "text":[{"text":"a","intents":["emphasized"],@}]}]},
-                {"kind":"orderedList","start":1,
-                    "items":[{"indent":0,"text":[{"text":"b","intents":[],@}]}]},
-                {"kind":"codeBlock","language":"sh","content":"ls \"x\"\n"},
-                {"kind":"table","header":[[{"text":"a","intents":[],@}]],
-                    "rows":[[[{"text":"1","intents":[],@}],[{"text":"2","intents":[],@}]]]},
-                {"kind":"blockquote","text":[{"text":"q","intents":[],@}]},
-                {"kind":"horizontalRule"},
-                {"kind":"unorderedList","items":[{"indent":0,"text":[{"text":"c","intents":[],@}]}]},
-                {"kind":"emptyLine"}]})"_ba;
-        QTest::newRow("fence without a language") << QStringList() << "```\nx\n```"_ba
-            << R"({"blocks":[{"kind":"codeBlock","language":null,"content":"x\n"}]})"_ba;
-        QTest::newRow("inline, exactly as read") << QStringList{u"--inline"_s}
-            << "  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
-            << R"({"runs":[{"text":"  a ","intents":[],@},
-                {"text":"b","intents":["code","strikethrough"],@}, {"text":" ","intents":[],@},
-                {"text":"l","intents":["emphasized","stronglyEmphasized"],@,
-                    "link":"http://x/?a=\"1\""},
-                {"text":"\n","intents":[],@}]})"_ba;
-        QTest::newRow("heading level") << QStringList{u"--heading"_s, u"3"_s} << "*h*"_ba
-            << R"({"runs":[{"text":"h","intents":["emphasized"],
-                    "font":{"size":18,"weight":"bold","design":"default"}}]})"_ba;
-        QTest::newRow("heading level out of range") << QStringList{u"--heading"_s, u"9"_s} << "h"_ba
-            << R"({"runs":[{"text":"h","intents":[],
-                    "font":{"size":14,"weight":"bold","design":"default"}}]})"_ba;
-        QTest::newRow("control characters") << QStringList{u"--inline"_s} << "a\x01\tb"_ba
-            << R"({"runs":[{"text":"a\u0001\tb","intents":[],@}]})"_ba;
-        const QByteArray invalid = "quillet-mddump: ";
-        QTest::newRow("Latin-1 input") << QStringList() << "caf\xE9"_ba << invalid;
-        QTest::newRow("truncated sequence")
-            << QStringList{u"--inline"_s} << "a\xE2\x82"_ba << invalid;
-        QTest::newRow("unknown option") << QStringList{u"--html"_s} << "x"_ba << "usage: "_ba;
-        QTest::newRow("no level") << QStringList{u"--heading"_s} << "x"_ba << "usage: "_ba;
-        QTest::newRow("level not a number") << QStringList{u"--heading"_s, u"two"_s} << "x"_ba
-                                            << "usage: "_ba;
-    }
+    void prints_data();
 
     // One line of JSON on standard output and nothing on standard error; or status 2, nothing on
     // standard output and one line saying why, or the usage.
@@ -117,6 +70,53 @@ private slots:
                  result.output.constData());
     }
 };
+
+void TestMddump::prints_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected"); // JSON, @ for the body font; or the error's start
+    QTest::newRow("every kind of block") << QStringList()
+        << "# T\n\n- [x] *a*\n1. b\n```sh\nls \"x\"\n```\n|a|\n|-|\n|1|2|\n> q\n---\n- c\n"_ba
+        << R"({"blocks":[{"kind":"heading","level":1,"text":[{"text":"T","intents":[],
+                "font":{"size":24,"weight":"bold","design":"default"}}]},
+            {"kind":"emptyLine"},
+            {"kind":"taskList","items":[{"indent":0,"checked":true,
+                "text":[{"text":"a","intents":["emphasized"],@}]}]},
+            {"kind":"orderedList","start":1,
+                "items":[{"indent":0,"text":[{"text":"b","intents":[],@}]}]},
+            {"kind":"codeBlock","language":"sh","content":"ls \"x\"\n"},
+            {"kind":"table","header":[[{"text":"a","intents":[],@}]],
+                "rows":[[[{"text":"1","intents":[],@}],[{"text":"2","intents":[],@}]]]},
+            {"kind":"blockquote","text":[{"text":"q","intents":[],@}]},
+            {"kind":"horizontalRule"},
+            {"kind":"unorderedList","items":[{"indent":0,"text":[{"text":"c","intents":[],@}]}]},
+            {"kind":"emptyLine"}]})"_ba;
+    QTest::newRow("fence without a language") << QStringList() << "```\nx\n```"_ba
+        << R"({"blocks":[{"kind":"codeBlock","language":null,"content":"x\n"}]})"_ba;
+    QTest::newRow("inline, exactly as read") << QStringList{u"--inline"_s}
+        << "  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
+        << R"({"runs":[{"text":"  a ","intents":[],@},
+            {"text":"b","intents":["code","strikethrough"],@}, {"text":" ","intents":[],@},
+            {"text":"l","intents":["emphasized","stronglyEmphasized"],@,
+                "link":"http://x/?a=\"1\""},
+            {"text":"\n","intents":[],@}]})"_ba;
+    QTest::newRow("heading level") << QStringList{u"--heading"_s, u"3"_s} << "*h*"_ba
+        << R"({"runs":[{"text":"h","intents":["emphasized"],
+                "font":{"size":18,"weight":"bold","design":"default"}}]})"_ba;
+    QTest::newRow("heading level out of range") << QStringList{u"--heading"_s, u"9"_s} << "h"_ba
+        << R"({"runs":[{"text":"h","intents":[],
+                "font":{"size":14,"weight":"bold","design":"default"}}]})"_ba;
+    QTest::newRow("control characters") << QStringList{u"--inline"_s} << "a\x01\tb"_ba
+        << R"({"runs":[{"text":"a\u0001\tb","intents":[],@}]})"_ba;
+    const QByteArray invalid = "quillet-mddump: ";
+    QTest::newRow("Latin-1 input") << QStringList() << "caf\xE9"_ba << invalid;
+    QTest::newRow("truncated sequence") << QStringList{u"--inline"_s} << "a\xE2\x82"_ba << invalid;
+    QTest::newRow("unknown option") << QStringList{u"--html"_s} << "x"_ba << "usage: "_ba;
+    QTest::newRow("no level") << QStringList{u"--heading"_s} << "x"_ba << "usage: "_ba;
+    QTest::newRow("level not a number") << QStringList{u"--heading"_s, u"two"_s} << "x"_ba
+                                        << "usage: "_ba;
+}
 
 QTEST_GUILESS_MAIN(TestMddump)
 #include "tst_mddump.moc"

@@ -11,6 +11,12 @@ namespace {
 
 const QDateTime kPinnedTime(QDate(2026, 3, 1), QTime(9, 30), Qt::UTC);
 
+// Words, characters, line and column, compared at once.
+QList<qint64> figures(const Scratchpad &s)
+{
+    return {s.wordCount(), s.characterCount(), s.currentLine(), s.currentColumn()};
+}
+
 } // namespace
 
 class ScratchpadTest : public QObject {
@@ -21,16 +27,13 @@ private slots:
     {
         QTest::addColumn<QString>("content");
         QTest::addColumn<qint64>("cursor");
-        QTest::addColumn<qint64>("words");
-        QTest::addColumn<qint64>("characters");
-        QTest::addColumn<qint64>("line");
-        QTest::addColumn<qint64>("column");
+        QTest::addColumn<QList<qint64>>("figures"); // words, characters, line, column
 
-        QTest::newRow("cursor beyond the end") << "ab\ncde" << 100LL << 2LL << 6LL << 2LL << 4LL;
+        QTest::newRow("cursor beyond the end") << "ab\ncde" << 100LL << QList<qint64>{2, 6, 2, 4};
         QTest::newRow("cursor after a first line feed")
-            << "\nab" << 1LL << 1LL << 3LL << 2LL << 1LL;
+            << "\nab" << 1LL << QList<qint64>{1, 3, 2, 1};
         QTest::newRow("emoji before the cursor on line 2")
-            << "👍🏽 a\n👍🏽b" << 12LL << 3LL << 6LL << 2LL << 3LL;
+            << "👍🏽 a\n👍🏽b" << 12LL << QList<qint64>{3, 6, 2, 3};
     }
 
     // The cursor stays in the editor's UTF-16 units while the figures count characters; text typed
@@ -43,10 +46,7 @@ private slots:
         scratchpad.setCursorPosition(cursor);
         for (int round = 0; round < 2; ++round) {
             scratchpad.updateCounts();
-            QTEST(scratchpad.wordCount(), "words");
-            QTEST(scratchpad.characterCount(), "characters");
-            QTEST(scratchpad.currentLine(), "line");
-            QTEST(scratchpad.currentColumn(), "column");
+            QTEST(figures(scratchpad), "figures");
             QCOMPARE(scratchpad.cursorPosition(), cursor);
 
             const QString typed = QString::fromUtf8("x\u0301 👍🏽\n");
@@ -55,10 +55,7 @@ private slots:
             Scratchpad recounted({}, Scratchpad::kUntitled, scratchpad.content());
             recounted.setCursorPosition(cursor);
             recounted.updateCounts();
-            QCOMPARE(scratchpad.wordCount(), recounted.wordCount());
-            QCOMPARE(scratchpad.characterCount(), recounted.characterCount());
-            QCOMPARE(scratchpad.currentLine(), recounted.currentLine());
-            QCOMPARE(scratchpad.currentColumn(), recounted.currentColumn());
+            QCOMPARE(figures(scratchpad), figures(recounted));
             QVERIFY(scratchpad.replaceContent(1, typed.size(), {}));
             QVERIFY(!scratchpad.replaceContent(content.size() + 1, 0, u"x"));
             QCOMPARE(scratchpad.content(), content);
@@ -71,8 +68,8 @@ private slots:
         QTest::addColumn<QString>("filePath");
         QTest::addColumn<QString>("title");
 
-        QTest::newRow("heading markers both ends") << "## Shopping list ##\nmilk" << QString()
-                                                   << "Shopping list";
+        QTest::newRow("heading markers both ends")
+            << "## Shopping list ##\nmilk" << QString() << "Shopping list";
         QTest::newRow("hash tag") << "#tags" << QString() << "tags";
         QTest::newRow("hash inside") << "C# notes" << QString() << "C# notes";
         QTest::newRow("only hashes, later text") << "###\nlater text" << QString() << "Untitled";
