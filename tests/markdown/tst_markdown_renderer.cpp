@@ -20,15 +20,13 @@ namespace {
 // x = strikethrough; braces and link left out when empty.
 QString describe(const StyledRun &run)
 {
+    using I = InlineIntent;
+    const std::pair<I, char16_t> letters[] = {{I::emphasized, u'e'}, {I::stronglyEmphasized, u's'},
+                                              {I::code, u'c'}, {I::strikethrough, u'x'}};
     QString flags;
-    if (run.intents.testFlag(InlineIntent::emphasized))
-        flags += u'e';
-    if (run.intents.testFlag(InlineIntent::stronglyEmphasized))
-        flags += u's';
-    if (run.intents.testFlag(InlineIntent::code))
-        flags += u'c';
-    if (run.intents.testFlag(InlineIntent::strikethrough))
-        flags += u'x';
+    for (const auto &[intent, letter] : letters)
+        if (run.intents.testFlag(intent))
+            flags += letter;
     QString result = run.text;
     if (!flags.isEmpty())
         result += u'{' + flags + u'}';

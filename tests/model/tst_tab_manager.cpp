@@ -233,13 +233,11 @@ private slots:
     void updateCursorPosition_data()
     {
         QTest::addColumn<qint64>("position");
-        QTest::addColumn<qint64>("storedPosition");
-        QTest::addColumn<qint64>("line");
-        QTest::addColumn<qint64>("column");
+        QTest::addColumn<QList<qint64>>("stored"); // position, line, column
 
-        QTest::newRow("inside line 2") << 6LL << 6LL << 2LL << 3LL;
-        QTest::newRow("negative clamps to 0") << -5LL << 0LL << 1LL << 1LL;
-        QTest::newRow("past the end") << 1000LL << 1000LL << 2LL << 5LL;
+        QTest::newRow("inside line 2") << 6LL << QList<qint64>{6, 2, 3};
+        QTest::newRow("negative clamps to 0") << -5LL << QList<qint64>{0, 1, 1};
+        QTest::newRow("past the end") << 1000LL << QList<qint64>{1000, 2, 5};
     }
 
     void updateCursorPosition()
@@ -248,9 +246,8 @@ private slots:
         auto manager = managerWithTabs({"abc\ndefg"});
         const auto tab = manager->currentTab();
         manager->updateCursorPosition(*tab, position);
-        QTEST(tab->cursorPosition(), "storedPosition");
-        QTEST(tab->currentLine(), "line");
-        QTEST(tab->currentColumn(), "column");
+        QTEST((QList<qint64>{tab->cursorPosition(), tab->currentLine(), tab->currentColumn()}),
+              "stored");
     }
 
     // Equal values notify nobody, except the list, which notifies on every assignment; the current
