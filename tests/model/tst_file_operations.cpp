@@ -199,8 +199,7 @@ private slots:
     // a cancelled panel changes nothing.
     void savesAndSavesAs()
     {
-        FakeFilePanels *panels = nullptr;
-        auto manager = managerWithPanels(panels);
+        auto [manager, panels] = managerWithPanels();
         manager->openFile(); // cancelled
         QCOMPARE(panels->openRequests, 1);
         QVERIFY(manager->tabs().isEmpty());
@@ -252,8 +251,7 @@ private slots:
     {
         QFETCH(QString, title);
         QFETCH(QString, name);
-        FakeFilePanels *panels = nullptr;
-        auto manager = managerWithPanels(panels);
+        auto [manager, panels] = managerWithPanels();
         manager->newTab();
         manager->currentTab()->setTitle(title);
         manager->saveCurrentAs();
@@ -274,8 +272,7 @@ private slots:
         QFETCH(QString, target);
         createFile("plain.txt", "x");
         QDir().mkpath(path("a-folder"));
-        FakeFilePanels *panels = nullptr;
-        auto manager = managerWithPanels(panels);
+        auto [manager, panels] = managerWithPanels();
         manager->newTab(QStringLiteral("# Draft"));
         manager->updateContent(*manager->currentTab(), QStringLiteral("# Draft\ntext"));
         panels->saveLocation = QUrl::fromLocalFile(path(target));
@@ -434,9 +431,8 @@ private slots:
                 if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
                     ::_exit(3);
                 const QByteArray result = save().toUtf8();
-                ::_exit(::write(pipe[1], result.constData(), size_t(result.size())) == result.size()
-                            ? 0
-                            : 4);
+                const auto written = ::write(pipe[1], result.constData(), size_t(result.size()));
+                ::_exit(written == result.size() ? 0 : 4);
             }
             ::close(pipe[1]);
             QFile reader;
@@ -492,7 +488,6 @@ private slots:
     void neverOverwritesAnotherProgramsChange()
     {
         QFETCH(QString, flow);
-        QFETCH(QByteArray, onDisk);
         QFETCH(QString, inTab);
         QFETCH(bool, conflict);
         const QString file = path("notes.md");
@@ -535,7 +530,7 @@ private slots:
         else if (flow == u"reload")
             manager->reloadFromDisk(*tab);
 
-        QCOMPARE(m_folder->read(file), onDisk);
+        QTEST(m_folder->read(file), "onDisk");
         QCOMPARE(tab->content(), inTab);
         QCOMPARE(tab->hasConflict(), conflict);
         QCOMPARE(tab->isDirty(), conflict);
@@ -557,12 +552,13 @@ private:
     {
         QVERIFY(m_folder->write(name, bytes));
     }
-    // A tab manager with fake panels and no persistence; `panels` stays usable by the test.
-    std::unique_ptr<TabManager> managerWithPanels(FakeFilePanels *&panels)
+    // A tab manager with fake panels and no persistence; the panels stay usable by the test.
+    std::pair<std::unique_ptr<TabManager>, FakeFilePanels *> managerWithPanels()
     {
         auto owned = std::make_unique<FakeFilePanels>();
-        panels = owned.get();
-        return std::make_unique<TabManager>(TabManager::Persistence::disabled(), std::move(owned));
+        FakeFilePanels *panels = owned.get();
+        return {std::make_unique<TabManager>(TabManager::Persistence::disabled(), std::move(owned)),
+                panels};
     }
     TabManager::Persistence persistence() const
     {
