@@ -113,6 +113,11 @@ void readTree(QAccessibleInterface *node, QStringList &lines)
 
 using Pick = std::function<QWidget *(Window &)>;
 
+Pick named(const char *name)
+{
+    return [name](Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); };
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Pick)
@@ -129,10 +134,6 @@ private slots:
         QTest::addColumn<QAccessible::Role>("role");
         QTest::addColumn<QString>("name");
 
-        const auto named = [](const char *name) {
-            return Pick(
-                [name](Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); });
-        };
         QTest::newRow("strip") << named("tabStrip") << QAccessible::PageTabList << QString();
         QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << QAccessible::PageTab
                              << "Note 1";
@@ -149,8 +150,7 @@ private slots:
                                       << "Preview mode: Edit";
         QTest::newRow("find field") << Pick([](Window &w) {
             return w.view.editingArea()->editor()->findBar()->findChild<QLineEdit *>();
-        }) << QAccessible::EditableText
-                                    << "Find";
+        }) << QAccessible::EditableText << "Find";
         QTest::newRow("welcome icon") << Pick([](Window &w) {
             w.tabManager.setTabs({});
             w.settle();
@@ -386,9 +386,7 @@ private slots:
         // What takes the keyboard when not the picked widget, its focus proxy or its scroll area.
         QTest::addColumn<Pick>("focusOn");
         QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << Pick();
-        QTest::newRow("+") << Pick([](Window &w) {
-            return w.view.findChild<QWidget *>(QStringLiteral("newTabButton"));
-        }) << Pick();
+        QTest::newRow("+") << named("newTabButton") << Pick();
         QTest::newRow("preview") << Pick([](Window &w) {
             w.tabManager.setPreviewMode(PreviewMode::split);
             w.settle();
