@@ -27,27 +27,16 @@ Piece run(char16_t unit, int count)
 const QList<Piece> &pieces()
 {
     static const QList<Piece> list = {
-        run(u'a', 1),
-        run(u' ', 1),
-        run(u'\n', 1),
-        {QStringLiteral("\r\n"), {true}, {2}},
-        run(u'\r', 1),
-        run(u'\t', 1),
+        run(u'a', 1), run(u' ', 1), run(u'\n', 1), {QStringLiteral("\r\n"), {true}, {2}},
+        run(u'\r', 1), run(u'\t', 1),
         {QStringLiteral("word "), {false, false, false, false, true}, {1, 1, 1, 1, 1}},
-        run(0x00A0, 1),
-        run(0x2028, 1),
-        run(0x3000, 1),
-        {QString::fromUtf8("e\xCC\x81"), {false}, {2}},
-        {QString::fromUtf8("👍🏽"), {false}, {4}},
-        {QString::fromUtf8("👩‍💻"), {false}, {5}},
-        {QString::fromUtf8("🇩🇪"), {false}, {4}},
+        run(0x00A0, 1), run(0x2028, 1), run(0x3000, 1),
+        {QString::fromUtf8("e\xCC\x81"), {false}, {2}}, {QString::fromUtf8("👍🏽"), {false}, {4}},
+        {QString::fromUtf8("👩‍💻"), {false}, {5}}, {QString::fromUtf8("🇩🇪"), {false}, {4}},
         {QString::fromUtf8("한국어"), {false, false, false}, {1, 1, 1}},
         {QString::fromUtf8("नमस्ते"), {false, false, false}, {1, 1, 4}},
         {QString::fromUtf8("你好"), {false, false}, {1, 1}},
-        run(u'x', 63),
-        run(u'y', 64),
-        run(u' ', 65),
-        run(u'z', 130),
+        run(u'x', 63), run(u'y', 64), run(u' ', 65), run(u'z', 130),
     };
     return list;
 }
