@@ -113,6 +113,11 @@ void readTree(QAccessibleInterface *node, QStringList &lines)
 
 using Pick = std::function<QWidget *(Window &)>;
 
+QAccessibleInterface *a11y(QWidget *widget)
+{
+    return QAccessible::queryAccessibleInterface(widget);
+}
+
 Pick named(const char *name)
 {
     return [name](Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); };
@@ -177,8 +182,7 @@ private slots:
     void tabStateFollowsTheModel()
     {
         Window window(2);
-        QAccessibleInterface *strip = QAccessible::queryAccessibleInterface(
-            window.view.findChild<QWidget *>(QStringLiteral("tabStrip")));
+        QAccessibleInterface *strip = a11y(named("tabStrip")(window));
         QCOMPARE(strip->childCount(), 2);
         QAccessibleInterface *first = strip->child(0);
         QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Note 1"));
@@ -191,8 +195,7 @@ private slots:
 
         window.tabManager.updateContent(*window.tabManager.tabs().first(), QStringLiteral("Plan"));
         QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Plan"));
-        QCOMPARE(QAccessible::queryAccessibleInterface(window.tab(0)->closeButton())
-                     ->text(QAccessible::Name),
+        QCOMPARE(a11y(window.tab(0)->closeButton())->text(QAccessible::Name),
                  QStringLiteral("Close Plan"));
     }
 
@@ -352,13 +355,11 @@ private slots:
         QCOMPARE(window->role(), QAccessible::Dialog);
         QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Settings"));
 
-        QAccessibleInterface *dark =
-            QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("dark")));
+        QAccessibleInterface *dark = a11y(view.themeSegment(QStringLiteral("dark")));
         QCOMPARE(dark->role(), QAccessible::RadioButton);
         QCOMPARE(dark->text(QAccessible::Name), QStringLiteral("Dark"));
         QVERIFY(dark->state().checked);
-        QAccessibleInterface *light =
-            QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("light")));
+        QAccessibleInterface *light = a11y(view.themeSegment(QStringLiteral("light")));
         QVERIFY(!light->state().checked);
         light->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(preferences.appTheme(), QStringLiteral("light"));
@@ -369,8 +370,7 @@ private slots:
         QVERIFY(group);
 
         // A shortcut row reads as one line, within a group named by its tab.
-        QAccessibleInterface *row = QAccessible::queryAccessibleInterface(
-            view.findChild<QWidget *>(QStringLiteral("shortcutRow")));
+        QAccessibleInterface *row = a11y(view.findChild<QWidget *>(QStringLiteral("shortcutRow")));
         QCOMPARE(row->role(), QAccessible::StaticText);
         QCOMPARE(row->text(QAccessible::Name),
                  QStringLiteral("New scratchpad, ") +
