@@ -20,15 +20,13 @@ namespace {
 // x = strikethrough; braces and link left out when empty.
 QString describe(const StyledRun &run)
 {
+    using I = InlineIntent;
+    const std::pair<I, char16_t> letters[] = {{I::emphasized, u'e'}, {I::stronglyEmphasized, u's'},
+                                              {I::code, u'c'}, {I::strikethrough, u'x'}};
     QString flags;
-    if (run.intents.testFlag(InlineIntent::emphasized))
-        flags += u'e';
-    if (run.intents.testFlag(InlineIntent::stronglyEmphasized))
-        flags += u's';
-    if (run.intents.testFlag(InlineIntent::code))
-        flags += u'c';
-    if (run.intents.testFlag(InlineIntent::strikethrough))
-        flags += u'x';
+    for (const auto &[intent, letter] : letters)
+        if (run.intents.testFlag(intent))
+            flags += letter;
     QString result = run.text;
     if (!flags.isEmpty())
         result += u'{' + flags + u'}';
@@ -109,142 +107,138 @@ class TestMarkdownRenderer : public QObject {
     Q_OBJECT
 
 private slots:
-    void runs_data();
-    void runs();
-    void textWithoutMarkupIsCopied();
-    void agreesWithADocumentParseOnRandomLines();
+    void runs_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QStringList>("expected");
+        row("plain", u"plain"_s, {"plain"});
+        row("strong", u"a **b** c"_s, {"a ", "b{s}", " c"});
+        row("intraword underscores", u"snake_case_name"_s, {"snake_case_name"});
+        row("nested", u"**a *b* c**"_s, {"a {s}", "b{es}", " c{s}"});
+        row("strikethrough", u"~~strike~~"_s, {"strike{x}"});
+        row("single tilde", u"~s~"_s, {"s{x}"});
+        row("link", u"[text](url)"_s, {"text<url>"});
+        row("link with title", u"[t](/u \"T\")"_s, {"t</u>"});
+        row("emphasis in a link", u"[a *b*](u)"_s, {"a <u>", "b{e}<u>"});
+        row("autolink", u"<https://x.y/z>"_s, {"https://x.y/z<https://x.y/z>"});
+        row("email autolink", u"<me@x.y>"_s, {"me@x.y<mailto:me@x.y>"});
+        row("bare URL is text", u"see www.x.y and https://x.y"_s, {"see www.x.y and https://x.y"});
+        row("reference link has no definition", u"[a][b]"_s, {"[a][b]"});
+        row("image shows its alt text", u"![alt *x*](i.png)"_s, {"alt ", "x{e}"});
+        row("raw HTML is literal", u"<b>x</b>"_s, {"<b>x</b>"});
+        row("code span", u"`x*y*`"_s, {"x*y*{c}"});
+        row("unclosed code span", u"`a"_s, {"`a"});
+        row("entities", u"&amp; &copy; &#65; &#x42; &bogus;"_s, {"& © A B &bogus;"});
+        row("NUL reference", u"&#0;"_s, {"\uFFFD"});
+        row("escapes", u"\\*not\\* \\_x\\_ \\a"_s, {"*not* _x_ \\a"});
+        row("trailing backslash", u"a\\"_s, {"a\\"});
+        row("two spaces stay", u"a  b"_s, {"a  b"});
+        const QString nul = QString::fromUtf16(u"a\0*b*", 5);
+        row("NUL character stays", nul, {nul.left(2), "b{e}"});
+        row("emoji", u"*👩‍👩‍👧*"_s, {"👩‍👩‍👧{e}"});
+        const char16_t *const literal[] = {
+            u"- a", u"# a", u"1. a", u"> a", u"***", u"~~~", u"[a]: /u", u"<div>", u"    four",
+            u"  leading", u"trailing  ", u"\ttab", u"---", u"===", u"+ a", u"| a |", u"<!-- c -->",
+            u"```", u"<?php x ?>", u"1) a", u"   ",
+        };
+        for (const char16_t *source : literal) {
+            const QString text = QString::fromUtf16(source);
+            row(qPrintable(text), text, {text});
+        }
+        row("opener with markup", u"- *a*"_s, {"- ", "a{e}"});
+        row("spaces around markup", u"  **a**  "_s, {"  ", "a{s}", "  "});
+        row("star at the start", u"*a* b"_s, {"a{e}", " b"});
+        row("star at the end", u"a *b*"_s, {"a ", "b{e}"});
+        row("underscore at the ends", u"_a_"_s, {"a{e}"});
+        row("closing star at the very end", u"a*"_s, {"a*"});
+        row("line feed", u"a\nb"_s, {"a\nb"});
+        row("CR LF", u"a\r\nb"_s, {"a\r\nb"});
+        row("lone CR", u"a\rb"_s, {"a\rb"});
+        row("no block opens after a break", u"a\n# b\n- c\n    d"_s, {"a\n# b\n- c\n    d"});
+        row("hard break is kept as text", u"a  \nb"_s, {"a  \nb"});
+        row("backslash before a break", u"a\\\nb"_s, {"a\\\nb"});
+        row("emphasis across a break", u"*a\nb*"_s, {"a\nb{e}"});
+        row("break inside a code span", u"`a\nb`"_s, {"a\nb{c}"});
+        row("break before a link title", u"[a](/u\n\"t\")"_s, {"a</u>"});
+        row("break inside an angle destination", u"[a](<b\nc>)"_s, {"[a](<b\nc>)"});
+        row("mixed breaks", u"*a\nb\r\nc*"_s, {"a\nb\r\nc{e}"});
+        row("source holds tabs", u"\t*a*\n\tb"_s, {"\t", "a{e}", "\n\tb"});
+        row("source holds tabs and form feeds", u"\t\f*a\nb*"_s, {"\t\f*a\nb*"});
+        row("referenced tab", u"&Tab;*a*\nb"_s, {"\t", "a{e}", "\nb"});
+        // Text the interpreter cannot take shows literally, as one run.
+        const qsizetype limit = CmarkInlineInterpreter::kMaximumSourceSize;
+        const QString huge = u"**"_s + QString(limit, u'a') + u"**"_s;
+        const QString euros = u"*"_s + QString(limit / 3 + 1, u'€') + u"*"_s;
+        row("over the limit", huge, {huge});
+        row("over the limit in UTF-8", euros, {euros});
+        row("unpaired surrogate", u"*a* \xD800"_s, {u"*a* \xD800"_s});
+    }
+
+    // Every run in the body font; as a heading, the same runs in the heading's font.
+    void runs()
+    {
+        QFETCH(QString, source);
+        const StyledText body = MarkdownRenderer::renderInline(source);
+        QTEST(describe(body), "expected");
+        StyledText heading;
+        for (StyledRun run : body.runs()) {
+            QCOMPARE(run.font, MarkdownRenderer::bodyFont());
+            run.font = MarkdownRenderer::headingFont(3);
+            heading.append(run);
+        }
+        QCOMPARE(MarkdownRenderer::renderHeading(source, 3), heading);
+    }
+
+    void textWithoutMarkupIsCopied()
+    {
+        // Every character that cannot start markup, in random lines: the shortcut that skips the
+        // library must give what the library gives.
+        const QString alphabet = u"abc XYZ 019 .,;:?'\"#>-+=|(){}/@$%^é€👍\u0301\t\u00a0"_s;
+        QRandomGenerator random(7);
+        for (int round = 0; round < 500; ++round) {
+            QString line;
+            for (int i = random.bounded(1, 40); i > 0; --i)
+                line += alphabet[random.bounded(int(alphabet.size()))];
+            if (!line.isValidUtf16())
+                continue; // a lone half of the emoji
+            const StyledText rendered = MarkdownRenderer::renderInline(line);
+            QCOMPARE(rendered.text(), line);
+            QCOMPARE(
+                CmarkInlineInterpreter::interpretWithLibrary(line, MarkdownRenderer::bodyFont()),
+                std::optional<StyledText>(rendered));
+        }
+    }
+
+    // The adapter against the library's own document parse, on random lines with markup. A line
+    // that starts and ends with a letter is one paragraph to a document parse and keeps all its
+    // characters, so both routes must agree exactly. Lines that start with a block opener are
+    // given to the document parse with the opener escaped, which cannot change any pairing.
+    void agreesWithADocumentParseOnRandomLines()
+    {
+        const QString alphabet = u"ab  **__~~``[]()<>!\\&;#:/.x1é"_s;
+        const QString openers[] = {u""_s, u"- "_s, u"# "_s, u"> "_s, u"+ "_s, u"= "_s};
+        QRandomGenerator random(20261207);
+        for (int round = 0; round < 3000; ++round) {
+            QString body = u"w"_s;
+            for (int i = random.bounded(0, 24); i > 0; --i)
+                body += alphabet[random.bounded(int(alphabet.size()))];
+            body += u'z';
+            const QString &opener = openers[random.bounded(int(std::size(openers)))];
+            const QString line = opener + body;
+            const QString escaped = opener.isEmpty() ? line : u'\\' + line;
+
+            const std::optional<StyledText> expected = documentParse(escaped);
+            QVERIFY2(expected, qPrintable(u"not one paragraph: "_s + escaped));
+            const std::optional<StyledText> adapted =
+                CmarkInlineInterpreter::interpretWithLibrary(line, MarkdownRenderer::bodyFont());
+            QVERIFY2(adapted, qPrintable(line));
+            if (describe(*adapted) != describe(*expected))
+                QFAIL(qPrintable(u"routes differ for '"_s + line + u"': "_s +
+                                 describe(*adapted).join(u'|') + u" vs "_s +
+                                 describe(*expected).join(u'|')));
+        }
+    }
 };
-
-void TestMarkdownRenderer::runs_data()
-{
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QStringList>("expected");
-    row("plain", u"plain"_s, {"plain"});
-    row("strong", u"a **b** c"_s, {"a ", "b{s}", " c"});
-    row("intraword underscores", u"snake_case_name"_s, {"snake_case_name"});
-    row("nested", u"**a *b* c**"_s, {"a {s}", "b{es}", " c{s}"});
-    row("strikethrough", u"~~strike~~"_s, {"strike{x}"});
-    row("single tilde", u"~s~"_s, {"s{x}"});
-    row("link", u"[text](url)"_s, {"text<url>"});
-    row("link with title", u"[t](/u \"T\")"_s, {"t</u>"});
-    row("emphasis in a link", u"[a *b*](u)"_s, {"a <u>", "b{e}<u>"});
-    row("autolink", u"<https://x.y/z>"_s, {"https://x.y/z<https://x.y/z>"});
-    row("email autolink", u"<me@x.y>"_s, {"me@x.y<mailto:me@x.y>"});
-    row("bare URL is text", u"see www.x.y and https://x.y"_s, {"see www.x.y and https://x.y"});
-    row("reference link has no definition", u"[a][b]"_s, {"[a][b]"});
-    row("image shows its alt text", u"![alt *x*](i.png)"_s, {"alt ", "x{e}"});
-    row("raw HTML is literal", u"<b>x</b>"_s, {"<b>x</b>"});
-    row("code span", u"`x*y*`"_s, {"x*y*{c}"});
-    row("unclosed code span", u"`a"_s, {"`a"});
-    row("entities", u"&amp; &copy; &#65; &#x42; &bogus;"_s, {"& © A B &bogus;"});
-    row("NUL reference", u"&#0;"_s, {"\uFFFD"});
-    row("escapes", u"\\*not\\* \\_x\\_ \\a"_s, {"*not* _x_ \\a"});
-    row("trailing backslash", u"a\\"_s, {"a\\"});
-    row("two spaces stay", u"a  b"_s, {"a  b"});
-    const QString nul = QString::fromUtf16(u"a\0*b*", 5);
-    row("NUL character stays", nul, {nul.left(2), "b{e}"});
-    row("emoji", u"*👩‍👩‍👧*"_s, {"👩‍👩‍👧{e}"});
-    const char16_t *const literal[] = {
-        u"- a", u"# a", u"1. a", u"> a", u"***", u"~~~", u"[a]: /u", u"<div>", u"    four",
-        u"  leading", u"trailing  ", u"\ttab", u"---", u"===", u"+ a", u"| a |", u"<!-- c -->",
-        u"```", u"<?php x ?>", u"1) a", u"   ",
-    };
-    for (const char16_t *source : literal) {
-        const QString text = QString::fromUtf16(source);
-        row(qPrintable(text), text, {text});
-    }
-    row("opener with markup", u"- *a*"_s, {"- ", "a{e}"});
-    row("spaces around markup", u"  **a**  "_s, {"  ", "a{s}", "  "});
-    row("star at the start", u"*a* b"_s, {"a{e}", " b"});
-    row("star at the end", u"a *b*"_s, {"a ", "b{e}"});
-    row("underscore at the ends", u"_a_"_s, {"a{e}"});
-    row("closing star at the very end", u"a*"_s, {"a*"});
-    row("line feed", u"a\nb"_s, {"a\nb"});
-    row("CR LF", u"a\r\nb"_s, {"a\r\nb"});
-    row("lone CR", u"a\rb"_s, {"a\rb"});
-    row("no block opens after a break", u"a\n# b\n- c\n    d"_s, {"a\n# b\n- c\n    d"});
-    row("hard break is kept as text", u"a  \nb"_s, {"a  \nb"});
-    row("backslash before a break", u"a\\\nb"_s, {"a\\\nb"});
-    row("emphasis across a break", u"*a\nb*"_s, {"a\nb{e}"});
-    row("break inside a code span", u"`a\nb`"_s, {"a\nb{c}"});
-    row("break before a link title", u"[a](/u\n\"t\")"_s, {"a</u>"});
-    row("break inside an angle destination", u"[a](<b\nc>)"_s, {"[a](<b\nc>)"});
-    row("mixed breaks", u"*a\nb\r\nc*"_s, {"a\nb\r\nc{e}"});
-    row("source holds tabs", u"\t*a*\n\tb"_s, {"\t", "a{e}", "\n\tb"});
-    row("source holds tabs and form feeds", u"\t\f*a\nb*"_s, {"\t\f*a\nb*"});
-    row("referenced tab", u"&Tab;*a*\nb"_s, {"\t", "a{e}", "\nb"});
-    // Text the interpreter cannot take shows literally, as one run.
-    const qsizetype limit = CmarkInlineInterpreter::kMaximumSourceSize;
-    const QString huge = u"**"_s + QString(limit, u'a') + u"**"_s;
-    const QString euros = u"*"_s + QString(limit / 3 + 1, u'€') + u"*"_s;
-    row("over the limit", huge, {huge});
-    row("over the limit in UTF-8", euros, {euros});
-    row("unpaired surrogate", u"*a* \xD800"_s, {u"*a* \xD800"_s});
-}
-
-// Every run in the body font; as a heading, the same runs in the heading's font.
-void TestMarkdownRenderer::runs()
-{
-    QFETCH(QString, source);
-    const StyledText body = MarkdownRenderer::renderInline(source);
-    QTEST(describe(body), "expected");
-    StyledText heading;
-    for (StyledRun run : body.runs()) {
-        QCOMPARE(run.font, MarkdownRenderer::bodyFont());
-        run.font = MarkdownRenderer::headingFont(3);
-        heading.append(run);
-    }
-    QCOMPARE(MarkdownRenderer::renderHeading(source, 3), heading);
-}
-
-void TestMarkdownRenderer::textWithoutMarkupIsCopied()
-{
-    // Every character that cannot start markup, in random lines: the shortcut that skips the
-    // library must give what the library gives.
-    const QString alphabet = u"abc XYZ 019 .,;:?'\"#>-+=|(){}/@$%^é€👍\u0301\t\u00a0"_s;
-    QRandomGenerator random(7);
-    for (int round = 0; round < 500; ++round) {
-        QString line;
-        for (int i = random.bounded(1, 40); i > 0; --i)
-            line += alphabet[random.bounded(int(alphabet.size()))];
-        if (!line.isValidUtf16())
-            continue; // a lone half of the emoji
-        const StyledText rendered = MarkdownRenderer::renderInline(line);
-        QCOMPARE(rendered.text(), line);
-        QCOMPARE(CmarkInlineInterpreter::interpretWithLibrary(line, MarkdownRenderer::bodyFont()),
-                 std::optional<StyledText>(rendered));
-    }
-}
-
-// The adapter against the library's own document parse, on random lines with markup. A line
-// that starts and ends with a letter is one paragraph to a document parse and keeps all its
-// characters, so both routes must agree exactly. Lines that start with a block opener are
-// given to the document parse with the opener escaped, which cannot change any pairing.
-void TestMarkdownRenderer::agreesWithADocumentParseOnRandomLines()
-{
-    const QString alphabet = u"ab  **__~~``[]()<>!\\&;#:/.x1é"_s;
-    const QString openers[] = {u""_s, u"- "_s, u"# "_s, u"> "_s, u"+ "_s, u"= "_s};
-    QRandomGenerator random(20261207);
-    for (int round = 0; round < 3000; ++round) {
-        QString body = u"w"_s;
-        for (int i = random.bounded(0, 24); i > 0; --i)
-            body += alphabet[random.bounded(int(alphabet.size()))];
-        body += u'z';
-        const QString &opener = openers[random.bounded(int(std::size(openers)))];
-        const QString line = opener + body;
-        const QString escaped = opener.isEmpty() ? line : u'\\' + line;
-
-        const std::optional<StyledText> expected = documentParse(escaped);
-        QVERIFY2(expected, qPrintable(u"not one paragraph: "_s + escaped));
-        const std::optional<StyledText> adapted =
-            CmarkInlineInterpreter::interpretWithLibrary(line, MarkdownRenderer::bodyFont());
-        QVERIFY2(adapted, qPrintable(line));
-        if (describe(*adapted) != describe(*expected))
-            QFAIL(qPrintable(u"routes differ for '"_s + line + u"': "_s +
-                             describe(*adapted).join(u'|') + u" vs "_s +
-                             describe(*expected).join(u'|')));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestMarkdownRenderer)
 #include "tst_markdown_renderer.moc"

@@ -35,8 +35,40 @@ class TestMddump : public QObject {
 
 private slots:
     void prints_data();
-    void prints();
-    void keepsAByteOrderMark();
+
+    // One line of JSON on standard output and nothing on standard error; or status 2, nothing on
+    // standard output and one line saying why, or the usage.
+    void prints()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, expected);
+        const Run result = runTool(arguments, input);
+        if (!expected.startsWith('{')) {
+            QCOMPARE(result.exitCode, 2);
+            QVERIFY(result.output.isEmpty());
+            QVERIFY2(result.errors.startsWith(expected), result.errors.constData());
+            QVERIFY(expected == "usage: " || result.errors.count('\n') == 1);
+            return;
+        }
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(result.errors.isEmpty());
+        QVERIFY(result.output.endsWith("}\n") && result.output.count('\n') == 1);
+        expected.replace("@", R"("font":{"size":15,"weight":"regular","design":"default"})");
+        QJsonParseError error;
+        const QJsonObject expectedObject = QJsonDocument::fromJson(expected, &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+        QCOMPARE(QJsonDocument::fromJson(result.output).object(), expectedObject);
+    }
+
+    // QJsonDocument drops a byte order mark even inside a string, so the bytes are checked.
+    void keepsAByteOrderMark()
+    {
+        const Run result = runTool({u"--inline"_s}, "\xEF\xBB\xBFx");
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.output.startsWith("{\"runs\":[{\"text\":\"\xEF\xBB\xBFx\","),
+                 result.output.constData());
+    }
 };
 
 void TestMddump::prints_data()
@@ -84,40 +116,6 @@ void TestMddump::prints_data()
     QTest::newRow("no level") << QStringList{u"--heading"_s} << "x"_ba << "usage: "_ba;
     QTest::newRow("level not a number") << QStringList{u"--heading"_s, u"two"_s} << "x"_ba
                                         << "usage: "_ba;
-}
-
-// One line of JSON on standard output and nothing on standard error; or status 2, nothing on
-// standard output and one line saying why, or the usage.
-void TestMddump::prints()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, expected);
-    const Run result = runTool(arguments, input);
-    if (!expected.startsWith('{')) {
-        QCOMPARE(result.exitCode, 2);
-        QVERIFY(result.output.isEmpty());
-        QVERIFY2(result.errors.startsWith(expected), result.errors.constData());
-        QVERIFY(expected == "usage: " || result.errors.count('\n') == 1);
-        return;
-    }
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY(result.errors.isEmpty());
-    QVERIFY(result.output.endsWith("}\n") && result.output.count('\n') == 1);
-    expected.replace("@", R"("font":{"size":15,"weight":"regular","design":"default"})");
-    QJsonParseError error;
-    const QJsonObject expectedObject = QJsonDocument::fromJson(expected, &error).object();
-    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-    QCOMPARE(QJsonDocument::fromJson(result.output).object(), expectedObject);
-}
-
-// QJsonDocument drops a byte order mark even inside a string, so the bytes are checked.
-void TestMddump::keepsAByteOrderMark()
-{
-    const Run result = runTool({u"--inline"_s}, "\xEF\xBB\xBFx");
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.output.startsWith("{\"runs\":[{\"text\":\"\xEF\xBB\xBFx\","),
-             result.output.constData());
 }
 
 QTEST_GUILESS_MAIN(TestMddump)

@@ -52,95 +52,92 @@ class AutoSaverTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void newIntervalAppliesFromTheNextWait();
-    void writesOnlyWhatTheFileLacks_data();
-    void writesOnlyWhatTheFileLacks();
-};
+    void newIntervalAppliesFromTheNextWait()
+    {
+        WaitLog log;
+        // Counted on this thread, where the owner hands out the snapshots.
+        qsizetype taken = 0;
+        QObject owner;
+        AutoSaver saver(
+            &owner, 1h,
+            [&] {
+                ++taken;
+                return QList<Scratchpad::Snapshot>{};
+            },
+            [](const QList<Scratchpad::Snapshot> &) { return true; }, log.wait());
 
-void AutoSaverTest::newIntervalAppliesFromTheNextWait()
-{
-    WaitLog log;
-    // Counted on this thread, where the owner hands out the snapshots.
-    qsizetype taken = 0;
-    QObject owner;
-    AutoSaver saver(
-        &owner, 1h,
-        [&] {
-            ++taken;
-            return QList<Scratchpad::Snapshot>{};
-        },
-        [](const QList<Scratchpad::Snapshot> &) { return true; }, log.wait());
-
-    std::chrono::milliseconds current = 1h;
-    for (const std::chrono::milliseconds next : {2000ms, 30000ms, 3600000ms}) {
-        // One wait more than snapshots taken: the loop is in that wait, or parked after it
-        // until this thread runs its events, so the change lands while a wait is under way.
-        QVERIFY(log.awaitCount(taken + 1));
-        const qsizetype begun = taken + 1;
-        QCOMPARE(log.seen().size(), begun);
-        QCOMPARE(log.seen().last(), current);
-        saver.setInterval(next);
-        QTRY_VERIFY(log.seen().size() > begun);
-        QCOMPARE(log.seen().at(begun), next);
-        current = log.seen().last();
+        std::chrono::milliseconds current = 1h;
+        for (const std::chrono::milliseconds next : {2000ms, 30000ms, 3600000ms}) {
+            // One wait more than snapshots taken: the loop is in that wait, or parked after it
+            // until this thread runs its events, so the change lands while a wait is under way.
+            QVERIFY(log.awaitCount(taken + 1));
+            const qsizetype begun = taken + 1;
+            QCOMPARE(log.seen().size(), begun);
+            QCOMPARE(log.seen().last(), current);
+            saver.setInterval(next);
+            QTRY_VERIFY(log.seen().size() > begun);
+            QCOMPARE(log.seen().at(begun), next);
+            current = log.seen().last();
+        }
+        saver.stop();
     }
-    saver.stop();
-}
 
-void AutoSaverTest::writesOnlyWhatTheFileLacks_data()
-{
-    // Each interval's tab text, whether each write attempt succeeds, and the texts written.
-    QTest::addColumn<QStringList>("offered");
-    QTest::addColumn<QList<bool>>("succeeds");
-    QTest::addColumn<QStringList>("written");
+    void writesOnlyWhatTheFileLacks_data()
+    {
+        // Each interval's tab text, whether each write attempt succeeds, and the texts written.
+        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QList<bool>>("succeeds");
+        QTest::addColumn<QStringList>("written");
 
-    using S = QStringList;
-    using B = QList<bool>;
-    QTest::newRow("nothing changes") << S{"a", "a", "a"} << B{true} << S{"a"};
-    QTest::newRow("one edit") << S{"a", "a", "b", "b"} << B{true, true} << S{"a", "b"};
-    QTest::newRow("edit undone") << S{"a", "b", "a"} << B{true, true, true} << S{"a", "b", "a"};
-    QTest::newRow("failed write retried") << S{"a", "a", "a"} << B{false, true} << S{"a", "a"};
-    QTest::newRow("failure after a success")
-        << S{"a", "b", "b", "b"} << B{true, false, true} << S{"a", "b", "b"};
-    // A failed write may have left anything behind: the next interval writes even a text equal
-    // to the last one written.
-    QTest::newRow("failed edit undone") << S{"a", "b", "a"} << B{true, false, true}
-                                        << S{"a", "b", "a"};
-}
+        using S = QStringList;
+        using B = QList<bool>;
+        QTest::newRow("nothing changes") << S{"a", "a", "a"} << B{true} << S{"a"};
+        QTest::newRow("one edit") << S{"a", "a", "b", "b"} << B{true, true} << S{"a", "b"};
+        QTest::newRow("edit undone") << S{"a", "b", "a"} << B{true, true, true} << S{"a", "b", "a"};
+        QTest::newRow("failed write retried") << S{"a", "a", "a"} << B{false, true} << S{"a", "a"};
+        QTest::newRow("failure after a success")
+            << S{"a", "b", "b", "b"} << B{true, false, true} << S{"a", "b", "b"};
+        // A failed write may have left anything behind: the next interval writes even a text equal
+        // to the last one written.
+        QTest::newRow("failed edit undone") << S{"a", "b", "a"} << B{true, false, true}
+                                            << S{"a", "b", "a"};
+    }
 
-void AutoSaverTest::writesOnlyWhatTheFileLacks()
-{
-    QFETCH(QStringList, offered);
-    QFETCH(QList<bool>, succeeds);
-    QFETCH(QStringList, written);
+    void writesOnlyWhatTheFileLacks()
+    {
+        QFETCH(QStringList, offered);
+        QFETCH(QList<bool>, succeeds);
+        QFETCH(QStringList, written);
 
-    const QUuid id = QUuid::createUuid();
-    const QDateTime created = QDateTime::currentDateTimeUtc();
-    WaitLog log;
-    qsizetype taken = 0;
-    std::mutex mutex;
-    QStringList writes;
-    QObject owner;
-    AutoSaver saver(
-        &owner, 1h,
-        [&] {
-            // A fresh string each time: equal text must be found equal by content.
-            const QString text = QString(offered.at(std::min(taken, offered.size() - 1)).data());
-            ++taken;
-            return QList<Scratchpad::Snapshot>{{id, text, text, {}, created}};
-        },
-        [&](const QList<Scratchpad::Snapshot> &snapshots) {
-            std::lock_guard lock(mutex);
-            writes.append(snapshots.first().content);
-            return succeeds.at(std::min(writes.size(), succeeds.size()) - 1);
-        },
-        log.wait());
-    // A wait begins only after the interval before it has been written or skipped.
-    QTRY_VERIFY(log.seen().size() > offered.size());
-    saver.stop();
-    std::lock_guard lock(mutex);
-    QCOMPARE(writes, written);
-}
+        const QUuid id = QUuid::createUuid();
+        const QDateTime created = QDateTime::currentDateTimeUtc();
+        WaitLog log;
+        qsizetype taken = 0;
+        std::mutex mutex;
+        QStringList writes;
+        QObject owner;
+        AutoSaver saver(
+            &owner, 1h,
+            [&] {
+                // A fresh string each time: equal text must be found equal by content.
+                const QString text =
+                    QString(offered.at(std::min(taken, offered.size() - 1)).data());
+                ++taken;
+                return QList<Scratchpad::Snapshot>{{id, text, text, {}, created}};
+            },
+            [&](const QList<Scratchpad::Snapshot> &snapshots) {
+                std::lock_guard lock(mutex);
+                writes.append(snapshots.first().content);
+                return succeeds.at(std::min(writes.size(), succeeds.size()) - 1);
+            },
+            log.wait());
+        // A wait begins only after the interval before it has been written or skipped.
+        QTRY_VERIFY(log.seen().size() > offered.size());
+        saver.stop();
+        std::lock_guard lock(mutex);
+        QCOMPARE(writes, written);
+    }
+};
 
 QTEST_GUILESS_MAIN(AutoSaverTest)
 #include "tst_auto_saver.moc"

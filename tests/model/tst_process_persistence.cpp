@@ -92,134 +92,130 @@ class ProcessPersistenceTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void quitSignalsSaveTheLastEdits_data();
-    void quitSignalsSaveTheLastEdits();
-    void killedMidWriteLeavesOneWholeFile_data();
-    void killedMidWriteLeavesOneWholeFile();
+    void quitSignalsSaveTheLastEdits_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QByteArray>("request");
+
+        QTest::newRow("SIGTERM") << int(SIGTERM) << QByteArray();
+        QTest::newRow("SIGINT") << int(SIGINT) << QByteArray();
+        QTest::newRow("SIGHUP") << int(SIGHUP) << QByteArray();
+        // A failure line to a closed standard output must not end the process (SIGPIPE).
+        QTest::newRow("failure line to a closed output, then SIGTERM")
+            << int(SIGTERM) << QByteArray("fail\n");
+        QTest::newRow("exit() without unwinding, as on a lost X11 connection")
+            << 0 << QByteArray("exit\n");
+    }
+
+    void quitSignalsSaveTheLastEdits()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(QByteArray, request);
+        QTemporaryDir folder;
+        // Two runs in a row: the second must start with the first one's tab and add its own.
+        const QStringList texts{QStringLiteral("first run\nnaïve café 日本語 👩‍👩‍👧"),
+                                QStringLiteral("second run, typed just before the end")};
+        for (int run = 0; run < 2; ++run) {
+            QProcess process;
+            process.start(helperPath(), {QStringLiteral("quit"), folder.path(), texts[run]});
+            QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+            QVERIFY(waitForReady(process));
+            const int sent = run == 0 ? SIGTERM : signalNumber;
+            if (run == 1 && request == "fail\n") {
+                process.closeReadChannel(QProcess::StandardOutput);
+                process.setReadChannel(QProcess::StandardError);
+                process.write(request);
+                QByteArray errors;
+                while (!errors.contains("failed") && process.waitForReadyRead(10000))
+                    errors += process.readAll();
+                QVERIFY2(errors.contains("failed"), errors.constData());
+            } else if (run == 1 && !request.isEmpty()) {
+                process.write(request);
+            }
+            if (sent != 0)
+                QCOMPARE(::kill(pid_t(process.processId()), sent), 0);
+            QVERIFY(process.waitForFinished(10000));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), sent == 0 ? 1 : 0);
+        }
+        QString error;
+        const auto restored = readState(statePath(folder), &error);
+        QVERIFY2(restored, qPrintable(error));
+        QCOMPARE(*restored, texts);
+    }
+
+    void killedMidWriteLeavesOneWholeFile_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("wantedKills");
+
+        QTest::newRow("state file while autosaving") << "churn" << "tabs.json" << 400;
+        QTest::newRow("user file while saving") << "save" << "note.txt" << 200;
+    }
+
+    void killedMidWriteLeavesOneWholeFile()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, target);
+        QFETCH(int, wantedKills);
+        // Slow builds (the sanitizers) ask for fewer.
+        if (const int kills = qEnvironmentVariableIntValue("QUILLET_KILLS"); kills > 0)
+            wantedKills = std::min(wantedKills, kills);
+
+        QTemporaryDir folder;
+        const QString targetPath = folder.filePath(target);
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        qInfo("random seed %u", seed);
+
+        int kills = 0;
+        int interruptedWrites = 0;
+        QStringList leftovers;
+        constexpr int kMinimumKills = 20;
+        QDeadlineTimer hardLimit(120000);
+        while (kills < wantedKills && (kills < kMinimumKills || !hardLimit.hasExpired())) {
+            // The state file starts afresh each run, so "ready" means this run wrote one; the note
+            // keeps its last generation, and the restored tab still names it.
+            if (mode == u"churn")
+                QFile::remove(targetPath);
+            QProcess process;
+            process.start(helperPath(), {mode, folder.path()});
+            QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+            QVERIFY2(waitForReady(process), "the helper never wrote its first file");
+            // Starting again cleared what the previous kill left half-written.
+            for (const QString &leftover : std::as_const(leftovers))
+                QVERIFY2(!QFile::exists(folder.filePath(leftover)), qPrintable(leftover));
+            ::usleep(random.bounded(0u, 8000u));
+            QCOMPARE(::kill(pid_t(process.processId()), SIGKILL), 0);
+            QVERIFY(process.waitForFinished(10000));
+            ++kills;
+
+            QString wrong;
+            if (mode == u"churn") {
+                if (const auto contents = readState(targetPath, &wrong))
+                    wrong = describeMixture(*contents, false);
+            } else {
+                QFile note(targetPath);
+                wrong = note.open(QIODevice::ReadOnly)
+                            ? describeMixture({QString::fromUtf8(note.readAll())}, true)
+                            : note.errorString();
+            }
+            QVERIFY2(wrong.isEmpty(),
+                     qPrintable(QStringLiteral("kill %1: %2").arg(kills).arg(wrong)));
+
+            // A temporary file left behind means the kill landed inside a write; one write runs at
+            // a time, so there is never more than one.
+            leftovers = QDir(folder.path())
+                            .entryList({QLatin1Char('.') + target + QStringLiteral(".*")},
+                                       QDir::Hidden | QDir::Files);
+            QVERIFY2(leftovers.size() <= 1, qPrintable(leftovers.join(u' ')));
+            interruptedWrites += leftovers.isEmpty() ? 0 : 1;
+        }
+        qInfo("%d kills, %d inside a write", kills, interruptedWrites);
+        QVERIFY2(kills >= kMinimumKills, "too few kills to mean anything");
+    }
 };
-
-void ProcessPersistenceTest::quitSignalsSaveTheLastEdits_data()
-{
-    QTest::addColumn<int>("signalNumber");
-    QTest::addColumn<QByteArray>("request");
-
-    QTest::newRow("SIGTERM") << int(SIGTERM) << QByteArray();
-    QTest::newRow("SIGINT") << int(SIGINT) << QByteArray();
-    QTest::newRow("SIGHUP") << int(SIGHUP) << QByteArray();
-    // A failure line to a closed standard output must not end the process (SIGPIPE).
-    QTest::newRow("failure line to a closed output, then SIGTERM")
-        << int(SIGTERM) << QByteArray("fail\n");
-    QTest::newRow("exit() without unwinding, as on a lost X11 connection")
-        << 0 << QByteArray("exit\n");
-}
-
-void ProcessPersistenceTest::quitSignalsSaveTheLastEdits()
-{
-    QFETCH(int, signalNumber);
-    QFETCH(QByteArray, request);
-    QTemporaryDir folder;
-    // Two runs in a row: the second must start with the first one's tab and add its own.
-    const QStringList texts{QStringLiteral("first run\nnaïve café 日本語 👩‍👩‍👧"),
-                            QStringLiteral("second run, typed just before the end")};
-    for (int run = 0; run < 2; ++run) {
-        QProcess process;
-        process.start(helperPath(), {QStringLiteral("quit"), folder.path(), texts[run]});
-        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
-        QVERIFY(waitForReady(process));
-        const int sent = run == 0 ? SIGTERM : signalNumber;
-        if (run == 1 && request == "fail\n") {
-            process.closeReadChannel(QProcess::StandardOutput);
-            process.setReadChannel(QProcess::StandardError);
-            process.write(request);
-            QByteArray errors;
-            while (!errors.contains("failed") && process.waitForReadyRead(10000))
-                errors += process.readAll();
-            QVERIFY2(errors.contains("failed"), errors.constData());
-        } else if (run == 1 && !request.isEmpty()) {
-            process.write(request);
-        }
-        if (sent != 0)
-            QCOMPARE(::kill(pid_t(process.processId()), sent), 0);
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), sent == 0 ? 1 : 0);
-    }
-    QString error;
-    const auto restored = readState(statePath(folder), &error);
-    QVERIFY2(restored, qPrintable(error));
-    QCOMPARE(*restored, texts);
-}
-
-void ProcessPersistenceTest::killedMidWriteLeavesOneWholeFile_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<int>("wantedKills");
-
-    QTest::newRow("state file while autosaving") << "churn" << "tabs.json" << 400;
-    QTest::newRow("user file while saving") << "save" << "note.txt" << 200;
-}
-
-void ProcessPersistenceTest::killedMidWriteLeavesOneWholeFile()
-{
-    QFETCH(QString, mode);
-    QFETCH(QString, target);
-    QFETCH(int, wantedKills);
-    // Slow builds (the sanitizers) ask for fewer.
-    if (const int kills = qEnvironmentVariableIntValue("QUILLET_KILLS"); kills > 0)
-        wantedKills = std::min(wantedKills, kills);
-
-    QTemporaryDir folder;
-    const QString targetPath = folder.filePath(target);
-    const quint32 seed = QRandomGenerator::global()->generate();
-    QRandomGenerator random(seed);
-    qInfo("random seed %u", seed);
-
-    int kills = 0;
-    int interruptedWrites = 0;
-    QStringList leftovers;
-    constexpr int kMinimumKills = 20;
-    QDeadlineTimer hardLimit(120000);
-    while (kills < wantedKills && (kills < kMinimumKills || !hardLimit.hasExpired())) {
-        // The state file starts afresh each run, so "ready" means this run wrote one; the note
-        // keeps its last generation, and the restored tab still names it.
-        if (mode == u"churn")
-            QFile::remove(targetPath);
-        QProcess process;
-        process.start(helperPath(), {mode, folder.path()});
-        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
-        QVERIFY2(waitForReady(process), "the helper never wrote its first file");
-        // Starting again cleared what the previous kill left half-written.
-        for (const QString &leftover : std::as_const(leftovers))
-            QVERIFY2(!QFile::exists(folder.filePath(leftover)), qPrintable(leftover));
-        ::usleep(random.bounded(0u, 8000u));
-        QCOMPARE(::kill(pid_t(process.processId()), SIGKILL), 0);
-        QVERIFY(process.waitForFinished(10000));
-        ++kills;
-
-        QString wrong;
-        if (mode == u"churn") {
-            if (const auto contents = readState(targetPath, &wrong))
-                wrong = describeMixture(*contents, false);
-        } else {
-            QFile note(targetPath);
-            wrong = note.open(QIODevice::ReadOnly)
-                        ? describeMixture({QString::fromUtf8(note.readAll())}, true)
-                        : note.errorString();
-        }
-        QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("kill %1: %2").arg(kills).arg(wrong)));
-
-        // A temporary file left behind means the kill landed inside a write; one write runs at
-        // a time, so there is never more than one.
-        leftovers = QDir(folder.path())
-                        .entryList({QLatin1Char('.') + target + QStringLiteral(".*")},
-                                   QDir::Hidden | QDir::Files);
-        QVERIFY2(leftovers.size() <= 1, qPrintable(leftovers.join(u' ')));
-        interruptedWrites += leftovers.isEmpty() ? 0 : 1;
-    }
-    qInfo("%d kills, %d inside a write", kills, interruptedWrites);
-    QVERIFY2(kills >= kMinimumKills, "too few kills to mean anything");
-}
 
 QTEST_GUILESS_MAIN(ProcessPersistenceTest)
 #include "tst_process_persistence.moc"

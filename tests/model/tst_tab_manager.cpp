@@ -47,250 +47,236 @@ class TabManagerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void newTab();
-    void closeSelectAndMove_data();
-    void closeSelectAndMove();
-    void reopenClosedTab_data();
-    void reopenClosedTab();
-    void reopenKeepsTheLastTwenty();
-    void cyclePreviewModeReturnsAfterThree();
-    void updateContentAlwaysMarksDirty();
-    void updateCursorPosition_data();
-    void updateCursorPosition();
-    void notifications();
+    // Appended and selected, clean, under a new id, titled from its text.
+    void newTab()
+    {
+        auto manager = managerWithTabs({"A", "A"});
+        const auto file = QUrl::fromLocalFile(QStringLiteral("/n/notes.md"));
+        manager->newTab(QStringLiteral("# Ideas"), file);
+        QCOMPARE(titles(*manager), QStringList({"A", "A", "Ideas"}));
+        const auto tab = manager->currentTab();
+        QCOMPARE(tab, manager->tabs().last());
+        QCOMPARE(tab->filePath(), file);
+        QVERIFY(!tab->isDirty());
+        QSet<QUuid> ids;
+        for (const auto &each : manager->tabs())
+            ids.insert(each->id());
+        QCOMPARE(ids.size(), 3);
+    }
+
+    void closeSelectAndMove_data()
+    {
+        // Tabs and selections as letters; "Z" is an id no tab has.
+        QTest::addColumn<QString>("tabs");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("selectedAfter");
+
+        QTest::newRow("close selected middle: next") << "ABC" << "B" << "close B" << "AC" << "C";
+        QTest::newRow("close selected last: previous") << "ABC" << "C" << "close C" << "AB" << "B";
+        QTest::newRow("close selected first: next") << "ABC" << "A" << "close A" << "BC" << "B";
+        QTest::newRow("close the only tab") << "A" << "A" << "close A" << "" << "";
+        QTest::newRow("close unselected") << "ABC" << "A" << "close C" << "AB" << "A";
+        QTest::newRow("close unknown") << "ABC" << "B" << "close Z" << "ABC" << "B";
+        QTest::newRow("close current") << "ABC" << "A" << "close" << "BC" << "B";
+        QTest::newRow("close current, none selected") << "ABC" << "" << "close" << "ABC" << "";
+        QTest::newRow("next wraps to first") << "ABC" << "C" << "next" << "ABC" << "A";
+        QTest::newRow("previous wraps to last") << "ABC" << "A" << "previous" << "ABC" << "C";
+        QTest::newRow("next") << "ABC" << "A" << "next" << "ABC" << "B";
+        QTest::newRow("previous") << "ABC" << "C" << "previous" << "ABC" << "B";
+        QTest::newRow("single tab, next") << "A" << "A" << "next" << "A" << "A";
+        QTest::newRow("none selected, next") << "ABC" << "" << "next" << "ABC" << "";
+        QTest::newRow("none selected, previous") << "ABC" << "" << "previous" << "ABC" << "";
+        QTest::newRow("unknown selected, next") << "ABC" << "Z" << "next" << "ABC" << "";
+        QTest::newRow("move first before third") << "ABCD" << "B" << "move 0 2" << "BACD" << "B";
+        QTest::newRow("move last to front") << "ABCD" << "B" << "move 3 0" << "DABC" << "B";
+        QTest::newRow("move to the end") << "ABCD" << "B" << "move 1 4" << "ACDB" << "B";
+        QTest::newRow("move several, in order") << "ABCD" << "B" << "move 30 2" << "BADC" << "B";
+        QTest::newRow("move onto itself") << "ABCD" << "B" << "move 2 2" << "ABCD" << "B";
+        QTest::newRow("move out of range") << "ABCD" << "B" << "move 9 0" << "ABCD" << "B";
+    }
+
+    void closeSelectAndMove()
+    {
+        QFETCH(QString, tabs);
+        QFETCH(QString, selected);
+        QFETCH(QString, operation);
+        QFETCH(QString, selectedAfter);
+        auto manager = managerWithTabs(tabs.split(QString(), Qt::SkipEmptyParts));
+        const auto id = [&](const QString &name) {
+            return name == u"Z" ? QUuid::createUuid() : idOf(*manager, name);
+        };
+        manager->setSelectedTabId(selected.isEmpty() ? std::nullopt : std::optional(id(selected)));
+        const QStringList words = operation.split(u' ');
+        if (operation == u"close") {
+            manager->closeCurrentTab();
+        } else if (words[0] == u"close") {
+            manager->closeTab(id(words[1]));
+        } else if (operation == u"next") {
+            manager->nextTab();
+        } else if (operation == u"previous") {
+            manager->previousTab();
+        } else {
+            std::set<qsizetype> from;
+            for (QChar digit : words[1])
+                from.insert(digit.digitValue());
+            manager->moveTab(from, words[2].toInt());
+        }
+        QTEST(titles(*manager).join(QString()), "after");
+        QCOMPARE(currentTitle(*manager), selectedAfter);
+        QCOMPARE(manager->selectedTabId().has_value(),
+                 !selectedAfter.isEmpty() || selected == u"Z");
+    }
+
+    void reopenClosedTab_data()
+    {
+        QTest::addColumn<QStringList>("tabs");
+        QTest::addColumn<QStringList>("closed");
+        QTest::addColumn<bool>("closeOthersOfFirst");
+        QTest::addColumn<int>("reopenCount");
+        QTest::addColumn<QStringList>("after");
+
+        const QStringList abc = {"A", "B", "C"};
+        QTest::newRow("middle comes back in place") << abc << QStringList{"B"} << false << 1 << abc;
+        QTest::newRow("newest closed first")
+            << abc << QStringList{"A", "C"} << false << 1 << QStringList{"B", "C"};
+        QTest::newRow("both, in their places") << abc << QStringList{"A", "C"} << false << 2 << abc;
+        QTest::newRow("position past the end appends")
+            << abc << QStringList{"C", "B", "A"} << false << 1 << QStringList{"A"};
+        QTest::newRow("close others is kept")
+            << abc << QStringList{} << true << 2 << QStringList{"A", "B", "C"};
+        QTest::newRow("nothing closed does nothing") << abc << QStringList{} << false << 1 << abc;
+    }
+
+    void reopenClosedTab()
+    {
+        QFETCH(QStringList, tabs);
+        QFETCH(QStringList, closed);
+        QFETCH(bool, closeOthersOfFirst);
+        QFETCH(int, reopenCount);
+        auto manager = managerWithTabs(tabs);
+        for (const QString &name : closed) {
+            // Edited and dirty, so that all of it has to come back.
+            manager->updateContent(*manager->tabs().at(titles(*manager).indexOf(name)), name);
+            manager->closeTab(idOf(*manager, name));
+        }
+        if (closeOthersOfFirst)
+            manager->setTabs({manager->tabs().first()});
+        QCOMPARE(manager->hasClosedTabs(), !closed.isEmpty() || closeOthersOfFirst);
+        QSignalSpy closedSpy(manager.get(), &TabManager::closedTabsChanged);
+        QString lastReopened;
+        for (int i = 0; i < reopenCount; ++i) {
+            const QStringList before = titles(*manager);
+            manager->reopenClosedTab();
+            for (const QString &title : titles(*manager))
+                if (!before.contains(title))
+                    lastReopened = title;
+        }
+        QTEST(titles(*manager), "after");
+        if (!lastReopened.isEmpty()) {
+            QCOMPARE(currentTitle(*manager), lastReopened);
+            QVERIFY(!closedSpy.isEmpty());
+            if (closed.contains(lastReopened))
+                QVERIFY(manager->currentTab()->isDirty());
+        }
+    }
+
+    void reopenKeepsTheLastTwenty()
+    {
+        auto manager = managerWithTabs({});
+        for (int i = 0; i < 25; ++i) {
+            manager->newTab(QString::number(i));
+            manager->closeCurrentTab();
+        }
+        QStringList reopened;
+        while (manager->hasClosedTabs()) {
+            manager->reopenClosedTab();
+            reopened.append(currentTitle(*manager));
+        }
+        QCOMPARE(reopened.size(), int(TabManager::kClosedTabLimit));
+        QCOMPARE(reopened.first(), QStringLiteral("24"));
+        QCOMPARE(reopened.last(), QStringLiteral("5"));
+    }
+
+    void cyclePreviewModeReturnsAfterThree()
+    {
+        auto manager = managerWithTabs({});
+        QSignalSpy spy(manager.get(), &TabManager::previewModeChanged);
+        for (PreviewMode mode : {PreviewMode::split, PreviewMode::preview, PreviewMode::edit}) {
+            manager->cyclePreviewMode();
+            QCOMPARE(manager->previewMode(), mode);
+        }
+        QCOMPARE(spy.count(), 3);
+    }
+
+    // Even an equal text marks the tab edited and dated now; a scratchpad outside the list is
+    // updated alone.
+    void updateContentAlwaysMarksDirty()
+    {
+        const QDateTime later(QDate(2026, 5, 5), QTime(12, 0), Qt::UTC);
+        auto manager = managerWithTabs({"# Same"});
+        const auto tab = manager->currentTab();
+        QVERIFY(!tab->isDirty());
+        quillet::ScopedClockOverride clock([&] { return later; });
+        manager->updateContent(*tab, tab->content());
+        QVERIFY(tab->isDirty());
+        QCOMPARE(tab->modifiedAt(), later);
+        Scratchpad outside;
+        QVERIFY(!outside.id().isNull() && outside.id() != tab->id());
+        manager->updateContent(outside, QStringLiteral("hello there\nworld"));
+        QCOMPARE(outside.title(), QStringLiteral("hello there"));
+        QCOMPARE(outside.wordCount(), 3);
+        QCOMPARE(tab->content(), QStringLiteral("# Same"));
+    }
+
+    void updateCursorPosition_data()
+    {
+        QTest::addColumn<qint64>("position");
+        QTest::addColumn<QList<qint64>>("stored"); // position, line, column
+
+        QTest::newRow("inside line 2") << 6LL << QList<qint64>{6, 2, 3};
+        QTest::newRow("negative clamps to 0") << -5LL << QList<qint64>{0, 1, 1};
+        QTest::newRow("past the end") << 1000LL << QList<qint64>{1000, 2, 5};
+    }
+
+    void updateCursorPosition()
+    {
+        QFETCH(qint64, position);
+        auto manager = managerWithTabs({"abc\ndefg"});
+        const auto tab = manager->currentTab();
+        manager->updateCursorPosition(*tab, position);
+        QTEST((QList<qint64>{tab->cursorPosition(), tab->currentLine(), tab->currentColumn()}),
+              "stored");
+    }
+
+    // Equal values notify nobody, except the list, which notifies on every assignment; the current
+    // tab changes when the selection or the list takes it away.
+    void notifications()
+    {
+        auto manager = managerWithTabs({"A", "B"});
+        QSignalSpy tabs(manager.get(), &TabManager::tabsChanged);
+        QSignalSpy selection(manager.get(), &TabManager::selectedTabIdChanged);
+        QSignalSpy current(manager.get(), &TabManager::currentTabChanged);
+        QSignalSpy mode(manager.get(), &TabManager::previewModeChanged);
+        const auto counts = [&] {
+            return QList<qsizetype>{tabs.size(), selection.size(), current.size(), mode.size()};
+        };
+
+        manager->selectTab(*manager->selectedTabId());
+        manager->setPreviewMode(PreviewMode::edit);
+        QCOMPARE(counts(), QList<qsizetype>({0, 0, 0, 0}));
+        manager->setTabs(manager->tabs());
+        QCOMPARE(counts(), QList<qsizetype>({1, 0, 0, 0}));
+        manager->selectTab(idOf(*manager, "A"));
+        QCOMPARE(counts(), QList<qsizetype>({1, 1, 1, 0}));
+        manager->setTabs({manager->tabs().last()});
+        QCOMPARE(counts(), QList<qsizetype>({2, 1, 2, 0}));
+        QVERIFY(!manager->currentTab());
+        manager->closeTab(idOf(*manager, "B"));
+        QCOMPARE(counts(), QList<qsizetype>({3, 1, 2, 0}));
+    }
 };
-
-// Appended and selected, clean, under a new id, titled from its text.
-void TabManagerTest::newTab()
-{
-    auto manager = managerWithTabs({"A", "A"});
-    const auto file = QUrl::fromLocalFile(QStringLiteral("/n/notes.md"));
-    manager->newTab(QStringLiteral("# Ideas"), file);
-    QCOMPARE(titles(*manager), QStringList({"A", "A", "Ideas"}));
-    const auto tab = manager->currentTab();
-    QCOMPARE(tab, manager->tabs().last());
-    QCOMPARE(tab->filePath(), file);
-    QVERIFY(!tab->isDirty());
-    QSet<QUuid> ids;
-    for (const auto &each : manager->tabs())
-        ids.insert(each->id());
-    QCOMPARE(ids.size(), 3);
-}
-
-void TabManagerTest::closeSelectAndMove_data()
-{
-    // Tabs and selections as letters; "Z" is an id no tab has.
-    QTest::addColumn<QString>("tabs");
-    QTest::addColumn<QString>("selected");
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<QString>("selectedAfter");
-
-    QTest::newRow("close selected middle: next") << "ABC" << "B" << "close B" << "AC" << "C";
-    QTest::newRow("close selected last: previous") << "ABC" << "C" << "close C" << "AB" << "B";
-    QTest::newRow("close selected first: next") << "ABC" << "A" << "close A" << "BC" << "B";
-    QTest::newRow("close the only tab") << "A" << "A" << "close A" << "" << "";
-    QTest::newRow("close unselected") << "ABC" << "A" << "close C" << "AB" << "A";
-    QTest::newRow("close unknown") << "ABC" << "B" << "close Z" << "ABC" << "B";
-    QTest::newRow("close current") << "ABC" << "A" << "close" << "BC" << "B";
-    QTest::newRow("close current, none selected") << "ABC" << "" << "close" << "ABC" << "";
-    QTest::newRow("next wraps to first") << "ABC" << "C" << "next" << "ABC" << "A";
-    QTest::newRow("previous wraps to last") << "ABC" << "A" << "previous" << "ABC" << "C";
-    QTest::newRow("next") << "ABC" << "A" << "next" << "ABC" << "B";
-    QTest::newRow("previous") << "ABC" << "C" << "previous" << "ABC" << "B";
-    QTest::newRow("single tab, next") << "A" << "A" << "next" << "A" << "A";
-    QTest::newRow("none selected, next") << "ABC" << "" << "next" << "ABC" << "";
-    QTest::newRow("none selected, previous") << "ABC" << "" << "previous" << "ABC" << "";
-    QTest::newRow("unknown selected, next") << "ABC" << "Z" << "next" << "ABC" << "";
-    QTest::newRow("move first before third") << "ABCD" << "B" << "move 0 2" << "BACD" << "B";
-    QTest::newRow("move last to front") << "ABCD" << "B" << "move 3 0" << "DABC" << "B";
-    QTest::newRow("move to the end") << "ABCD" << "B" << "move 1 4" << "ACDB" << "B";
-    QTest::newRow("move several, in order") << "ABCD" << "B" << "move 30 2" << "BADC" << "B";
-    QTest::newRow("move onto itself") << "ABCD" << "B" << "move 2 2" << "ABCD" << "B";
-    QTest::newRow("move out of range") << "ABCD" << "B" << "move 9 0" << "ABCD" << "B";
-}
-
-void TabManagerTest::closeSelectAndMove()
-{
-    QFETCH(QString, tabs);
-    QFETCH(QString, selected);
-    QFETCH(QString, operation);
-    QFETCH(QString, selectedAfter);
-    auto manager = managerWithTabs(tabs.split(QString(), Qt::SkipEmptyParts));
-    const auto id = [&](const QString &name) {
-        return name == u"Z" ? QUuid::createUuid() : idOf(*manager, name);
-    };
-    manager->setSelectedTabId(selected.isEmpty() ? std::nullopt : std::optional(id(selected)));
-    const QStringList words = operation.split(u' ');
-    if (operation == u"close") {
-        manager->closeCurrentTab();
-    } else if (words[0] == u"close") {
-        manager->closeTab(id(words[1]));
-    } else if (operation == u"next") {
-        manager->nextTab();
-    } else if (operation == u"previous") {
-        manager->previousTab();
-    } else {
-        std::set<qsizetype> from;
-        for (QChar digit : words[1])
-            from.insert(digit.digitValue());
-        manager->moveTab(from, words[2].toInt());
-    }
-    QTEST(titles(*manager).join(QString()), "after");
-    QCOMPARE(currentTitle(*manager), selectedAfter);
-    QCOMPARE(manager->selectedTabId().has_value(), !selectedAfter.isEmpty() || selected == u"Z");
-}
-
-void TabManagerTest::reopenClosedTab_data()
-{
-    QTest::addColumn<QStringList>("tabs");
-    QTest::addColumn<QStringList>("closed");
-    QTest::addColumn<bool>("closeOthersOfFirst");
-    QTest::addColumn<int>("reopenCount");
-    QTest::addColumn<QStringList>("after");
-
-    const QStringList abc = {"A", "B", "C"};
-    QTest::newRow("middle comes back in place") << abc << QStringList{"B"} << false << 1 << abc;
-    QTest::newRow("newest closed first")
-        << abc << QStringList{"A", "C"} << false << 1 << QStringList{"B", "C"};
-    QTest::newRow("both, in their places") << abc << QStringList{"A", "C"} << false << 2 << abc;
-    QTest::newRow("position past the end appends")
-        << abc << QStringList{"C", "B", "A"} << false << 1 << QStringList{"A"};
-    QTest::newRow("close others is kept")
-        << abc << QStringList{} << true << 2 << QStringList{"A", "B", "C"};
-    QTest::newRow("nothing closed does nothing") << abc << QStringList{} << false << 1 << abc;
-}
-
-void TabManagerTest::reopenClosedTab()
-{
-    QFETCH(QStringList, tabs);
-    QFETCH(QStringList, closed);
-    QFETCH(bool, closeOthersOfFirst);
-    QFETCH(int, reopenCount);
-    auto manager = managerWithTabs(tabs);
-    for (const QString &name : closed) {
-        // Edited and dirty, so that all of it has to come back.
-        manager->updateContent(*manager->tabs().at(titles(*manager).indexOf(name)), name);
-        manager->closeTab(idOf(*manager, name));
-    }
-    if (closeOthersOfFirst)
-        manager->setTabs({manager->tabs().first()});
-    QCOMPARE(manager->hasClosedTabs(), !closed.isEmpty() || closeOthersOfFirst);
-    QSignalSpy closedSpy(manager.get(), &TabManager::closedTabsChanged);
-    QString lastReopened;
-    for (int i = 0; i < reopenCount; ++i) {
-        const QStringList before = titles(*manager);
-        manager->reopenClosedTab();
-        for (const QString &title : titles(*manager))
-            if (!before.contains(title))
-                lastReopened = title;
-    }
-    QTEST(titles(*manager), "after");
-    if (!lastReopened.isEmpty()) {
-        QCOMPARE(currentTitle(*manager), lastReopened);
-        QVERIFY(!closedSpy.isEmpty());
-        if (closed.contains(lastReopened))
-            QVERIFY(manager->currentTab()->isDirty());
-    }
-}
-
-void TabManagerTest::reopenKeepsTheLastTwenty()
-{
-    auto manager = managerWithTabs({});
-    for (int i = 0; i < 25; ++i) {
-        manager->newTab(QString::number(i));
-        manager->closeCurrentTab();
-    }
-    QStringList reopened;
-    while (manager->hasClosedTabs()) {
-        manager->reopenClosedTab();
-        reopened.append(currentTitle(*manager));
-    }
-    QCOMPARE(reopened.size(), int(TabManager::kClosedTabLimit));
-    QCOMPARE(reopened.first(), QStringLiteral("24"));
-    QCOMPARE(reopened.last(), QStringLiteral("5"));
-}
-
-void TabManagerTest::cyclePreviewModeReturnsAfterThree()
-{
-    auto manager = managerWithTabs({});
-    QSignalSpy spy(manager.get(), &TabManager::previewModeChanged);
-    for (PreviewMode mode : {PreviewMode::split, PreviewMode::preview, PreviewMode::edit}) {
-        manager->cyclePreviewMode();
-        QCOMPARE(manager->previewMode(), mode);
-    }
-    QCOMPARE(spy.count(), 3);
-}
-
-// Even an equal text marks the tab edited and dated now; a scratchpad outside the list is
-// updated alone.
-void TabManagerTest::updateContentAlwaysMarksDirty()
-{
-    const QDateTime later(QDate(2026, 5, 5), QTime(12, 0), Qt::UTC);
-    auto manager = managerWithTabs({"# Same"});
-    const auto tab = manager->currentTab();
-    QVERIFY(!tab->isDirty());
-    quillet::ScopedClockOverride clock([&] { return later; });
-    manager->updateContent(*tab, tab->content());
-    QVERIFY(tab->isDirty());
-    QCOMPARE(tab->modifiedAt(), later);
-    Scratchpad outside;
-    QVERIFY(!outside.id().isNull() && outside.id() != tab->id());
-    manager->updateContent(outside, QStringLiteral("hello there\nworld"));
-    QCOMPARE(outside.title(), QStringLiteral("hello there"));
-    QCOMPARE(outside.wordCount(), 3);
-    QCOMPARE(tab->content(), QStringLiteral("# Same"));
-}
-
-void TabManagerTest::updateCursorPosition_data()
-{
-    QTest::addColumn<qint64>("position");
-    QTest::addColumn<qint64>("storedPosition");
-    QTest::addColumn<qint64>("line");
-    QTest::addColumn<qint64>("column");
-
-    QTest::newRow("inside line 2") << 6LL << 6LL << 2LL << 3LL;
-    QTest::newRow("negative clamps to 0") << -5LL << 0LL << 1LL << 1LL;
-    QTest::newRow("past the end") << 1000LL << 1000LL << 2LL << 5LL;
-}
-
-void TabManagerTest::updateCursorPosition()
-{
-    QFETCH(qint64, position);
-    auto manager = managerWithTabs({"abc\ndefg"});
-    const auto tab = manager->currentTab();
-    manager->updateCursorPosition(*tab, position);
-    QTEST(tab->cursorPosition(), "storedPosition");
-    QTEST(tab->currentLine(), "line");
-    QTEST(tab->currentColumn(), "column");
-}
-
-// Equal values notify nobody, except the list, which notifies on every assignment; the current
-// tab changes when the selection or the list takes it away.
-void TabManagerTest::notifications()
-{
-    auto manager = managerWithTabs({"A", "B"});
-    QSignalSpy tabs(manager.get(), &TabManager::tabsChanged);
-    QSignalSpy selection(manager.get(), &TabManager::selectedTabIdChanged);
-    QSignalSpy current(manager.get(), &TabManager::currentTabChanged);
-    QSignalSpy mode(manager.get(), &TabManager::previewModeChanged);
-    const auto counts = [&] {
-        return QList<qsizetype>{tabs.size(), selection.size(), current.size(), mode.size()};
-    };
-
-    manager->selectTab(*manager->selectedTabId());
-    manager->setPreviewMode(PreviewMode::edit);
-    QCOMPARE(counts(), QList<qsizetype>({0, 0, 0, 0}));
-    manager->setTabs(manager->tabs());
-    QCOMPARE(counts(), QList<qsizetype>({1, 0, 0, 0}));
-    manager->selectTab(idOf(*manager, "A"));
-    QCOMPARE(counts(), QList<qsizetype>({1, 1, 1, 0}));
-    manager->setTabs({manager->tabs().last()});
-    QCOMPARE(counts(), QList<qsizetype>({2, 1, 2, 0}));
-    QVERIFY(!manager->currentTab());
-    manager->closeTab(idOf(*manager, "B"));
-    QCOMPARE(counts(), QList<qsizetype>({3, 1, 2, 0}));
-}
 
 QTEST_GUILESS_MAIN(TabManagerTest)
 #include "tst_tab_manager.moc"

@@ -86,202 +86,6 @@ QString focusName(const Window &window)
     return focus ? focus->objectName() : QString();
 }
 
-using Pick = std::function<QWidget *(Window &)>;
-
-} // namespace
-
-Q_DECLARE_METATYPE(Pick)
-
-class AccessibilityTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase() { ViewAccessibility::install(); }
-    void rolesAndNames_data();
-    void rolesAndNames();
-    void tabStateFollowsTheModel();
-    void tabStripKeys_data();
-    void tabStripKeys();
-    void f6MovesBetweenRegions_data();
-    void f6MovesBetweenRegions();
-    void previewReadsItsBlocks_data();
-    void previewReadsItsBlocks();
-    void settingsWindow();
-    void focusIsVisible_data();
-    void focusIsVisible();
-};
-
-void AccessibilityTest::rolesAndNames_data()
-{
-    QTest::addColumn<Pick>("pick");
-    QTest::addColumn<QAccessible::Role>("role");
-    QTest::addColumn<QString>("name");
-
-    const auto named = [](const char *name) {
-        return Pick([name](Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); });
-    };
-    QTest::newRow("strip") << named("tabStrip") << QAccessible::PageTabList << QString();
-    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << QAccessible::PageTab
-                         << "Note 1";
-    QTest::newRow("close") << Pick([](Window &w) { return w.tab(1)->closeButton(); })
-                           << QAccessible::Button << "Close Note 2";
-    QTest::newRow("+") << named("newTabButton") << QAccessible::Button << "New Scratchpad";
-    QTest::newRow("?") << named("markdownHintButton") << QAccessible::Button
-                       << "Markdown Reference";
-    QTest::newRow("status bar") << Pick([](Window &w) { return w.view.statusBar(); })
-                                << QAccessible::StatusBar << QString();
-    QTest::newRow("location") << named("location") << QAccessible::StaticText << "Unsaved";
-    QTest::newRow("position") << named("position") << QAccessible::StaticText << "Ln 1, Col 1";
-    QTest::newRow("preview mode") << named("previewButton") << QAccessible::Button
-                                  << "Preview mode: Edit";
-    QTest::newRow("find field") << Pick([](Window &w) {
-        return w.view.editingArea()->editor()->findBar()->findChild<QLineEdit *>();
-    }) << QAccessible::EditableText
-                                << "Find";
-    QTest::newRow("welcome icon") << Pick([](Window &w) {
-        w.tabManager.setTabs({});
-        w.settle();
-        return w.view.welcomeView()->findChild<QWidget *>(QStringLiteral("welcomeSymbol"));
-    }) << QAccessible::Button << "Text document";
-}
-
-void AccessibilityTest::rolesAndNames()
-{
-    QFETCH(Pick, pick);
-    QFETCH(QAccessible::Role, role);
-    QFETCH(QString, name);
-    Window window(2);
-    QWidget *widget = pick(window);
-    QVERIFY(widget);
-    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
-    QVERIFY(iface);
-    QCOMPARE(iface->role(), role);
-    QCOMPARE(iface->text(QAccessible::Name), name);
-}
-
-// The tab's name and selection and its close button's name follow the model,
-// and the strip's children are the tabs in order.
-void AccessibilityTest::tabStateFollowsTheModel()
-{
-    Window window(2);
-    QAccessibleInterface *strip = QAccessible::queryAccessibleInterface(
-        window.view.findChild<QWidget *>(QStringLiteral("tabStrip")));
-    QCOMPARE(strip->childCount(), 2);
-    QAccessibleInterface *first = strip->child(0);
-    QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Note 1"));
-    QVERIFY(!first->state().selected);
-    QVERIFY(strip->child(1)->state().selected);
-
-    first->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QVERIFY(first->state().selected);
-    QVERIFY(!strip->child(1)->state().selected);
-
-    window.tabManager.updateContent(*window.tabManager.tabs().first(), QStringLiteral("Plan"));
-    QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Plan"));
-    QCOMPARE(QAccessible::queryAccessibleInterface(window.tab(0)->closeButton())
-                 ->text(QAccessible::Name),
-             QStringLiteral("Close Plan"));
-}
-
-void AccessibilityTest::tabStripKeys_data()
-{
-    QTest::addColumn<int>("tabs");
-    QTest::addColumn<QKeySequence>("keys");
-    QTest::addColumn<QString>("focused");
-    QTest::addColumn<QString>("selected");
-    QTest::addColumn<bool>("menu");
-
-    // Focus starts on the selected tab, the last one.
-    QTest::newRow("Left moves, selects nothing") << 3 << QKeySequence(Qt::Key_Left) << "Note 2"
-                                                 << "Note 3" << false;
-    QTest::newRow("Enter selects, the editor takes the keyboard")
-        << 3 << QKeySequence(Qt::Key_Left, Qt::Key_Left, Qt::Key_Return) << "editor"
-        << "Note 1" << false;
-    QTest::newRow("Space selects") << 3 << QKeySequence(Qt::Key_Left, Qt::Key_Space) << "Note 2"
-                                   << "Note 2" << false;
-    QTest::newRow("Left stops at the first tab")
-        << 2 << QKeySequence(Qt::Key_Left, Qt::Key_Left, Qt::Key_Left) << "Note 1"
-        << "Note 2" << false;
-    QTest::newRow("Right goes on to the buttons")
-        << 2 << QKeySequence(Qt::Key_Right, Qt::Key_Right) << "newTabButton"
-        << "Note 2" << false;
-    QTest::newRow("Delete closes, focus stays in the strip")
-        << 3 << QKeySequence(Qt::Key_Left, Qt::Key_Delete) << "Note 3"
-        << "Note 3" << false;
-    QTest::newRow("Delete on the selected tab") << 3 << QKeySequence(Qt::Key_Delete) << "Note 2"
-                                                << "Note 2" << false;
-    QTest::newRow("Delete on the last tab focuses the welcome view")
-        << 1 << QKeySequence(Qt::Key_Delete) << "welcome" << QString() << false;
-    QTest::newRow("Menu key") << 2 << QKeySequence(Qt::Key_Menu) << ""
-                              << "Note 2" << true;
-    QTest::newRow("Shift+F10") << 2 << QKeySequence(Qt::SHIFT | Qt::Key_F10) << ""
-                               << "Note 2" << true;
-}
-
-void AccessibilityTest::tabStripKeys()
-{
-    QFETCH(int, tabs);
-    QFETCH(QKeySequence, keys);
-    QFETCH(QString, focused);
-    QFETCH(QString, selected);
-    QFETCH(bool, menu);
-    Window window(tabs);
-    QVERIFY(QTest::qWaitForWindowActive(&window.view));
-    window.view.tabBar()->focusSelectedTab();
-    QCOMPARE(focusName(window), window.selectedTitle());
-
-    for (int i = 0; i < keys.count(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), keys[i].key(), keys[i].keyboardModifiers());
-        window.settle();
-    }
-    QCOMPARE(window.selectedTitle(), selected);
-    auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    QCOMPARE(bool(popup), menu);
-    if (popup) {
-        QCOMPARE(popup->actions().constFirst()->text(), QStringLiteral("Close Tab"));
-        popup->close();
-        return;
-    }
-    QCOMPARE(focusName(window), focused);
-}
-
-void AccessibilityTest::f6MovesBetweenRegions_data()
-{
-    QTest::addColumn<PreviewMode>("mode");
-    QTest::addColumn<bool>("backwards");
-    QTest::addColumn<QStringList>("regions");
-
-    // From the tab strip, one press after another.
-    QTest::newRow("edit") << PreviewMode::edit << false
-                          << QStringList{"editor", "status", "Note 1"};
-    QTest::newRow("split") << PreviewMode::split << false
-                           << QStringList{"editor", "preview", "status", "Note 1"};
-    QTest::newRow("split, Shift+F6")
-        << PreviewMode::split << true << QStringList{"status", "preview", "editor", "Note 1"};
-    QTest::newRow("preview") << PreviewMode::preview << false
-                             << QStringList{"preview", "status", "Note 1"};
-}
-
-void AccessibilityTest::f6MovesBetweenRegions()
-{
-    QFETCH(PreviewMode, mode);
-    QFETCH(bool, backwards);
-    QFETCH(QStringList, regions);
-    Window window(1);
-    window.tabManager.setPreviewMode(mode);
-    window.settle();
-    QVERIFY(QTest::qWaitForWindowActive(&window.view));
-    window.view.tabBar()->focusSelectedTab();
-
-    for (const QString &region : regions) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6,
-                        backwards ? Qt::ShiftModifier : Qt::NoModifier);
-        QCOMPARE(focusName(window), region);
-    }
-}
-
-namespace {
-
 // The preview's tree, depth first: each node's role, its name where it says more than its text,
 // its text, and whether a task is done.
 void readTree(QAccessibleInterface *node, QStringList &lines)
@@ -307,160 +111,319 @@ void readTree(QAccessibleInterface *node, QStringList &lines)
     }
 }
 
+using Pick = std::function<QWidget *(Window &)>;
+
+QAccessibleInterface *a11y(QWidget *widget)
+{
+    return QAccessible::queryAccessibleInterface(widget);
+}
+
+Pick named(const char *name)
+{
+    return [name](Window &w) { return w.view.findChild<QWidget *>(QLatin1String(name)); };
+}
+
 } // namespace
 
-void AccessibilityTest::previewReadsItsBlocks_data()
-{
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<QStringList>("tree");
+Q_DECLARE_METATYPE(Pick)
 
-    const QString document =
-        QStringLiteral("# Plan *now*\n\nSome *emphasis* and [a link](https://example.org)\n\n"
-                       "3. one\n4. two\n\n| A | **B** |\n|---|---|\n| 1 | `2` |\n\n"
-                       "```sh\nls -l\n```\n\n> quoted\n\n---\n- [x] done\n- [ ] open");
-    QTest::newRow("every kind, in order") << QString() << document
-                                          << QStringList{"Heading:Plan now",
-                                                         "Paragraph:Some emphasis and a link",
-                                                         "List",
-                                                         "ListItem:3. one",
-                                                         "ListItem:4. two",
-                                                         "Table",
-                                                         "Row",
-                                                         "ColumnHeader:A",
-                                                         "ColumnHeader:B",
-                                                         "Row",
-                                                         "Cell:1",
-                                                         "Cell:2",
-                                                         "EditableText[sh]:ls -l",
-                                                         "Section:quoted",
-                                                         "Separator",
-                                                         "List",
-                                                         "ListItem:done|checked",
-                                                         "ListItem:open|unchecked"};
-    QTest::newRow("an edited paragraph")
-        << "# Title\n\nold words\n\nend"
-        << "# Title\n\nnew words\n\nend"
-        << QStringList{"Heading:Title", "Paragraph:new words", "Paragraph:end"};
-    QTest::newRow("a block added above")
-        << "# Title\n\nend"
-        << "intro\n\n# Title\n\nend"
-        << QStringList{"Paragraph:intro", "Heading:Title", "Paragraph:end"};
-    QTest::newRow("a cell edited")
-        << "| A |\n|---|\n| 1 |"
-        << "| A |\n|---|\n| 12 |"
-        << QStringList{"Table", "Row", "ColumnHeader:A", "Row", "Cell:12"};
-}
+class AccessibilityTest : public QObject {
+    Q_OBJECT
 
-// The preview reads as a document of its blocks with their text as shown, and after an edit
-// the tree (read before it too) tells the new text.
-void AccessibilityTest::previewReadsItsBlocks()
-{
-    QFETCH(QString, before);
-    QFETCH(QString, after);
-    QFETCH(QStringList, tree);
-    Window window(1);
-    window.tabManager.setPreviewMode(PreviewMode::split);
-    window.settle();
-    PreviewView *preview = window.view.editingArea()->preview();
-    QAccessibleInterface *document = QAccessible::queryAccessibleInterface(preview);
-    QCOMPARE(document->role(), QAccessible::Document);
-    QStringList lines;
-    for (const QString &text : {before, after}) {
-        window.tabManager.updateContent(*window.tabManager.tabs().first(), text);
-        preview->refreshNow();
-        lines.clear();
-        readTree(document, lines);
+private slots:
+    void initTestCase() { ViewAccessibility::install(); }
+
+    void rolesAndNames_data()
+    {
+        QTest::addColumn<Pick>("pick");
+        QTest::addColumn<QAccessible::Role>("role");
+        QTest::addColumn<QString>("name");
+
+        QTest::newRow("strip") << named("tabStrip") << QAccessible::PageTabList << QString();
+        QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << QAccessible::PageTab
+                             << "Note 1";
+        QTest::newRow("close") << Pick([](Window &w) { return w.tab(1)->closeButton(); })
+                               << QAccessible::Button << "Close Note 2";
+        QTest::newRow("+") << named("newTabButton") << QAccessible::Button << "New Scratchpad";
+        QTest::newRow("?") << named("markdownHintButton") << QAccessible::Button
+                           << "Markdown Reference";
+        QTest::newRow("status bar") << Pick([](Window &w) { return w.view.statusBar(); })
+                                    << QAccessible::StatusBar << QString();
+        QTest::newRow("location") << named("location") << QAccessible::StaticText << "Unsaved";
+        QTest::newRow("position") << named("position") << QAccessible::StaticText << "Ln 1, Col 1";
+        QTest::newRow("preview mode") << named("previewButton") << QAccessible::Button
+                                      << "Preview mode: Edit";
+        QTest::newRow("find field") << Pick([](Window &w) {
+            return w.view.editingArea()->editor()->findBar()->findChild<QLineEdit *>();
+        }) << QAccessible::EditableText << "Find";
+        QTest::newRow("welcome icon") << Pick([](Window &w) {
+            w.tabManager.setTabs({});
+            w.settle();
+            return w.view.welcomeView()->findChild<QWidget *>(QStringLiteral("welcomeSymbol"));
+        }) << QAccessible::Button << "Text document";
     }
-    QCOMPARE(lines, tree);
-}
 
-// A dialog whose sections are named groups and whose appearance choices are radio buttons,
-// the stored one checked.
-void AccessibilityTest::settingsWindow()
-{
-    QTemporaryDir dir;
-    Preferences preferences(
-        std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")), QSettings::IniFormat));
-    preferences.setAppTheme(QStringLiteral("dark"));
-    SettingsView view(preferences);
-    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&view);
-    QCOMPARE(window->role(), QAccessible::Dialog);
-    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Settings"));
+    void rolesAndNames()
+    {
+        QFETCH(Pick, pick);
+        QFETCH(QAccessible::Role, role);
+        QFETCH(QString, name);
+        Window window(2);
+        QWidget *widget = pick(window);
+        QVERIFY(widget);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(iface);
+        QCOMPARE(iface->role(), role);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+    }
 
-    QAccessibleInterface *dark =
-        QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("dark")));
-    QCOMPARE(dark->role(), QAccessible::RadioButton);
-    QCOMPARE(dark->text(QAccessible::Name), QStringLiteral("Dark"));
-    QVERIFY(dark->state().checked);
-    QAccessibleInterface *light =
-        QAccessible::queryAccessibleInterface(view.themeSegment(QStringLiteral("light")));
-    QVERIFY(!light->state().checked);
-    light->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(preferences.appTheme(), QStringLiteral("light"));
+    // The tab's name and selection and its close button's name follow the model,
+    // and the strip's children are the tabs in order.
+    void tabStateFollowsTheModel()
+    {
+        Window window(2);
+        QAccessibleInterface *strip = a11y(named("tabStrip")(window));
+        QCOMPARE(strip->childCount(), 2);
+        QAccessibleInterface *first = strip->child(0);
+        QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Note 1"));
+        QVERIFY(!first->state().selected);
+        QVERIFY(strip->child(1)->state().selected);
 
-    QAccessibleInterface *group = light->parent()->parent();
-    while (group && group->role() != QAccessible::Grouping)
-        group = group->parent();
-    QVERIFY(group);
+        first->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(first->state().selected);
+        QVERIFY(!strip->child(1)->state().selected);
 
-    // A shortcut row reads as one line, within a group named by its tab.
-    QAccessibleInterface *row = QAccessible::queryAccessibleInterface(
-        view.findChild<QWidget *>(QStringLiteral("shortcutRow")));
-    QCOMPARE(row->role(), QAccessible::StaticText);
-    QCOMPARE(row->text(QAccessible::Name),
-             QStringLiteral("New scratchpad, ") +
-                 QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText));
-    QCOMPARE(row->childCount(), 0);
-    QCOMPARE(row->parent()->role(), QAccessible::Grouping);
-    QCOMPARE(row->parent()->text(QAccessible::Name), QStringLiteral("Shortcuts"));
-}
+        window.tabManager.updateContent(*window.tabManager.tabs().first(), QStringLiteral("Plan"));
+        QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Plan"));
+        QCOMPARE(a11y(window.tab(0)->closeButton())->text(QAccessible::Name),
+                 QStringLiteral("Close Plan"));
+    }
 
-void AccessibilityTest::focusIsVisible_data()
-{
-    QTest::addColumn<Pick>("pick");
-    // What takes the keyboard when not the picked widget, its focus proxy or its scroll area.
-    QTest::addColumn<Pick>("focusOn");
-    QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << Pick();
-    QTest::newRow("+") << Pick([](Window &w) {
-        return w.view.findChild<QWidget *>(QStringLiteral("newTabButton"));
-    }) << Pick();
-    QTest::newRow("preview") << Pick([](Window &w) {
-        w.tabManager.setPreviewMode(PreviewMode::split);
-        w.settle();
-        return w.view.editingArea()->preview()->viewport();
-    }) << Pick();
-    // Its ring must show on the accent fill the control draws behind it.
-    QTest::newRow("chosen appearance segment") << Pick([](Window &w) -> QWidget * {
-        w.settings = std::make_unique<SettingsView>(w.preferences);
-        w.settings->show();
-        w.settings->activateWindow();
-        if (!QTest::qWaitForWindowActive(w.settings.get()))
-            return nullptr;
-        w.settings->themeSegment(QStringLiteral("dark"))->click();
-        return w.settings->findChild<QWidget *>(QStringLiteral("themePicker"));
-    }) << Pick([](Window &w) { return w.settings->themeSegment(QStringLiteral("dark")); });
-}
+    void tabStripKeys_data()
+    {
+        QTest::addColumn<int>("tabs");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<bool>("menu");
 
-// Taking the keyboard changes what the control looks like.
-void AccessibilityTest::focusIsVisible()
-{
-    QFETCH(Pick, pick);
-    QFETCH(Pick, focusOn);
-    Window window(2);
-    QVERIFY(QTest::qWaitForWindowActive(&window.view));
-    QWidget *widget = pick(window);
-    QVERIFY(widget);
-    const QImage before = widget->grab().toImage();
-    QWidget *focused = widget->focusProxy() ? widget->focusProxy() : widget;
-    if (auto *scroll = qobject_cast<QAbstractScrollArea *>(widget->parentWidget()))
-        focused = scroll;
-    if (focusOn)
-        focused = focusOn(window);
-    focused->setFocus(Qt::OtherFocusReason);
-    QTRY_VERIFY(focused->hasFocus());
-    QVERIFY(widget->grab().toImage() != before);
-}
+        // Focus starts on the selected tab, the last one.
+        const auto keys = [](auto... k) { return QKeySequence(k...); };
+        QTest::newRow("Left moves, selects nothing")
+            << 3 << keys(Qt::Key_Left) << "Note 2" << "Note 3" << false;
+        QTest::newRow("Enter selects, the editor takes the keyboard")
+            << 3 << keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Return) << "editor" << "Note 1"
+            << false;
+        QTest::newRow("Space selects")
+            << 3 << keys(Qt::Key_Left, Qt::Key_Space) << "Note 2" << "Note 2" << false;
+        QTest::newRow("Left stops at the first tab")
+            << 2 << keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Left) << "Note 1" << "Note 2" << false;
+        QTest::newRow("Right goes on to the buttons")
+            << 2 << keys(Qt::Key_Right, Qt::Key_Right) << "newTabButton" << "Note 2" << false;
+        QTest::newRow("Delete closes, focus stays in the strip")
+            << 3 << keys(Qt::Key_Left, Qt::Key_Delete) << "Note 3" << "Note 3" << false;
+        QTest::newRow("Delete on the selected tab")
+            << 3 << keys(Qt::Key_Delete) << "Note 2" << "Note 2" << false;
+        QTest::newRow("Delete on the last tab focuses the welcome view")
+            << 1 << keys(Qt::Key_Delete) << "welcome" << QString() << false;
+        QTest::newRow("Menu key") << 2 << keys(Qt::Key_Menu) << "" << "Note 2" << true;
+        QTest::newRow("Shift+F10") << 2 << keys(Qt::SHIFT | Qt::Key_F10) << "" << "Note 2" << true;
+    }
+
+    void tabStripKeys()
+    {
+        QFETCH(int, tabs);
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, focused);
+        QFETCH(QString, selected);
+        QFETCH(bool, menu);
+        Window window(tabs);
+        QVERIFY(QTest::qWaitForWindowActive(&window.view));
+        window.view.tabBar()->focusSelectedTab();
+        QCOMPARE(focusName(window), window.selectedTitle());
+
+        for (int i = 0; i < keys.count(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), keys[i].key(),
+                            keys[i].keyboardModifiers());
+            window.settle();
+        }
+        QCOMPARE(window.selectedTitle(), selected);
+        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QCOMPARE(bool(popup), menu);
+        if (popup) {
+            QCOMPARE(popup->actions().constFirst()->text(), QStringLiteral("Close Tab"));
+            popup->close();
+            return;
+        }
+        QCOMPARE(focusName(window), focused);
+    }
+
+    void f6MovesBetweenRegions_data()
+    {
+        QTest::addColumn<PreviewMode>("mode");
+        QTest::addColumn<bool>("backwards");
+        QTest::addColumn<QStringList>("regions");
+
+        // From the tab strip, one press after another.
+        QTest::newRow("edit") << PreviewMode::edit << false
+                              << QStringList{"editor", "status", "Note 1"};
+        QTest::newRow("split") << PreviewMode::split << false
+                               << QStringList{"editor", "preview", "status", "Note 1"};
+        QTest::newRow("split, Shift+F6")
+            << PreviewMode::split << true << QStringList{"status", "preview", "editor", "Note 1"};
+        QTest::newRow("preview") << PreviewMode::preview << false
+                                 << QStringList{"preview", "status", "Note 1"};
+    }
+
+    void f6MovesBetweenRegions()
+    {
+        QFETCH(PreviewMode, mode);
+        QFETCH(bool, backwards);
+        QFETCH(QStringList, regions);
+        Window window(1);
+        window.tabManager.setPreviewMode(mode);
+        window.settle();
+        QVERIFY(QTest::qWaitForWindowActive(&window.view));
+        window.view.tabBar()->focusSelectedTab();
+
+        for (const QString &region : regions) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6,
+                            backwards ? Qt::ShiftModifier : Qt::NoModifier);
+            QCOMPARE(focusName(window), region);
+        }
+    }
+
+    void previewReadsItsBlocks_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("tree");
+
+        const QString document =
+            QStringLiteral("# Plan *now*\n\nSome *emphasis* and [a link](https://example.org)\n\n"
+                           "3. one\n4. two\n\n| A | **B** |\n|---|---|\n| 1 | `2` |\n\n"
+                           "```sh\nls -l\n```\n\n> quoted\n\n---\n- [x] done\n- [ ] open");
+        QTest::newRow("every kind, in order")
+            << QString() << document
+            << QStringList{"Heading:Plan now", "Paragraph:Some emphasis and a link", "List",
+                           "ListItem:3. one", "ListItem:4. two", "Table", "Row", "ColumnHeader:A",
+                           "ColumnHeader:B", "Row", "Cell:1", "Cell:2", "EditableText[sh]:ls -l",
+                           "Section:quoted", "Separator", "List", "ListItem:done|checked",
+                           "ListItem:open|unchecked"};
+        QTest::newRow("an edited paragraph")
+            << "# Title\n\nold words\n\nend" << "# Title\n\nnew words\n\nend"
+            << QStringList{"Heading:Title", "Paragraph:new words", "Paragraph:end"};
+        QTest::newRow("a block added above") << "# Title\n\nend" << "intro\n\n# Title\n\nend"
+            << QStringList{"Paragraph:intro", "Heading:Title", "Paragraph:end"};
+        QTest::newRow("a cell edited") << "| A |\n|---|\n| 1 |" << "| A |\n|---|\n| 12 |"
+            << QStringList{"Table", "Row", "ColumnHeader:A", "Row", "Cell:12"};
+    }
+
+    // The preview reads as a document of its blocks with their text as shown, and after an edit
+    // the tree (read before it too) tells the new text.
+    void previewReadsItsBlocks()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QStringList, tree);
+        Window window(1);
+        window.tabManager.setPreviewMode(PreviewMode::split);
+        window.settle();
+        PreviewView *preview = window.view.editingArea()->preview();
+        QAccessibleInterface *document = QAccessible::queryAccessibleInterface(preview);
+        QCOMPARE(document->role(), QAccessible::Document);
+        QStringList lines;
+        for (const QString &text : {before, after}) {
+            window.tabManager.updateContent(*window.tabManager.tabs().first(), text);
+            preview->refreshNow();
+            lines.clear();
+            readTree(document, lines);
+        }
+        QCOMPARE(lines, tree);
+    }
+
+    // A dialog whose sections are named groups and whose appearance choices are radio buttons,
+    // the stored one checked.
+    void settingsWindow()
+    {
+        QTemporaryDir dir;
+        Preferences preferences(std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")),
+                                                            QSettings::IniFormat));
+        preferences.setAppTheme(QStringLiteral("dark"));
+        SettingsView view(preferences);
+        QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&view);
+        QCOMPARE(window->role(), QAccessible::Dialog);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Settings"));
+
+        QAccessibleInterface *dark = a11y(view.themeSegment(QStringLiteral("dark")));
+        QCOMPARE(dark->role(), QAccessible::RadioButton);
+        QCOMPARE(dark->text(QAccessible::Name), QStringLiteral("Dark"));
+        QVERIFY(dark->state().checked);
+        QAccessibleInterface *light = a11y(view.themeSegment(QStringLiteral("light")));
+        QVERIFY(!light->state().checked);
+        light->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(preferences.appTheme(), QStringLiteral("light"));
+
+        QAccessibleInterface *group = light->parent()->parent();
+        while (group && group->role() != QAccessible::Grouping)
+            group = group->parent();
+        QVERIFY(group);
+
+        // A shortcut row reads as one line, within a group named by its tab.
+        QAccessibleInterface *row = a11y(view.findChild<QWidget *>(QStringLiteral("shortcutRow")));
+        QCOMPARE(row->role(), QAccessible::StaticText);
+        QCOMPARE(row->text(QAccessible::Name),
+                 QStringLiteral("New scratchpad, ") +
+                     QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText));
+        QCOMPARE(row->childCount(), 0);
+        QCOMPARE(row->parent()->role(), QAccessible::Grouping);
+        QCOMPARE(row->parent()->text(QAccessible::Name), QStringLiteral("Shortcuts"));
+    }
+
+    void focusIsVisible_data()
+    {
+        QTest::addColumn<Pick>("pick");
+        // What takes the keyboard when not the picked widget, its focus proxy or its scroll area.
+        QTest::addColumn<Pick>("focusOn");
+        QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << Pick();
+        QTest::newRow("+") << named("newTabButton") << Pick();
+        QTest::newRow("preview") << Pick([](Window &w) {
+            w.tabManager.setPreviewMode(PreviewMode::split);
+            w.settle();
+            return w.view.editingArea()->preview()->viewport();
+        }) << Pick();
+        // Its ring must show on the accent fill the control draws behind it.
+        QTest::newRow("chosen appearance segment") << Pick([](Window &w) -> QWidget * {
+            w.settings = std::make_unique<SettingsView>(w.preferences);
+            w.settings->show();
+            w.settings->activateWindow();
+            if (!QTest::qWaitForWindowActive(w.settings.get()))
+                return nullptr;
+            w.settings->themeSegment(QStringLiteral("dark"))->click();
+            return w.settings->findChild<QWidget *>(QStringLiteral("themePicker"));
+        }) << Pick([](Window &w) { return w.settings->themeSegment(QStringLiteral("dark")); });
+    }
+
+    // Taking the keyboard changes what the control looks like.
+    void focusIsVisible()
+    {
+        QFETCH(Pick, pick);
+        QFETCH(Pick, focusOn);
+        Window window(2);
+        QVERIFY(QTest::qWaitForWindowActive(&window.view));
+        QWidget *widget = pick(window);
+        QVERIFY(widget);
+        const QImage before = widget->grab().toImage();
+        QWidget *focused = widget->focusProxy() ? widget->focusProxy() : widget;
+        if (auto *scroll = qobject_cast<QAbstractScrollArea *>(widget->parentWidget()))
+            focused = scroll;
+        if (focusOn)
+            focused = focusOn(window);
+        focused->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(focused->hasFocus());
+        QVERIFY(widget->grab().toImage() != before);
+    }
+};
 
 QTEST_MAIN(AccessibilityTest)
 #include "tst_accessibility.moc"
