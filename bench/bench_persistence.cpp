@@ -81,7 +81,7 @@ void BM_EncodeAndWrite(benchmark::State &state)
         return TabStateFile::encode(snapshots, writeChunk);
     };
     for (auto _ : state) {
-        if (quillet::writeFileDurably(path, produce))
+        if (!quillet::writeFileDurably(path, produce))
             state.SkipWithError("write failed");
     }
     state.SetBytesProcessed(state.iterations() * kTabCount * kTabSize);
@@ -133,7 +133,7 @@ void BM_Restore(benchmark::State &state)
     {
         const auto manager = fiftyMegabytesOfTabs();
         const QByteArray bytes = TabStateFile::encode(snapshotsOf(*manager));
-        if (quillet::writeFileDurably(folder.filePath(QStringLiteral("tabs.json")), bytes)) {
+        if (!quillet::writeFileDurably(folder.filePath(QStringLiteral("tabs.json")), bytes)) {
             state.SkipWithError("could not write the state file");
             return;
         }

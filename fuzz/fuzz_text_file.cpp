@@ -19,10 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             file.write(bytes) != bytes.size())
             std::abort();
     }
-    QString error;
-    const auto text = quillet::readUtf8TextFile(path, &error);
+    const auto text = quillet::readUtf8TextFile(path);
     if (!text)
-        return error.isEmpty() ? (std::abort(), 0) : 0;
+        return text.reason().isEmpty() ? (std::abort(), 0) : 0;
     QByteArray expected = bytes;
     if (expected.startsWith("\xEF\xBB\xBF"))
         expected.remove(0, 3);

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -30,6 +31,10 @@ namespace {
 // The tab managers that write their state, for a process that exits without destroying them.
 std::mutex g_liveManagersMutex;
 QList<TabManager *> g_liveManagers;
+
+// The beginnings of the lines an open or a save prints when it fails; the reason follows.
+constexpr QLatin1StringView kOpenFailed("Failed to open file: ");
+constexpr QLatin1StringView kSaveFailed("Failed to save file: ");
 
 // A clean tab for the text, titled from its first line or else from the file's name.
 std::shared_ptr<Scratchpad> makeTab(const QString &content, const std::optional<QUrl> &filePath)
@@ -360,14 +365,14 @@ void TabManager::restoreTabs()
     if (!entryExists(path))
         return;
 
-    QString error;
+    const IoResult<QByteArray> bytes = readPrivateFile(path);
+    QString error = bytes.reason();
     std::optional<QList<Scratchpad::Snapshot>> restored;
-    const std::optional<QByteArray> bytes = readPrivateFile(path, &error);
     if (bytes)
         restored = TabStateFile::decode(*bytes, &error);
     if (!restored) {
-        const std::optional<QString> keptAt = setAsideUnreadableStateFile(path);
-        m_stateWritable = keptAt.has_value();
+        const IoResult<QString> keptAt = setAsideUnreadableStateFile(path);
+        m_stateWritable = keptAt.ok();
         const QString fate = keptAt ? QStringLiteral("; the file was kept as %1").arg(*keptAt)
                                     : QStringLiteral("; the file could not be moved aside, so "
                                                      "tabs will not be saved until it is");
@@ -397,7 +402,7 @@ void TabManager::restoreTabs()
     setSelectedTabId(m_tabs.isEmpty() ? std::nullopt : std::optional(m_tabs.first()->id()));
 }
 
-std::optional<QString> TabManager::setAsideUnreadableStateFile(const QString &path)
+IoResult<QString> TabManager::setAsideUnreadableStateFile(const QString &path)
 {
     const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const QString base = path + QStringLiteral(".unreadable-") + stamp;
@@ -412,11 +417,13 @@ std::optional<QString> TabManager::setAsideUnreadableStateFile(const QString &pa
         }
         if (errno == EEXIST)
             continue;
+        const int linkError = errno;
         if (!QFileInfo::exists(candidate) && QFile::rename(path, candidate))
             return candidate;
-        return std::nullopt;
+        return ioFailure(
+            QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(linkError))));
     }
-    return std::nullopt;
+    return ioFailure(QStringLiteral("%1: every name for a copy is taken").arg(path));
 }
 
 void TabManager::keepPreviousStateFile(const QString &path, const QByteArray &bytes, bool hasTabs)
@@ -427,11 +434,11 @@ void TabManager::keepPreviousStateFile(const QString &path, const QByteArray &by
         return;
     const QString previous = path + QStringLiteral(".previous");
     const auto produce = [&bytes](const WriteChunk &writeChunk) { return writeChunk(bytes); };
-    if (const std::optional<QString> error = writePrivateFileDurably(previous, produce)) {
+    if (const IoStatus kept = writePrivateFileDurably(previous, produce); !kept) {
         printFailureLine(QStringLiteral("Tab restoration skipped: "),
                          QStringLiteral("%1 could not be kept as %2 (%3), so tabs will not be "
                                         "saved this run")
-                             .arg(path, previous, *error));
+                             .arg(path, previous, kept.reason()));
         m_stateWritable = false;
     }
 }
@@ -469,8 +476,8 @@ bool TabManager::writeState(const QList<Scratchpad::Snapshot> &snapshots) const
     const auto produce = [&snapshots](const WriteChunk &writeChunk) {
         return TabStateFile::encode(snapshots, writeChunk);
     };
-    if (const std::optional<QString> error = writePrivateFileDurably(stateFilePath(), produce)) {
-        printFailureLine(QStringLiteral("Auto-save failed: "), *error);
+    if (const IoStatus written = writePrivateFileDurably(stateFilePath(), produce); !written) {
+        printFailureLine(QStringLiteral("Auto-save failed: "), written.reason());
         return false;
     }
     return true;
@@ -492,38 +499,40 @@ void TabManager::openFiles(const QList<QUrl> &urls)
     for (const QUrl &url : urls) {
         ++m_pendingOpens;
         m_openPool.start([this, url, owner] {
-            QString error;
-            std::shared_ptr<Scratchpad> tab;
+            IoResult<std::shared_ptr<Scratchpad>> opened = ioFailure(QString());
             try {
                 DiskVersion version;
-                if (const std::optional<QString> text =
-                        readUtf8TextFile(url.toLocalFile(), &error, &version, &m_openCancelled)) {
-                    tab = makeTab(*text, url);
+                const IoResult<QString> text =
+                    readUtf8TextFile(url.toLocalFile(), &version, &m_openCancelled);
+                if (text) {
+                    std::shared_ptr<Scratchpad> tab = makeTab(*text, url);
                     tab->setDiskVersion(version);
+                    opened = std::move(tab);
+                } else {
+                    opened = ioFailure(text.reason());
                 }
             } catch (const std::bad_alloc &) {
-                tab.reset();
-                error =
-                    QStringLiteral("%1: not enough memory to open the file").arg(url.toLocalFile());
+                opened = ioFailure(QStringLiteral("%1: not enough memory to open the file")
+                                       .arg(url.toLocalFile()));
             }
             if (m_openCancelled)
                 return;
-            if (tab)
-                tab->moveToThread(owner);
+            if (opened)
+                (*opened)->moveToThread(owner);
             QMetaObject::invokeMethod(
-                this, [this, tab, error] { finishOpen(tab, error); }, Qt::QueuedConnection);
+                this, [this, opened] { finishOpen(opened); }, Qt::QueuedConnection);
         });
     }
 }
 
-void TabManager::finishOpen(const std::shared_ptr<Scratchpad> &tab, const QString &error)
+void TabManager::finishOpen(const IoResult<std::shared_ptr<Scratchpad>> &opened)
 {
     --m_pendingOpens;
-    if (!tab) {
-        reportFileFailure(QStringLiteral("Failed to open file: "), error);
+    if (!opened) {
+        reportFileFailure(kOpenFailed, opened.reason());
         return;
     }
-    appendTab(tab);
+    appendTab(*opened);
 }
 
 void TabManager::saveCurrent()
@@ -571,8 +580,7 @@ void TabManager::reportFileFailure(const QString &prefix, const QString &descrip
 void TabManager::saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck check)
 {
     if (!url.isLocalFile()) {
-        reportFileFailure(QStringLiteral("Failed to save file: "),
-                          QStringLiteral("%1: not a local file").arg(url.toString()));
+        reportFileFailure(kSaveFailed, QStringLiteral("%1: not a local file").arg(url.toString()));
         return;
     }
     const QString path = url.toLocalFile();
@@ -581,16 +589,16 @@ void TabManager::saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck chec
     if (check == SaveCheck::ifUnchanged && scratchpad.filePath() == url && known &&
         changedOnDisk(path, *known)) {
         scratchpad.setHasConflict(true);
-        reportFileFailure(QStringLiteral("Failed to save file: "),
+        reportFileFailure(kSaveFailed,
                           QStringLiteral("%1: the file was changed by another program since it "
                                          "was opened or saved")
                               .arg(path));
         return;
     }
     DiskVersion version;
-    if (const std::optional<QString> error =
-            writeUtf8TextFile(path, scratchpad.content(), &version)) {
-        reportFileFailure(QStringLiteral("Failed to save file: "), *error);
+    if (const IoStatus written = writeUtf8TextFile(path, scratchpad.content(), &version);
+        !written) {
+        reportFileFailure(kSaveFailed, written.reason());
         return;
     }
     scratchpad.setDiskVersion(version);
@@ -612,11 +620,10 @@ void TabManager::reloadFromDisk(Scratchpad &scratchpad)
     const std::optional<QUrl> filePath = scratchpad.filePath();
     if (!filePath || !filePath->isLocalFile())
         return;
-    QString error;
     DiskVersion version;
-    const std::optional<QString> text = readUtf8TextFile(filePath->toLocalFile(), &error, &version);
+    const IoResult<QString> text = readUtf8TextFile(filePath->toLocalFile(), &version);
     if (!text) {
-        reportFileFailure(QStringLiteral("Failed to open file: "), error);
+        reportFileFailure(kOpenFailed, text.reason());
         return;
     }
     // The editor takes the new text as one undoable step, so the tab's own text is one undo

@@ -2,6 +2,7 @@
 
 #include "auto_saver.h"
 #include "file_panels.h"
+#include "platform/io_result.h"
 #include "scratchpad.h"
 #include "state_lock.h"
 
@@ -148,8 +149,8 @@ signals:
 private:
     void acquireStateLock();
     void restoreTabs();
-    // Moves an unreadable state file aside so no write replaces it; returns the new path.
-    std::optional<QString> setAsideUnreadableStateFile(const QString &path);
+    // Moves an unreadable state file aside so no write replaces it; gives the new path.
+    IoResult<QString> setAsideUnreadableStateFile(const QString &path);
     // Writes the state file's `bytes` durably to "<file>.previous" when they hold tabs; on
     // failure no autosave replaces the state file.
     void keepPreviousStateFile(const QString &path, const QByteArray &bytes, bool hasTabs);
@@ -170,8 +171,8 @@ private:
     static void writeStateAtExit();
     void notifyIfCurrentTabChanged();
     void appendTab(const std::shared_ptr<Scratchpad> &tab);
-    // Takes a file read by the worker: its tab, or else the description of the failure.
-    void finishOpen(const std::shared_ptr<Scratchpad> &tab, const QString &error);
+    // Takes a file read by the worker: its tab, or else why it could not be opened.
+    void finishOpen(const IoResult<std::shared_ptr<Scratchpad>> &opened);
     void rememberClosed(const std::shared_ptr<Scratchpad> &tab, qsizetype position);
 
     struct ClosedTab {

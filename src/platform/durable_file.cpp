@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -125,49 +126,49 @@ QString describePath(const QString &path, int error)
 // regular file, or the kernel would not let this user open it for writing (a read-only file,
 // another user's file in a folder this user may write). Renaming over it would otherwise
 // succeed where a plain write is refused.
-std::optional<QString> refusalToReplace(const QByteArray &nativeTarget, const QString &target,
-                                        const struct stat &existing)
+IoStatus refusalToReplace(const QByteArray &nativeTarget, const QString &target,
+                          const struct stat &existing)
 {
     if (S_ISDIR(existing.st_mode))
-        return describe(QStringLiteral("Cannot replace"), target, EISDIR);
+        return ioFailure(describe(QStringLiteral("Cannot replace"), target, EISDIR));
     if (!S_ISREG(existing.st_mode))
-        return QStringLiteral("%1: is not a regular file").arg(target);
+        return ioFailure(QStringLiteral("%1: is not a regular file").arg(target));
     const int probe =
         ::open(nativeTarget.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (probe < 0)
-        return describePath(target, errno);
+        return ioFailure(describePath(target, errno));
     ::close(probe);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> writeDurably(const QString &path, const ContentProducer &produce,
-                                    const DurableWriteSystem &system, bool privateFile);
+IoStatus writeDurably(const QString &path, const ContentProducer &produce,
+                      const DurableWriteSystem &system, bool privateFile);
 
 } // namespace
 
-std::optional<QString> writeFileDurably(const QString &path, const QByteArray &bytes,
-                                        const DurableWriteSystem &system)
+IoStatus writeFileDurably(const QString &path, const QByteArray &bytes,
+                          const DurableWriteSystem &system)
 {
     return writeFileDurably(
         path, [&bytes](const WriteChunk &writeChunk) { return writeChunk(bytes); }, system);
 }
 
-std::optional<QString> writeFileDurably(const QString &path, const ContentProducer &produce,
-                                        const DurableWriteSystem &system)
+IoStatus writeFileDurably(const QString &path, const ContentProducer &produce,
+                          const DurableWriteSystem &system)
 {
     return writeDurably(path, produce, system, false);
 }
 
-std::optional<QString> writePrivateFileDurably(const QString &path, const ContentProducer &produce,
-                                               const DurableWriteSystem &system)
+IoStatus writePrivateFileDurably(const QString &path, const ContentProducer &produce,
+                                 const DurableWriteSystem &system)
 {
     return writeDurably(path, produce, system, true);
 }
 
 namespace {
 
-std::optional<QString> writeDurably(const QString &path, const ContentProducer &produce,
-                                    const DurableWriteSystem &system, bool privateFile)
+IoStatus writeDurably(const QString &path, const ContentProducer &produce,
+                      const DurableWriteSystem &system, bool privateFile)
 {
     const WriteCall write =
         system.write ? system.write : [](int fd, const void *data, unsigned long size) {
@@ -184,7 +185,7 @@ std::optional<QString> writeDurably(const QString &path, const ContentProducer &
                                                 ? std::optional(QFileInfo(path).absoluteFilePath())
                                                 : resolvedTarget(path, &resolveError);
     if (!resolved)
-        return describePath(QFileInfo(path).absoluteFilePath(), resolveError);
+        return ioFailure(describePath(QFileInfo(path).absoluteFilePath(), resolveError));
     const QString target = *resolved;
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
@@ -196,17 +197,17 @@ std::optional<QString> writeDurably(const QString &path, const ContentProducer &
     struct stat existing {};
     const bool replacing = ::lstat(nativeTarget.constData(), &existing) == 0;
     if (replacing) {
-        if (const std::optional<QString> refusal = refusalToReplace(nativeTarget, target, existing))
+        if (IoStatus refusal = refusalToReplace(nativeTarget, target, existing); !refusal)
             return refusal;
     }
 
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
-        return describe(QStringLiteral("Cannot create a file in"), folder, errno);
+        return ioFailure(describe(QStringLiteral("Cannot create a file in"), folder, errno));
     auto fail = [&](const QString &what, int error) {
         ::close(fd);
         ::unlink(temporary.constData());
-        return describe(what, target, error);
+        return ioFailure(describe(what, target, error));
     };
 
     if (privateFile) {
@@ -231,25 +232,26 @@ std::optional<QString> writeDurably(const QString &path, const ContentProducer &
     if (::close(fd) != 0) {
         const int error = errno;
         ::unlink(temporary.constData());
-        return describe(QStringLiteral("Cannot write"), target, error);
+        return ioFailure(describe(QStringLiteral("Cannot write"), target, error));
     }
     if (rename(temporary.constData(), nativeTarget.constData()) != 0) {
         const int error = errno;
         ::unlink(temporary.constData());
-        return describe(QStringLiteral("Cannot replace"), target, error);
+        return ioFailure(describe(QStringLiteral("Cannot replace"), target, error));
     }
 
     // Without this the rename itself may not survive a power cut.
     const int folderFd =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)
-        return describe(QStringLiteral("Cannot sync the folder of"), target, errno);
+        return ioFailure(describe(QStringLiteral("Cannot sync the folder of"), target, errno));
     const bool folderSynced = sync(folderFd) == 0;
     const int folderError = errno;
     ::close(folderFd);
     if (!folderSynced)
-        return describe(QStringLiteral("Cannot sync the folder of"), target, folderError);
-    return std::nullopt;
+        return ioFailure(
+            describe(QStringLiteral("Cannot sync the folder of"), target, folderError));
+    return {};
 }
 
 } // namespace
@@ -277,12 +279,10 @@ void removeInterruptedWrites(const QString &path)
     }
 }
 
-std::optional<QByteArray> readPrivateFile(const QString &path, QString *error)
+IoResult<QByteArray> readPrivateFile(const QString &path)
 {
-    auto fail = [&](const QString &description) -> std::optional<QByteArray> {
-        if (error)
-            *error = description;
-        return std::nullopt;
+    const auto fail = [](const QString &description) -> IoResult<QByteArray> {
+        return ioFailure(description);
     };
     // Without blocking and without following a link: a FIFO would wait for a writer for good,
     // and a device could be read without end.

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "platform/io_result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 namespace quillet {
 
@@ -29,22 +30,22 @@ using ContentProducer = std::function<bool(const WriteChunk &writeChunk)>;
 // the one replaced, but a link the kernel would not follow (another user's, in a sticky folder
 // like /tmp) is refused. An existing file that is not a regular file, or that this user could
 // not open for writing, is refused and left untouched ("<path>: Permission denied").
-// Returns none on success, else a description of what failed.
-std::optional<QString> writeFileDurably(const QString &path, const QByteArray &bytes,
-                                        const DurableWriteSystem &system = {});
+// On failure the reason describes what failed.
+IoStatus writeFileDurably(const QString &path, const QByteArray &bytes,
+                          const DurableWriteSystem &system = {});
 // The same, for content made while it is written, so it never has to be held whole.
-std::optional<QString> writeFileDurably(const QString &path, const ContentProducer &produce,
-                                        const DurableWriteSystem &system = {});
+IoStatus writeFileDurably(const QString &path, const ContentProducer &produce,
+                          const DurableWriteSystem &system = {});
 
 // For the program's own files: the same, but the file is always left 0600 (only its owner
 // may read it), and a symbolic link, device or FIFO at `path` is refused, never written
 // through or replaced.
-std::optional<QString> writePrivateFileDurably(const QString &path, const ContentProducer &produce,
-                                               const DurableWriteSystem &system = {});
+IoStatus writePrivateFileDurably(const QString &path, const ContentProducer &produce,
+                                 const DurableWriteSystem &system = {});
 
 // Reads a file written by writePrivateFileDurably whole, without blocking and without
 // following a link; anything but a regular file fails. Tightens its permissions to 0600.
-std::optional<QByteArray> readPrivateFile(const QString &path, QString *error);
+IoResult<QByteArray> readPrivateFile(const QString &path);
 
 // Deletes the temporary files that this program's writes of `path` left behind when the
 // process was killed in the middle of one: regular files of this user's with exactly the name

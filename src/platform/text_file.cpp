@@ -93,34 +93,30 @@ bool sameAttributes(const DiskVersion &a, const DiskVersion &b)
            a.inode == b.inode;
 }
 
-std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version,
-                                const std::atomic<bool> *cancelled);
+IoResult<QString> readText(const QString &path, DiskVersion *version,
+                           const std::atomic<bool> *cancelled);
 
 } // namespace
 
-std::optional<QString> readUtf8TextFile(const QString &path, QString *error, DiskVersion *version,
-                                        const std::atomic<bool> *cancelled)
+IoResult<QString> readUtf8TextFile(const QString &path, DiskVersion *version,
+                                   const std::atomic<bool> *cancelled)
 {
     // A file that grows while it is read, or memory that runs out on the way, fails the open
     // rather than the program.
     try {
-        return readText(path, error, version, cancelled);
+        return readText(path, version, cancelled);
     } catch (const std::bad_alloc &) {
-        if (error)
-            *error = QStringLiteral("%1: not enough memory to open the file").arg(path);
-        return std::nullopt;
+        return ioFailure(QStringLiteral("%1: not enough memory to open the file").arg(path));
     }
 }
 
 namespace {
 
-std::optional<QString> readText(const QString &path, QString *error, DiskVersion *version,
-                                const std::atomic<bool> *cancelled)
+IoResult<QString> readText(const QString &path, DiskVersion *version,
+                           const std::atomic<bool> *cancelled)
 {
-    auto fail = [&](const QString &description) -> std::optional<QString> {
-        if (error)
-            *error = description;
-        return std::nullopt;
+    const auto fail = [](const QString &description) -> IoResult<QString> {
+        return ioFailure(description);
     };
     if (QFileInfo(path).isDir())
         return fail(QStringLiteral("%1: is a folder, not a file").arg(path));
@@ -204,16 +200,15 @@ std::optional<QString> readText(const QString &path, QString *error, DiskVersion
 
 } // namespace
 
-std::optional<QString> writeUtf8TextFile(const QString &path, const QString &text,
-                                         DiskVersion *version)
+IoStatus writeUtf8TextFile(const QString &path, const QString &text, DiskVersion *version)
 {
     const QByteArray bytes = text.toUtf8();
-    std::optional<QString> error = writeFileDurably(path, bytes);
-    struct stat status {};
-    if (!error && version && ::stat(QFile::encodeName(path).constData(), &status) == 0)
+    IoStatus status = writeFileDurably(path, bytes);
+    struct stat written {};
+    if (status && version && ::stat(QFile::encodeName(path).constData(), &written) == 0)
         *version =
-            versionOf(status, QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
-    return error;
+            versionOf(written, QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+    return status;
 }
 
 bool changedOnDisk(const QString &path, const DiskVersion &known)

@@ -73,13 +73,12 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(bool, readable);
         createFile("f.txt", bytes);
-        QString error;
-        const std::optional<QString> text = quillet::readUtf8TextFile(path("f.txt"), &error);
-        QCOMPARE(text.has_value(), readable);
+        const quillet::IoResult<QString> text = quillet::readUtf8TextFile(path("f.txt"));
+        QCOMPARE(text.ok(), readable);
         if (readable)
             QTEST(*text, "text");
         else
-            QVERIFY(error.contains(path("f.txt")));
+            QVERIFY(text.reason().contains(path("f.txt")));
     }
 
     void opensLargeAndHostileFiles_data()
@@ -297,9 +296,9 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(path("real.md")).constData(), 0740), 0);
         QVERIFY(QFile::link(path("real.md"), path("link.md")));
         const QString text = QString::fromUtf8("é👍\r\n\tend");
-        QCOMPARE(quillet::writeUtf8TextFile(path("link.md"), text), std::nullopt);
+        QVERIFY(quillet::writeUtf8TextFile(path("link.md"), text).ok());
         QCOMPARE(m_folder->read("real.md"), text.toUtf8());
-        QCOMPARE(quillet::writeUtf8TextFile(path("link.md"), QString()), std::nullopt);
+        QVERIFY(quillet::writeUtf8TextFile(path("link.md"), QString()).ok());
         QCOMPARE(m_folder->read("real.md"), QByteArray());
 
         QVERIFY(QFileInfo(path("link.md")).isSymLink());
@@ -354,13 +353,13 @@ private slots:
             errno = EXDEV;
             return -1;
         };
-        const std::optional<QString> error =
-            quillet::writeFileDurably(path("t.json"), "new", system);
-        QVERIFY(error.has_value());
-        QVERIFY2(error->contains(path("t.json")), qPrintable(*error));
+        const quillet::IoStatus written = quillet::writeFileDurably(path("t.json"), "new", system);
+        QVERIFY(!written);
+        const QString error = written.reason();
+        QVERIFY2(error.contains(path("t.json")), qPrintable(error));
         if (writeError != 0)
-            QVERIFY2(error->contains(QString::fromLocal8Bit(std::strerror(writeError))),
-                     qPrintable(*error));
+            QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(writeError))),
+                     qPrintable(error));
         QTEST(m_folder->read("t.json"), "contentAfter");
         QCOMPARE(m_folder->files(), QStringList{"t.json"});
     }
@@ -419,7 +418,7 @@ private slots:
         }
 
         const auto save = [&] {
-            return quillet::writeUtf8TextFile(target, QStringLiteral("mine")).value_or(QString());
+            return quillet::writeUtf8TextFile(target, QStringLiteral("mine")).reason();
         };
         QString error;
         if (dropPrivileges) {
