@@ -1,5 +1,6 @@
 #include "plain_text_text_view.h"
 
+#include "line_number_gutter.h"
 #include "model/text_metrics.h"
 #include "spaced_line_layout.h"
 #include "theme.h"
@@ -130,21 +131,6 @@ struct PlainTextTextView::Preparation {
     }
 };
 
-class PlainTextTextView::LineNumberGutter : public QWidget {
-public:
-    explicit LineNumberGutter(PlainTextTextView *view)
-        : QWidget(view)
-        , m_view(view)
-    {
-    }
-
-protected:
-    void paintEvent(QPaintEvent *event) override { m_view->paintLineNumbers(event); }
-
-private:
-    PlainTextTextView *m_view;
-};
-
 PlainTextTextView::PlainTextTextView(QWidget *parent)
     : QPlainTextEdit(parent)
     , m_alertSound(&QApplication::beep)
@@ -171,9 +157,6 @@ PlainTextTextView::PlainTextTextView(QWidget *parent)
             &PlainTextTextView::followDocumentChange);
 
     m_gutter = new LineNumberGutter(this);
-    m_gutter->hide();
-    connect(this, &QPlainTextEdit::blockCountChanged, this, &PlainTextTextView::updateGutterWidth);
-    connect(this, &QPlainTextEdit::updateRequest, this, &PlainTextTextView::updateGutter);
     // After the control's own scrolling to the caret, which it does in the same turn.
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             &PlainTextTextView::keepInsetBelowLastLine, Qt::QueuedConnection);
@@ -263,11 +246,14 @@ void PlainTextTextView::setLineHeightMultiple(qreal multiple)
     emit m_layout->documentSizeChanged(m_layout->documentSize());
 }
 
+bool PlainTextTextView::showsLineNumbers() const
+{
+    return m_gutter->isShown();
+}
+
 void PlainTextTextView::setShowLineNumbers(bool show)
 {
-    m_showLineNumbers = show;
-    m_gutter->setVisible(show);
-    updateGutterWidth();
+    m_gutter->setShown(show);
 }
 
 void PlainTextTextView::applyTabStops()
@@ -869,36 +855,11 @@ QMimeData *PlainTextTextView::createMimeDataFromSelection() const
     return mimeData;
 }
 
-int PlainTextTextView::gutterWidth() const
-{
-    if (!m_showLineNumbers)
-        return 0;
-    int digits = 1;
-    const qsizetype lines =
-        m_preparing ? std::max<qsizetype>(blockCount(), m_preparedLineCount) : blockCount();
-    for (qsizetype count = std::max<qsizetype>(1, lines); count >= 10; count /= 10)
-        ++digits;
-    const QFontMetrics metrics(m_plainFont);
-    return Theme::editorInset / 2 + metrics.horizontalAdvance(u'9') * digits;
-}
-
 void PlainTextTextView::updateGutterWidth()
 {
-    if (!m_gutter)
-        return;
-    setViewportMargins(gutterWidth(), 0, 0, 0);
-    const QRect area = contentsRect();
-    m_gutter->setGeometry(QRect(area.left(), area.top(), gutterWidth(), area.height()));
-}
-
-void PlainTextTextView::updateGutter(const QRect &rect, int dy)
-{
-    if (!m_showLineNumbers)
-        return;
-    if (dy != 0)
-        m_gutter->scroll(0, dy);
-    else
-        m_gutter->update(0, rect.y(), m_gutter->width(), rect.height());
+    // The font is set before the gutter is made.
+    if (m_gutter)
+        m_gutter->updateWidth();
 }
 
 void PlainTextTextView::resizeEvent(QResizeEvent *event)
@@ -1011,31 +972,6 @@ void PlainTextTextView::paintEvent(QPaintEvent *event)
     QPlainTextEdit::paintEvent(event);
     QPainter painter(viewport());
     paintBidiMarkers(painter, event->rect());
-}
-
-void PlainTextTextView::paintLineNumbers(QPaintEvent *event)
-{
-    QPainter painter(m_gutter);
-    painter.fillRect(event->rect(), Theme::textBackground());
-    painter.setFont(m_plainFont);
-    painter.setPen(Theme::secondaryLabel());
-    const QFontMetricsF metrics(m_plainFont);
-    const qreal right = m_gutter->width();
-
-    QTextBlock block = firstVisibleBlock();
-    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    while (block.isValid() && top <= event->rect().bottom()) {
-        const qreal height = blockBoundingRect(block).height();
-        if (block.isVisible() && top + height >= event->rect().top()) {
-            const QTextLine first = block.layout()->lineAt(0);
-            const qreal baseline =
-                top + (first.isValid() ? first.y() + first.ascent() : metrics.ascent());
-            const QString number = QString::number(block.blockNumber() + 1);
-            painter.drawText(QPointF(right - metrics.horizontalAdvance(number), baseline), number);
-        }
-        top += height;
-        block = block.next();
-    }
 }
 
 } // namespace quillet

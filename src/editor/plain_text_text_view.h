@@ -16,6 +16,7 @@ template <typename T> class QFutureWatcher;
 
 namespace quillet {
 
+class LineNumberGutter;
 class SpacedLineLayout;
 
 // The editing surface of one scratchpad. Whatever arrives by paste, drop or typing enters the
@@ -76,7 +77,7 @@ public:
     void setPlainFont(const QFont &font);
     qreal lineHeightMultiple() const;
     void setLineHeightMultiple(qreal multiple);
-    bool showsLineNumbers() const { return m_showLineNumbers; }
+    bool showsLineNumbers() const;
     void setShowLineNumbers(bool show);
     // Plays the system alert sound; replaceable so that a test can hear it.
     void setAlertSound(std::function<void()> play) { m_alertSound = std::move(play); }
@@ -165,7 +166,8 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
-    class LineNumberGutter;
+    // It reads the view's layout geometry, which QPlainTextEdit keeps to subclasses.
+    friend class LineNumberGutter;
     struct Preparation;
 
     // Replaces [from, to) by `text` as one undo step; false when the view does not accept edits.
@@ -189,12 +191,9 @@ private:
     void applyTabStops();
     void wrapAnywhereIfUnbroken(QStringView text);
     void updateGutterWidth();
-    void updateGutter(const QRect &rect, int dy);
     void keepInsetBelowLastLine();
-    void paintLineNumbers(QPaintEvent *event);
     void paintBidiMarkers(QPainter &painter, const QRect &area) const;
     QList<BidiMarker> bidiMarkersIn(const QRect &area) const;
-    int gutterWidth() const;
 
     std::function<void(const QString &)> m_onTextChange;
     std::function<void(QString &, qsizetype, qsizetype, QStringView)> m_onTextEdit;
@@ -202,7 +201,6 @@ private:
     bool m_suppressCallbacks = false;
     qint64 m_tabWidth = 4;
     QFont m_plainFont;
-    bool m_showLineNumbers = false;
     std::function<void()> m_alertSound;
     QString m_text;
     QString m_lineEnding = QStringLiteral("\n");
