@@ -1,9 +1,10 @@
 #pragma once
 
+#include "bidi_markers.h"
+
 #include <QFont>
 #include <QList>
 #include <QPlainTextEdit>
-#include <QRectF>
 #include <QString>
 
 #include <functional>
@@ -128,16 +129,9 @@ public:
     // Tab: `tabWidth` spaces replace the selection, as one undo step.
     bool insertTab();
 
-    // The directional embedding, override and isolate controls (U+202A to U+202E, U+2066 to
-    // U+2069). They take no room and draw nothing, so text holding them can read differently
-    // from what it is; the view draws a small marker at each, over the text, while the text
-    // keeps them as they are.
-    static bool isBidiControl(QChar c);
-    struct BidiMarker {
-        QRectF rect; // in viewport coordinates
-        qint64 position = 0;
-        QChar control;
-    };
+    // The directional controls and their markers, as bidi_markers.h has them.
+    static bool isBidiControl(QChar c) { return quillet::isBidiControl(c); }
+    using BidiMarker = quillet::BidiMarker;
     // The markers of the lines in view, as painted; lines out of view are never looked at.
     QList<BidiMarker> visibleBidiMarkers() const;
 
@@ -166,8 +160,10 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
-    // It reads the view's layout geometry, which QPlainTextEdit keeps to subclasses.
+    // Both read the view's layout geometry, which QPlainTextEdit keeps to subclasses.
     friend class LineNumberGutter;
+    friend QList<quillet::BidiMarker> bidiMarkersIn(const PlainTextTextView &view,
+                                                    const QRect &area);
     struct Preparation;
 
     // Replaces [from, to) by `text` as one undo step; false when the view does not accept edits.
@@ -192,8 +188,6 @@ private:
     void wrapAnywhereIfUnbroken(QStringView text);
     void updateGutterWidth();
     void keepInsetBelowLastLine();
-    void paintBidiMarkers(QPainter &painter, const QRect &area) const;
-    QList<BidiMarker> bidiMarkersIn(const QRect &area) const;
 
     std::function<void(const QString &)> m_onTextChange;
     std::function<void(QString &, qsizetype, qsizetype, QStringView)> m_onTextEdit;
