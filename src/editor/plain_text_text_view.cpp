@@ -1,5 +1,6 @@
 #include "plain_text_text_view.h"
 
+#include "line_number_gutter.h"
 #include "model/text_metrics.h"
 #include "spaced_line_layout.h"
 #include "theme.h"
@@ -16,7 +17,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
-#include <QPolygonF>
 #include <QPromise>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -130,21 +130,6 @@ struct PlainTextTextView::Preparation {
     }
 };
 
-class PlainTextTextView::LineNumberGutter : public QWidget {
-public:
-    explicit LineNumberGutter(PlainTextTextView *view)
-        : QWidget(view)
-        , m_view(view)
-    {
-    }
-
-protected:
-    void paintEvent(QPaintEvent *event) override { m_view->paintLineNumbers(event); }
-
-private:
-    PlainTextTextView *m_view;
-};
-
 PlainTextTextView::PlainTextTextView(QWidget *parent)
     : QPlainTextEdit(parent)
     , m_alertSound(&QApplication::beep)
@@ -171,9 +156,6 @@ PlainTextTextView::PlainTextTextView(QWidget *parent)
             &PlainTextTextView::followDocumentChange);
 
     m_gutter = new LineNumberGutter(this);
-    m_gutter->hide();
-    connect(this, &QPlainTextEdit::blockCountChanged, this, &PlainTextTextView::updateGutterWidth);
-    connect(this, &QPlainTextEdit::updateRequest, this, &PlainTextTextView::updateGutter);
     // After the control's own scrolling to the caret, which it does in the same turn.
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             &PlainTextTextView::keepInsetBelowLastLine, Qt::QueuedConnection);
@@ -263,11 +245,14 @@ void PlainTextTextView::setLineHeightMultiple(qreal multiple)
     emit m_layout->documentSizeChanged(m_layout->documentSize());
 }
 
+bool PlainTextTextView::showsLineNumbers() const
+{
+    return m_gutter->isShown();
+}
+
 void PlainTextTextView::setShowLineNumbers(bool show)
 {
-    m_showLineNumbers = show;
-    m_gutter->setVisible(show);
-    updateGutterWidth();
+    m_gutter->setShown(show);
 }
 
 void PlainTextTextView::applyTabStops()
@@ -869,36 +854,11 @@ QMimeData *PlainTextTextView::createMimeDataFromSelection() const
     return mimeData;
 }
 
-int PlainTextTextView::gutterWidth() const
-{
-    if (!m_showLineNumbers)
-        return 0;
-    int digits = 1;
-    const qsizetype lines =
-        m_preparing ? std::max<qsizetype>(blockCount(), m_preparedLineCount) : blockCount();
-    for (qsizetype count = std::max<qsizetype>(1, lines); count >= 10; count /= 10)
-        ++digits;
-    const QFontMetrics metrics(m_plainFont);
-    return Theme::editorInset / 2 + metrics.horizontalAdvance(u'9') * digits;
-}
-
 void PlainTextTextView::updateGutterWidth()
 {
-    if (!m_gutter)
-        return;
-    setViewportMargins(gutterWidth(), 0, 0, 0);
-    const QRect area = contentsRect();
-    m_gutter->setGeometry(QRect(area.left(), area.top(), gutterWidth(), area.height()));
-}
-
-void PlainTextTextView::updateGutter(const QRect &rect, int dy)
-{
-    if (!m_showLineNumbers)
-        return;
-    if (dy != 0)
-        m_gutter->scroll(0, dy);
-    else
-        m_gutter->update(0, rect.y(), m_gutter->width(), rect.height());
+    // The font is set before the gutter is made.
+    if (m_gutter)
+        m_gutter->updateWidth();
 }
 
 void PlainTextTextView::resizeEvent(QResizeEvent *event)
@@ -911,131 +871,16 @@ void PlainTextTextView::resizeEvent(QResizeEvent *event)
     }
 }
 
-bool PlainTextTextView::isBidiControl(QChar c)
+QList<BidiMarker> PlainTextTextView::visibleBidiMarkers() const
 {
-    const char16_t u = c.unicode();
-    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
-}
-
-QList<PlainTextTextView::BidiMarker> PlainTextTextView::visibleBidiMarkers() const
-{
-    return bidiMarkersIn(viewport()->rect());
-}
-
-QList<PlainTextTextView::BidiMarker> PlainTextTextView::bidiMarkersIn(const QRect &area) const
-{
-    QList<BidiMarker> markers;
-    const qreal width = std::max<qreal>(3, QFontMetricsF(m_plainFont).horizontalAdvance(u' ') / 3);
-    QTextBlock block = firstVisibleBlock();
-    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    while (block.isValid() && top <= area.bottom()) {
-        const qreal height = blockBoundingRect(block).height();
-        const QTextLayout *layout = block.layout();
-        if (block.isVisible() && top + height >= area.top() && layout) {
-            // Line by line, each read from the document alone rather than from a copy of the
-            // whole block, so that a very long line is only read where it is in view.
-            const int blockEnd = block.length() - 1;
-            QTextCursor reader(block);
-            for (int i = 0; i < layout->lineCount(); ++i) {
-                const QTextLine line = layout->lineAt(i);
-                const qreal lineTop = top + line.y();
-                if (lineTop > area.bottom())
-                    break;
-                if (lineTop + line.height() < area.top())
-                    continue;
-                const int start = line.textStart();
-                const int end = std::min(start + line.textLength(), blockEnd);
-                reader.setPosition(block.position() + start);
-                reader.setPosition(block.position() + end, QTextCursor::KeepAnchor);
-                const QString text = reader.selectedText();
-                for (int at = start; at < end; ++at) {
-                    const QChar c = text.at(at - start);
-                    if (!isBidiControl(c))
-                        continue;
-                    const qreal x = line.cursorToX(at) + contentOffset().x();
-                    markers.append({QRectF(x - width / 2, lineTop, width, line.height()),
-                                    block.position() + at, c});
-                }
-            }
-        }
-        top += height;
-        block = block.next();
-    }
-    return markers;
-}
-
-// A thin bar the height of the line with a flag at its top: pointing right for the left-to-right
-// controls, left for the right-to-left ones, a square for the pop and first-strong controls.
-void PlainTextTextView::paintBidiMarkers(QPainter &painter, const QRect &area) const
-{
-    const QList<BidiMarker> markers = bidiMarkersIn(area);
-    if (markers.isEmpty())
-        return;
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colour = Theme::bidiMarker();
-    for (const BidiMarker &marker : markers) {
-        const QRectF &r = marker.rect;
-        const qreal flag = std::min(r.width() * 2, r.height() / 2);
-        painter.fillRect(QRectF(r.center().x() - 0.75, r.top(), 1.5, r.height()), colour);
-        QPolygonF shape;
-        switch (marker.control.unicode()) {
-        case 0x202A:
-        case 0x202D:
-        case 0x2066: // left to right
-            shape << QPointF(r.center().x(), r.top())
-                  << QPointF(r.center().x() + flag, r.top() + flag / 2)
-                  << QPointF(r.center().x(), r.top() + flag);
-            break;
-        case 0x202B:
-        case 0x202E:
-        case 0x2067: // right to left
-            shape << QPointF(r.center().x(), r.top())
-                  << QPointF(r.center().x() - flag, r.top() + flag / 2)
-                  << QPointF(r.center().x(), r.top() + flag);
-            break;
-        default:
-            shape << QPointF(r.center().x() - flag / 2, r.top())
-                  << QPointF(r.center().x() + flag / 2, r.top())
-                  << QPointF(r.center().x() + flag / 2, r.top() + flag)
-                  << QPointF(r.center().x() - flag / 2, r.top() + flag);
-            break;
-        }
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(colour);
-        painter.drawPolygon(shape);
-    }
+    return bidiMarkersIn(*this, viewport()->rect());
 }
 
 void PlainTextTextView::paintEvent(QPaintEvent *event)
 {
     QPlainTextEdit::paintEvent(event);
     QPainter painter(viewport());
-    paintBidiMarkers(painter, event->rect());
-}
-
-void PlainTextTextView::paintLineNumbers(QPaintEvent *event)
-{
-    QPainter painter(m_gutter);
-    painter.fillRect(event->rect(), Theme::textBackground());
-    painter.setFont(m_plainFont);
-    painter.setPen(Theme::secondaryLabel());
-    const QFontMetricsF metrics(m_plainFont);
-    const qreal right = m_gutter->width();
-
-    QTextBlock block = firstVisibleBlock();
-    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    while (block.isValid() && top <= event->rect().bottom()) {
-        const qreal height = blockBoundingRect(block).height();
-        if (block.isVisible() && top + height >= event->rect().top()) {
-            const QTextLine first = block.layout()->lineAt(0);
-            const qreal baseline =
-                top + (first.isValid() ? first.y() + first.ascent() : metrics.ascent());
-            const QString number = QString::number(block.blockNumber() + 1);
-            painter.drawText(QPointF(right - metrics.horizontalAdvance(number), baseline), number);
-        }
-        top += height;
-        block = block.next();
-    }
+    paintBidiMarkers(painter, bidiMarkersIn(*this, event->rect()));
 }
 
 } // namespace quillet

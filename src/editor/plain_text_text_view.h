@@ -1,9 +1,10 @@
 #pragma once
 
+#include "bidi_markers.h"
+
 #include <QFont>
 #include <QList>
 #include <QPlainTextEdit>
-#include <QRectF>
 #include <QString>
 
 #include <functional>
@@ -16,6 +17,7 @@ template <typename T> class QFutureWatcher;
 
 namespace quillet {
 
+class LineNumberGutter;
 class SpacedLineLayout;
 
 // The editing surface of one scratchpad. Whatever arrives by paste, drop or typing enters the
@@ -76,7 +78,7 @@ public:
     void setPlainFont(const QFont &font);
     qreal lineHeightMultiple() const;
     void setLineHeightMultiple(qreal multiple);
-    bool showsLineNumbers() const { return m_showLineNumbers; }
+    bool showsLineNumbers() const;
     void setShowLineNumbers(bool show);
     // Plays the system alert sound; replaceable so that a test can hear it.
     void setAlertSound(std::function<void()> play) { m_alertSound = std::move(play); }
@@ -127,16 +129,9 @@ public:
     // Tab: `tabWidth` spaces replace the selection, as one undo step.
     bool insertTab();
 
-    // The directional embedding, override and isolate controls (U+202A to U+202E, U+2066 to
-    // U+2069). They take no room and draw nothing, so text holding them can read differently
-    // from what it is; the view draws a small marker at each, over the text, while the text
-    // keeps them as they are.
-    static bool isBidiControl(QChar c);
-    struct BidiMarker {
-        QRectF rect; // in viewport coordinates
-        qint64 position = 0;
-        QChar control;
-    };
+    // The directional controls and their markers, as bidi_markers.h has them.
+    static bool isBidiControl(QChar c) { return quillet::isBidiControl(c); }
+    using BidiMarker = quillet::BidiMarker;
     // The markers of the lines in view, as painted; lines out of view are never looked at.
     QList<BidiMarker> visibleBidiMarkers() const;
 
@@ -165,7 +160,10 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
-    class LineNumberGutter;
+    // Both read the view's layout geometry, which QPlainTextEdit keeps to subclasses.
+    friend class LineNumberGutter;
+    friend QList<quillet::BidiMarker> bidiMarkersIn(const PlainTextTextView &view,
+                                                    const QRect &area);
     struct Preparation;
 
     // Replaces [from, to) by `text` as one undo step; false when the view does not accept edits.
@@ -189,12 +187,7 @@ private:
     void applyTabStops();
     void wrapAnywhereIfUnbroken(QStringView text);
     void updateGutterWidth();
-    void updateGutter(const QRect &rect, int dy);
     void keepInsetBelowLastLine();
-    void paintLineNumbers(QPaintEvent *event);
-    void paintBidiMarkers(QPainter &painter, const QRect &area) const;
-    QList<BidiMarker> bidiMarkersIn(const QRect &area) const;
-    int gutterWidth() const;
 
     std::function<void(const QString &)> m_onTextChange;
     std::function<void(QString &, qsizetype, qsizetype, QStringView)> m_onTextEdit;
@@ -202,7 +195,6 @@ private:
     bool m_suppressCallbacks = false;
     qint64 m_tabWidth = 4;
     QFont m_plainFont;
-    bool m_showLineNumbers = false;
     std::function<void()> m_alertSound;
     QString m_text;
     QString m_lineEnding = QStringLiteral("\n");
