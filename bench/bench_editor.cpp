@@ -62,13 +62,6 @@ void sendKey(QWidget *target, Qt::Key key, const QString &text)
     QApplication::sendEvent(target, &release);
 }
 
-qint64 threadCpuNanoseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 // Turns the event loop until a text view has the whole of its text in its document.
 void waitForText(PlainTextTextView &text)
 {
@@ -177,17 +170,9 @@ void tabSwitch10MB(benchmark::State &state)
 void showTab200MB(benchmark::State &state)
 {
     const QString content = asciiDocument(200 * kMegabyte);
-    qint64 longestSlice = 0;
-    qint64 longestCpuSlice = 0;
     double firstLines = 0;
-    const auto slice = [&](auto &&work) {
-        QElapsedTimer timer;
-        const qint64 cpuStart = threadCpuNanoseconds();
-        timer.start();
-        work();
-        longestSlice = std::max(longestSlice, timer.nsecsElapsed());
-        longestCpuSlice = std::max(longestCpuSlice, threadCpuNanoseconds() - cpuStart);
-    };
+    quillet::bench::LongestStretch stretch;
+    const auto slice = [&](auto &&work) { stretch.measure(work); };
     for (auto _ : state) {
         state.PauseTiming();
         // What earlier benchmarks left to be deleted is not part of it.
@@ -217,8 +202,7 @@ void showTab200MB(benchmark::State &state)
         state.ResumeTiming();
     }
     state.counters["first_lines_ms"] = firstLines;
-    state.counters["longest_gui_ms"] = double(longestSlice) / 1e6;
-    state.counters["longest_gui_cpu_ms"] = double(longestCpuSlice) / 1e6;
+    stretch.report(state);
 }
 
 // What a switch would cost if the tabs shared one text view and swapped its document: the plain

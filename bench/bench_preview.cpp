@@ -23,15 +23,6 @@ namespace {
 using quillet::bench::asciiDocument;
 using quillet::bench::kMegabyte;
 
-// CPU time of the calling thread: what it computed, without the time other threads or
-// programs held the core it waited for.
-qint64 threadCpuNanoseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 // Markdown of about `size` characters with every kind of block, in proportions of ordinary
 // notes: mostly paragraphs of prose, with headings, lists, quotes, code and tables between.
 QString markdownDocument(qsizetype size)
@@ -114,16 +105,8 @@ void measureEdits(benchmark::State &state, ShownPreview &preview, const QString 
                   const QString &edited)
 {
     bool typed = false;
-    qint64 longestSlice = 0;
-    qint64 longestCpuSlice = 0;
-    const auto slice = [&](auto &&work) {
-        QElapsedTimer timer;
-        const qint64 cpuStart = threadCpuNanoseconds();
-        timer.start();
-        work();
-        longestSlice = std::max(longestSlice, timer.nsecsElapsed());
-        longestCpuSlice = std::max(longestCpuSlice, threadCpuNanoseconds() - cpuStart);
-    };
+    quillet::bench::LongestStretch stretch;
+    const auto slice = [&](auto &&work) { stretch.measure(work); };
     for (auto _ : state) {
         QElapsedTimer total;
         total.start();
@@ -138,10 +121,7 @@ void measureEdits(benchmark::State &state, ShownPreview &preview, const QString 
         typed = !typed;
     }
     state.counters["blocks"] = double(preview.view.blockCount());
-    state.counters["longest_gui_ms"] = double(longestSlice) / 1e6;
-    // The same stretch counted in the GUI thread's own CPU time, which a busy machine's other
-    // programs do not inflate.
-    state.counters["longest_gui_cpu_ms"] = double(longestCpuSlice) / 1e6;
+    stretch.report(state);
 }
 
 // Above the background threshold: the parse runs on a worker.
