@@ -147,6 +147,7 @@ private slots:
         QTest::newRow("second of two is bad") << array(good + "," + entry("bad", "x"));
         QTest::newRow("raw line feed inside a string") << array(entry(kUuidA, "two\nlines"));
         QTest::newRow("raw tab inside a key") << array(entry(kUuidA, "x", ",\"k\te\":1"));
+        QTest::newRow("raw unit separator inside a string") << array(entry(kUuidA, "a\x1F" "b"));
         QTest::newRow("id followed by an escaped line feed") << array(entry(kUuidA + "\\n", "x"));
         QTest::newRow("date followed by an escaped line feed")
             << array(QByteArray(good).replace("00Z", "00Z\\n"));
