@@ -32,6 +32,11 @@ namespace {
 std::mutex g_liveManagersMutex;
 QList<TabManager *> g_liveManagers;
 
+// Held while open tasks are handed to the pool and taken by each task before it reads what it
+// was given: Qt passes a task to a pool thread through futexes the thread sanitizer cannot see,
+// and this shows it the order that is there anyway.
+std::mutex g_openHandOff;
+
 // The beginnings of the lines an open or a save prints when it fails; the reason follows.
 constexpr QLatin1StringView kOpenFailed("Failed to open file: ");
 constexpr QLatin1StringView kSaveFailed("Failed to save file: ");
@@ -496,9 +501,11 @@ void TabManager::openFiles(const QList<QUrl> &urls)
     // Reading, decoding, titling and counting a large file take seconds: the worker does all of
     // it, and the GUI thread only appends the finished tab.
     QThread *const owner = thread();
+    const std::lock_guard handingOff(g_openHandOff);
     for (const QUrl &url : urls) {
         ++m_pendingOpens;
         m_openPool.start([this, url, owner] {
+            { const std::lock_guard handedOver(g_openHandOff); }
             IoResult<std::shared_ptr<Scratchpad>> opened = ioFailure(QString());
             try {
                 DiskVersion version;
