@@ -526,7 +526,9 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
             return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a string")));
         if (const std::optional<QString> &filePath = entry.filePath.text) {
             const QUrl url(*filePath, QUrl::StrictMode);
-            if (filePath->isEmpty() || !url.isValid())
+            // A path with an unpaired surrogate has no UTF-8 form: it would come back as
+            // another path after the next write.
+            if (filePath->isEmpty() || !filePath->isValidUtf16() || !url.isValid())
                 return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a URL")));
             snapshot.filePath = url;
         }

@@ -136,6 +136,8 @@ private slots:
         QTest::newRow("filePath is not a URL")
             << array(entry(kUuidA, "x", ",\"filePath\":\"http://exa mple.com/%zz\""));
         QTest::newRow("filePath is a number") << array(entry(kUuidA, "x", ",\"filePath\":3"));
+        QTest::newRow("filePath with an unpaired surrogate")
+            << array(entry(kUuidA, "x", ",\"filePath\":\"file:///a\\udddd\""));
         QTest::newRow("invalid UTF-8 in a string") << array(entry(kUuidA, "caf\xE9"));
         QTest::newRow("unterminated string") << QByteArray("[{\"id\":\"abc");
         QTest::newRow("trailing comma") << array(good + ",");
