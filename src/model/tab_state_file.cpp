@@ -525,9 +525,11 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
         if (entry.filePath.mistyped)
             return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a string")));
         if (const std::optional<QString> &filePath = entry.filePath.text) {
-            const QUrl url(*filePath, QUrl::StrictMode);
-            // A path with an unpaired surrogate has no UTF-8 form: it would come back as
-            // another path after the next write.
+            // Kept as the next write will spell it, so that a restored tab's file reads back the
+            // same after that write. A path with an unpaired surrogate has no such spelling: UTF-8
+            // cannot carry it, and it would come back as another path.
+            const QUrl url(QUrl(*filePath, QUrl::StrictMode).toString(QUrl::FullyEncoded),
+                           QUrl::StrictMode);
             if (filePath->isEmpty() || !filePath->isValidUtf16() || !url.isValid())
                 return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a URL")));
             snapshot.filePath = url;
