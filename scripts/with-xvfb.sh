@@ -8,7 +8,8 @@ set -euo pipefail
 screen=$1
 shift
 display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$display_file" 2>/dev/null &
+# -noreset: a server that resets when its last client leaves can refuse the next one meanwhile.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; rm -f "$display_file"' EXIT
 
@@ -20,6 +21,12 @@ done
 [[ -s "$display_file" ]] || { echo "with-xvfb: Xvfb reported no display" >&2; exit 1; }
 export DISPLAY=:$(head -n1 "$display_file")
 unset XAUTHORITY
+# Only a server that answers is handed to the command.
+for _ in $(seq 1 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    kill -0 "$server" 2>/dev/null || { echo "with-xvfb: Xvfb on $DISPLAY ended" >&2; exit 1; }
+    sleep 0.1
+done
 
 status=0
 "$@" || status=$?
