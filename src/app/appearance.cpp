@@ -1,6 +1,7 @@
 #include "appearance.h"
 
 #include "settings/preferences.h"
+#include "style/palettes.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -8,8 +9,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <QStyle>
-#include <QStyleFactory>
 
 namespace quillet {
 
@@ -49,52 +48,13 @@ Appearance::Appearance(Preferences &preferences, QObject *parent)
     }
 }
 
-QPalette Appearance::lightPalette()
-{
-    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
-    QPalette palette = fusion ? fusion->standardPalette() : QPalette();
-    delete fusion;
-    // The style's half-transparent placeholder reads at under 4.5:1; a placeholder names its field.
-    palette.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x72));
-    return palette;
-}
-
-QPalette Appearance::darkPalette()
-{
-    QPalette palette;
-    const QColor window(0x2b, 0x2b, 0x2d), base(0x1e, 0x1e, 0x20), text(0xe6, 0xe6, 0xe6);
-    const QColor button(0x3a, 0x3a, 0x3d), dimmed(0x80, 0x80, 0x84);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, button);
-    palette.setColor(QPalette::ToolTipBase, button);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x94));
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, button);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
-    palette.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4e));
-    palette.setColor(QPalette::Midlight, QColor(0x42, 0x42, 0x46));
-    palette.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x33));
-    palette.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
-    palette.setColor(QPalette::Shadow, Qt::black);
-    palette.setColor(QPalette::Highlight, QColor(0x2f, 0x7d, 0xf6));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, QColor(0x5a, 0xa0, 0xff));
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, dimmed);
-    return palette;
-}
-
 void Appearance::apply()
 {
     const QString theme = m_preferences.appTheme();
     const bool dark =
         theme == QLatin1String("dark") || (theme != QLatin1String("light") && m_desktopDark);
     // Setting the application palette reaches every widget through its palette-change event.
-    QApplication::setPalette(dark ? darkPalette() : lightPalette());
+    QApplication::setPalette(dark ? Theme::darkPalette() : Theme::lightPalette());
 }
 
 void Appearance::askPortal()

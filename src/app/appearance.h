@@ -2,14 +2,13 @@
 
 #include <QDBusVariant>
 #include <QObject>
-#include <QPalette>
 
 namespace quillet {
 
 class Preferences;
 
-// Applies the chosen appearance to every window at once: "light" and "dark" force the Fusion
-// style's palettes, anything else follows the desktop's colour-scheme setting, read over the
+// Applies the chosen appearance to every window at once: "light" and "dark" force the theme's light
+// and dark palettes, anything else follows the desktop's colour-scheme setting, read over the
 // freedesktop portal at start and followed live (light while it has not answered).
 class Appearance : public QObject {
     Q_OBJECT
@@ -17,8 +16,6 @@ class Appearance : public QObject {
 public:
     explicit Appearance(Preferences &preferences, QObject *parent = nullptr);
 
-    static QPalette lightPalette();
-    static QPalette darkPalette();
     // Chooses and installs the palette for the current theme value.
     void apply();
 

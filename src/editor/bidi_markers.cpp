@@ -1,7 +1,7 @@
 #include "bidi_markers.h"
 
 #include "plain_text_text_view.h"
-#include "theme.h"
+#include "style/theme.h"
 
 #include <QPainter>
 #include <QPolygonF>

@@ -2,11 +2,11 @@
 
 #include "find_bar.h"
 #include "plain_text_text_view.h"
-#include "theme.h"
 
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
+#include "style/theme.h"
 
 #include <QAction>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "line_number_gutter.h"
 
 #include "plain_text_text_view.h"
-#include "theme.h"
+#include "style/theme.h"
 
 #include <QPainter>
 #include <QTextBlock>
@@ -67,7 +67,7 @@ void LineNumberGutter::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.fillRect(event->rect(), Theme::textBackground());
     painter.setFont(font);
-    painter.setPen(Theme::secondaryLabel());
+    painter.setPen(Theme::color(Theme::Tone::secondary));
     const QFontMetricsF metrics(font);
     const qreal right = width();
 

@@ -3,7 +3,7 @@
 #include "line_number_gutter.h"
 #include "model/text_metrics.h"
 #include "spaced_line_layout.h"
-#include "theme.h"
+#include "style/theme.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,9 +3,9 @@
 #include "text_label.h"
 #include "view_style.h"
 
-#include "editor/theme.h"
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
+#include "style/theme.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -21,7 +21,7 @@ ConflictBar::ConflictBar(TabManager &tabManager, QWidget *parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_message = new TextLabel(QStringLiteral("The file changed on disk since it was opened or "
                                              "saved. Reload it, or overwrite it with this tab?"),
-                              ViewStyle::systemFont(12), ViewStyle::Tone::primary, this);
+                              ViewStyle::systemFont(12), Theme::Tone::primary, this);
     m_message->setElideMode(Qt::ElideRight);
     m_reload = new QPushButton(QStringLiteral("&Reload"), this);
     m_reload->setToolTip(QStringLiteral("Take the version on disk; Undo brings this tab's back"));

@@ -12,8 +12,8 @@
 
 #include "editor/editor_view.h"
 #include "editor/plain_text_text_view.h"
-#include "editor/theme.h"
 #include "model/tab_manager.h"
+#include "style/theme.h"
 
 #include <QLabel>
 #include <QPainter>

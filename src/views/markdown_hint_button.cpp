@@ -4,7 +4,7 @@
 #include "text_label.h"
 #include "view_style.h"
 
-#include "editor/theme.h"
+#include "style/theme.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -17,7 +17,7 @@ namespace quillet {
 
 namespace {
 
-using ViewStyle::Tone;
+using Theme::Tone;
 
 // The popup window around the content. A press on the button that opened it closes it without
 // reaching the button again, so that click closes rather than reopens.
@@ -41,7 +41,7 @@ protected:
     {
         QPainter painter(this);
         painter.fillRect(rect(), Theme::windowBackground());
-        painter.setPen(ViewStyle::separatorColor());
+        painter.setPen(Theme::color(Tone::separator));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 

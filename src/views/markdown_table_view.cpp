@@ -10,6 +10,8 @@
 
 namespace quillet {
 
+using Theme::Tone;
+
 namespace {
 
 // The outline of a slice: rounded where it ends the table, straight where another slice goes on.
@@ -57,15 +59,15 @@ MarkdownTableView::MarkdownTableView(const QList<StyledText> &header,
                             {},
                             {},
                             std::make_shared<PreviewText>(text, headerFont),
-                            PreviewTone::controlBackground});
+                            Tone::controlBackground});
         }
     }
     for (int r = 0; r < m_rowCount; ++r) {
         const QList<StyledText> &row = rows.at(r);
         const int shownRow = int(firstRow) + r;
-        std::optional<PreviewTone> shade;
+        std::optional<Tone> shade;
         if (shownRow % 2 == 1)
-            shade = PreviewTone::faintControlBackground;
+            shade = Tone::faintControlBackground;
         for (int c = 0; c < columns; ++c) {
             const StyledText &text = c < row.size() ? row.at(c) : empty;
             m_cells.append(
@@ -171,10 +173,10 @@ qreal MarkdownTableView::layout(const QList<qreal> &columnWidths)
         y += rowHeight;
         const bool lastRow = index + columns >= m_cells.size();
         if (r < 0) {
-            m_rules.append({QRectF(0, y, m_width, kHeaderRuleHeight), PreviewTone::separator});
+            m_rules.append({QRectF(0, y, m_width, kHeaderRuleHeight), Tone::separator});
             y += kHeaderRuleHeight;
         } else if (!lastRow || !m_closes) {
-            m_rules.append({QRectF(0, y, m_width, kRowRuleHeight), PreviewTone::faintSeparator});
+            m_rules.append({QRectF(0, y, m_width, kRowRuleHeight), Tone::faintSeparator});
             y += kRowRuleHeight;
         }
     }
@@ -204,11 +206,11 @@ void MarkdownTableView::paint(QPainter &painter, QPointF origin, const QRectF &c
     for (const Row &row : m_rows) {
         const QRectF rect = row.rect.translated(origin);
         if (row.background && rect.intersects(clip))
-            painter.fillRect(rect, previewColor(*row.background));
+            painter.fillRect(rect, Theme::color(*row.background));
     }
     for (const Rule &rule : m_rules)
-        painter.fillRect(rule.rect.translated(origin), previewColor(rule.tone));
-    const QColor textColor = previewColor(PreviewTone::primary);
+        painter.fillRect(rule.rect.translated(origin), Theme::color(rule.tone));
+    const QColor textColor = Theme::color(Tone::primary);
     for (const Cell &cell : m_cells) {
         const QRectF rect = cell.rect.translated(origin);
         if (!rect.intersects(clip))
@@ -224,7 +226,7 @@ void MarkdownTableView::paint(QPainter &painter, QPointF origin, const QRectF &c
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setClipRect(frame, Qt::IntersectClip);
-    painter.setPen(QPen(previewColor(PreviewTone::separator), 1));
+    painter.setPen(QPen(Theme::color(Tone::separator), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(outlineOf(frame, m_opens, m_closes, 0.5));
     painter.restore();

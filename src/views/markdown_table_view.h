@@ -3,6 +3,7 @@
 #include "preview_text.h"
 
 #include "markdown/styled_text.h"
+#include "style/theme.h"
 
 #include <QList>
 #include <QRectF>
@@ -47,11 +48,11 @@ public:
         QPointF textOrigin;
         std::shared_ptr<PreviewText> text;
         // The row's shading, filled once per row.
-        std::optional<PreviewTone> background;
+        std::optional<Theme::Tone> background;
     };
     struct Rule {
         QRectF rect;
-        PreviewTone tone;
+        Theme::Tone tone;
     };
     // What the cells of one column need: the longest word and the widest cell, padding included.
     struct ColumnNeeds {
@@ -92,7 +93,7 @@ public:
 private:
     struct Row {
         QRectF rect;
-        std::optional<PreviewTone> background;
+        std::optional<Theme::Tone> background;
     };
 
     QList<Cell> m_cells;

@@ -17,6 +17,8 @@
 
 namespace quillet {
 
+using Theme::Tone;
+
 namespace {
 
 // Rough sizes for blocks not laid out yet: enough to place the scroll bar sensibly.
@@ -417,7 +419,7 @@ void PreviewBlockLayout::estimateHeight(qreal width)
 }
 
 void PreviewBlockLayout::layoutText(Part part, const StyledText &styled, QPointF origin,
-                                    qreal width, PreviewTone tone)
+                                    qreal width, Tone tone)
 {
     auto text = std::make_shared<PreviewText>(styled, ViewStyle::systemFont(15));
     text->layout(width);
@@ -446,13 +448,13 @@ void PreviewBlockLayout::layout(qreal width)
     case MarkdownBlock::Kind::heading: {
         const auto *heading = m_block.as<MarkdownBlock::Heading>();
         const qreal top = heading->level <= 2 ? 8 : 4;
-        layoutText(Part::heading, heading->text, QPointF(0, top), width, PreviewTone::primary);
+        layoutText(Part::heading, heading->text, QPointF(0, top), width, Tone::primary);
         m_height = top + m_texts.last().text->height();
         break;
     }
     case MarkdownBlock::Kind::paragraph:
         layoutText(Part::paragraph, m_block.as<MarkdownBlock::Paragraph>()->text, QPointF(0, 0),
-                   width, PreviewTone::primary);
+                   width, Tone::primary);
         m_height = m_texts.last().text->height();
         break;
     case MarkdownBlock::Kind::codeBlock: {
@@ -466,21 +468,20 @@ void PreviewBlockLayout::layout(qreal width)
             auto label =
                 std::make_shared<PreviewText>(*code->language, ViewStyle::monospacedFont(10));
             label->layout(inner);
-            m_texts.append({Part::codeLabel, QPointF(kCodePadding, y + kCodeLabelTop), label,
-                            PreviewTone::tertiary});
+            m_texts.append(
+                {Part::codeLabel, QPointF(kCodePadding, y + kCodeLabelTop), label, Tone::tertiary});
             y += kCodeLabelTop + label->height();
         }
         if (m_segment.opens)
             y += kCodePadding;
         auto content = std::make_shared<PreviewText>(code->content, ViewStyle::monospacedFont(13));
         content->layout(inner);
-        m_texts.append(
-            {Part::codeContent, QPointF(kCodePadding, y), content, PreviewTone::secondary});
+        m_texts.append({Part::codeContent, QPointF(kCodePadding, y), content, Tone::secondary});
         y += content->height();
         if (m_segment.closes)
             y += kCodePadding;
         m_fills.prepend({Part::codeBox, QRectF(0, boxTop, width, y - boxTop),
-                         PreviewTone::controlBackground, kCodeCornerRadius, m_segment.opens,
+                         Tone::controlBackground, kCodeCornerRadius, m_segment.opens,
                          m_segment.closes});
         m_height = m_segment.closes ? y + kCodeOuterPadding : y;
         break;
@@ -489,10 +490,9 @@ void PreviewBlockLayout::layout(qreal width)
         const qreal left = kQuoteBarWidth + kQuoteTextLeading;
         layoutText(Part::quoteText, m_block.as<MarkdownBlock::Blockquote>()->text,
                    QPointF(left, kQuoteVerticalPadding), std::max<qreal>(1, width - left),
-                   PreviewTone::secondary);
+                   Tone::secondary);
         m_height = m_texts.last().text->height() + 2 * kQuoteVerticalPadding;
-        m_fills.append(
-            {Part::quoteBar, QRectF(0, 0, kQuoteBarWidth, m_height), PreviewTone::tertiary});
+        m_fills.append({Part::quoteBar, QRectF(0, 0, kQuoteBarWidth, m_height), Tone::tertiary});
         break;
     }
     case MarkdownBlock::Kind::unorderedList:
@@ -515,7 +515,7 @@ void PreviewBlockLayout::layout(qreal width)
         break;
     }
     case MarkdownBlock::Kind::horizontalRule:
-        m_fills.append({Part::rule, QRectF(0, kRulePadding, width, 1), PreviewTone::separator});
+        m_fills.append({Part::rule, QRectF(0, kRulePadding, width, 1), Tone::separator});
         m_height = 2 * kRulePadding + 1;
         break;
     case MarkdownBlock::Kind::emptyLine:
@@ -565,7 +565,7 @@ qreal PreviewBlockLayout::layoutList(qreal width)
             const QRectF rect(left + (slot - side) / 2, y + 3, side, side);
             m_symbols.append(
                 {*item.checked ? QStringLiteral("checkmark.square.fill") : QStringLiteral("square"),
-                 rect, *item.checked ? PreviewTone::accent : PreviewTone::secondary, int(k)});
+                 rect, *item.checked ? Tone::accent : Tone::secondary, int(k)});
             markerHeight = side + 3;
         } else {
             const bool ordered = kind == MarkdownBlock::Kind::orderedList;
@@ -577,14 +577,14 @@ qreal PreviewBlockLayout::layoutList(qreal width)
             const qreal x = ordered ? left + slot - markerWidth : left + (slot - markerWidth) / 2;
             markerHeight = marker->height();
             m_texts.append(
-                {Part::marker, QPointF(x, y), std::move(marker), PreviewTone::secondary, int(k)});
+                {Part::marker, QPointF(x, y), std::move(marker), Tone::secondary, int(k)});
         }
         const bool checked = item.checked.value_or(false);
         auto text = std::make_shared<PreviewText>(*item.text, ViewStyle::systemFont(15), checked);
         text->layout(std::max<qreal>(1, width - textLeft));
         const qreal rowHeight = std::max(markerHeight, text->height());
         m_texts.append({Part::itemText, QPointF(textLeft, y), std::move(text),
-                        checked ? PreviewTone::secondary : PreviewTone::primary, int(k)});
+                        checked ? Tone::secondary : Tone::primary, int(k)});
         y += rowHeight;
     }
     return y;
@@ -659,7 +659,7 @@ void PreviewBlockLayout::paint(QPainter &painter, QPointF origin, const QRectF &
             painter.save();
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(previewColor(fill.tone));
+            painter.setBrush(Theme::color(fill.tone));
             // Square where a neighbouring slice goes on: the rounded ends reach past the rect.
             const qreal reach = 2 * fill.cornerRadius;
             painter.setClipRect(rect, Qt::IntersectClip);
@@ -668,7 +668,7 @@ void PreviewBlockLayout::paint(QPainter &painter, QPointF origin, const QRectF &
                 fill.cornerRadius, fill.cornerRadius);
             painter.restore();
         } else {
-            painter.fillRect(rect, previewColor(fill.tone));
+            painter.fillRect(rect, Theme::color(fill.tone));
         }
     }
     for (const Text &text : m_texts) {
@@ -683,11 +683,11 @@ void PreviewBlockLayout::paint(QPainter &painter, QPointF origin, const QRectF &
             format.setForeground(palette.color(QPalette::Active, QPalette::HighlightedText));
             selections.append({selection->first, selection->second, format});
         }
-        text.text->draw(painter, at, previewColor(text.tone), selections, clip);
+        text.text->draw(painter, at, Theme::color(text.tone), selections, clip);
     }
     for (const Symbol &symbol : m_symbols)
         SymbolIcon::paint(painter, symbol.name, symbol.rect.translated(origin),
-                          previewColor(symbol.tone));
+                          Theme::color(symbol.tone));
     if (m_table)
         m_table->paint(painter, m_tableOrigin + origin, clip);
 }

@@ -47,7 +47,7 @@ public:
     struct Fill {
         Part part;
         QRectF rect;
-        PreviewTone tone;
+        Theme::Tone tone;
         qreal cornerRadius = 0;
         // A slice in the middle of a code box has square corners where the box goes on.
         bool roundsTop = true;
@@ -57,14 +57,14 @@ public:
         Part part;
         QPointF origin;
         std::shared_ptr<PreviewText> text;
-        PreviewTone tone;
+        Theme::Tone tone;
         // The list item a marker or item text belongs to, else -1.
         int item = -1;
     };
     struct Symbol {
         QString name;
         QRectF rect;
-        PreviewTone tone;
+        Theme::Tone tone;
         int item = -1;
     };
 
@@ -185,7 +185,7 @@ private:
 
     PreviewBlockLayout(MarkdownBlock block, Segment segment);
     void layoutText(Part part, const StyledText &styled, QPointF origin, qreal width,
-                    PreviewTone tone);
+                    Theme::Tone tone);
     qreal layoutList(qreal width);
     qreal listMarkerSlot() const;
     void makeSlices(PreviewBlockLayout *previous);

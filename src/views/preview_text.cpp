@@ -4,11 +4,9 @@
 
 #include "view_style.h"
 
-#include "editor/theme.h"
+#include "style/theme.h"
 
-#include <QGuiApplication>
 #include <QPainter>
-#include <QPalette>
 #include <QTextLine>
 
 #include <algorithm>
@@ -18,12 +16,6 @@
 namespace quillet {
 
 namespace {
-
-QColor withOpacity(QColor color, qreal opacity)
-{
-    color.setAlphaF(float(color.alphaF() * opacity));
-    return color;
-}
 
 // The text as QTextLayout takes it: a line feed becomes a line separator, which ends a line
 // without a paragraph break; positions stay those of the original text.
@@ -71,29 +63,6 @@ bool hasLongUnbrokenStretch(QStringView text)
 
 } // namespace
 
-QColor previewColor(PreviewTone tone)
-{
-    switch (tone) {
-    case PreviewTone::primary:
-        return ViewStyle::color(ViewStyle::Tone::primary);
-    case PreviewTone::secondary:
-        return ViewStyle::color(ViewStyle::Tone::secondary);
-    case PreviewTone::tertiary:
-        return ViewStyle::color(ViewStyle::Tone::tertiary);
-    case PreviewTone::accent:
-        return ViewStyle::color(ViewStyle::Tone::accent);
-    case PreviewTone::separator:
-        return ViewStyle::separatorColor();
-    case PreviewTone::faintSeparator:
-        return withOpacity(ViewStyle::separatorColor(), 0.4);
-    case PreviewTone::controlBackground:
-        return Theme::panelBackground();
-    case PreviewTone::faintControlBackground:
-        return withOpacity(Theme::panelBackground(), 0.3);
-    }
-    return Qt::transparent;
-}
-
 QFont previewFont(const StyledFont &styled, InlineIntents intents)
 {
     QFont::Weight weight = QFont::Normal;
@@ -140,7 +109,7 @@ PreviewText::PreviewText(const StyledText &shown, const QFont &fallback, bool st
             font.setStrikeOut(true);
         format.setFont(font, QTextCharFormat::FontPropertiesAll);
         if (run.link) {
-            format.setForeground(ViewStyle::linkColor());
+            format.setForeground(Theme::linkColor());
             m_links.append({start, length, *run.link});
         }
         formats.append({start, length, format});

@@ -15,23 +15,6 @@ class QPainter;
 
 namespace quillet {
 
-// The colours the preview's pieces ask for. They are resolved from the palette when painted,
-// so a change of appearance only needs a repaint (and a new layout for link colours).
-enum class PreviewTone {
-    primary,
-    secondary,
-    tertiary,
-    accent,
-    separator,
-    // The separator at 40 %, between data rows of a table.
-    faintSeparator,
-    controlBackground,
-    // The control background at 30 %, behind odd data rows of a table.
-    faintControlBackground,
-};
-
-QColor previewColor(PreviewTone tone);
-
 // The face a styled run is drawn in: its own size and weight, bold when strongly emphasized,
 // italic when emphasized, the monospaced variant for code, struck through when marked so.
 QFont previewFont(const StyledFont &font, InlineIntents intents);
@@ -53,7 +36,7 @@ public:
     static constexpr qsizetype kMostStyledRuns = 1024;
     static constexpr qsizetype kLongestUnbrokenStretch = 1024;
 
-    // `strikethrough` strikes every run; link runs are drawn in ViewStyle::linkColor().
+    // `strikethrough` strikes every run; link runs are drawn in Theme::linkColor().
     PreviewText(const StyledText &styled, const QFont &fallback, bool strikethrough = false);
     PreviewText(const QString &plain, const QFont &font);
 

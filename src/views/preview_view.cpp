@@ -3,8 +3,8 @@
 #include "link_activation.h"
 #include "view_style.h"
 
-#include "editor/theme.h"
 #include "model/scratchpad.h"
+#include "style/theme.h"
 
 #include <QApplication>
 #include <QClipboard>

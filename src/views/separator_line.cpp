@@ -1,6 +1,6 @@
 #include "separator_line.h"
 
-#include "view_style.h"
+#include "style/theme.h"
 
 #include <QPainter>
 
@@ -23,7 +23,7 @@ SeparatorLine::SeparatorLine(Qt::Orientation orientation, const QString &objectN
 void SeparatorLine::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), ViewStyle::separatorColor());
+    painter.fillRect(rect(), Theme::color(Theme::Tone::separator));
 }
 
 } // namespace quillet

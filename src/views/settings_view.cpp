@@ -27,7 +27,7 @@ namespace quillet {
 
 namespace {
 
-using ViewStyle::Tone;
+using Theme::Tone;
 
 constexpr int kFontPixels = 13;
 constexpr int kSliderWidth = 150;
@@ -105,12 +105,12 @@ protected:
         QPainterPath outline;
         outline.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
         painter.fillPath(outline, palette().color(QPalette::AlternateBase));
-        painter.setPen(ViewStyle::separatorColor());
+        painter.setPen(Theme::color(Tone::separator));
         painter.drawPath(outline);
         painter.setRenderHint(QPainter::Antialiasing, false);
         for (int i = 0; i + 1 < m_rows->count(); ++i) {
             const int y = m_rows->itemAt(i)->geometry().bottom() + 1;
-            painter.fillRect(QRect(10, y, width() - 20, 1), ViewStyle::separatorColor());
+            painter.fillRect(QRect(10, y, width() - 20, 1), Theme::color(Tone::separator));
         }
     }
 
@@ -184,7 +184,7 @@ protected:
             if (segments[i]->isChecked() || segments[i + 1]->isChecked())
                 continue;
             const int x = segments[i]->geometry().right() + 1;
-            painter.fillRect(QRect(x, 5, 1, height() - 10), ViewStyle::separatorColor());
+            painter.fillRect(QRect(x, 5, 1, height() - 10), Theme::color(Tone::separator));
         }
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(colors.color(QPalette::Mid));

@@ -4,9 +4,9 @@
 #include "text_label.h"
 #include "view_style.h"
 
-#include "editor/theme.h"
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
+#include "style/theme.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -17,7 +17,7 @@ namespace quillet {
 
 namespace {
 
-using ViewStyle::Tone;
+using Theme::Tone;
 
 constexpr int kItemSpacing = 16;
 constexpr int kReminderSpacing = 10;

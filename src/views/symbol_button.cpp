@@ -1,6 +1,7 @@
 #include "symbol_button.h"
 
 #include "symbol_icon.h"
+#include "view_style.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -26,7 +27,7 @@ void SymbolButton::setSymbol(const QString &symbol)
     update();
 }
 
-void SymbolButton::setGlyphTone(ViewStyle::Tone tone)
+void SymbolButton::setGlyphTone(Theme::Tone tone)
 {
     if (tone == m_glyphTone)
         return;
@@ -34,7 +35,7 @@ void SymbolButton::setGlyphTone(ViewStyle::Tone tone)
     update();
 }
 
-void SymbolButton::setBackdrop(ViewStyle::Tone tone, qreal opacity)
+void SymbolButton::setBackdrop(Theme::Tone tone, qreal opacity)
 {
     if (tone == m_backdropTone && opacity == m_backdropOpacity)
         return;
@@ -48,15 +49,13 @@ void SymbolButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (hasBackdrop()) {
-        QColor circle = ViewStyle::color(m_backdropTone);
-        circle.setAlphaF(float(circle.alphaF() * m_backdropOpacity));
         painter.setPen(Qt::NoPen);
-        painter.setBrush(circle);
+        painter.setBrush(Theme::withOpacity(Theme::color(m_backdropTone), m_backdropOpacity));
         painter.drawEllipse(QRectF(rect()));
     }
     const QRectF glyph(QPointF(0, 0), QSizeF(m_glyphSide, m_glyphSide));
     SymbolIcon::paint(painter, m_symbol, glyph.translated(QRectF(rect()).center() - glyph.center()),
-                      ViewStyle::color(m_glyphTone));
+                      Theme::color(m_glyphTone));
     if (hasFocus())
         ViewStyle::paintFocusRing(painter, rect(), 4);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view_style.h"
+#include "style/theme.h"
 
 #include <QAbstractButton>
 
@@ -18,11 +18,11 @@ public:
 
     QString symbol() const { return m_symbol; }
     void setSymbol(const QString &symbol);
-    ViewStyle::Tone glyphTone() const { return m_glyphTone; }
-    void setGlyphTone(ViewStyle::Tone tone);
+    Theme::Tone glyphTone() const { return m_glyphTone; }
+    void setGlyphTone(Theme::Tone tone);
     // The circle's tone and opacity; `Tone::clear` draws none.
-    void setBackdrop(ViewStyle::Tone tone, qreal opacity);
-    bool hasBackdrop() const { return m_backdropTone != ViewStyle::Tone::clear; }
+    void setBackdrop(Theme::Tone tone, qreal opacity);
+    bool hasBackdrop() const { return m_backdropTone != Theme::Tone::clear; }
 
     QSize sizeHint() const override { return m_frame; }
 
@@ -34,8 +34,8 @@ private:
     QString m_symbol;
     int m_glyphSide;
     QSize m_frame;
-    ViewStyle::Tone m_glyphTone = ViewStyle::Tone::secondary;
-    ViewStyle::Tone m_backdropTone = ViewStyle::Tone::clear;
+    Theme::Tone m_glyphTone = Theme::Tone::secondary;
+    Theme::Tone m_backdropTone = Theme::Tone::clear;
     qreal m_backdropOpacity = 0;
 };
 

@@ -6,9 +6,9 @@
 #include "tab_item_view.h"
 #include "view_style.h"
 
-#include "editor/theme.h"
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
+#include "style/theme.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -5,9 +5,9 @@
 #include "text_label.h"
 #include "view_style.h"
 
-#include "editor/theme.h"
 #include "model/scratchpad.h"
 #include "model/tab_manager.h"
+#include "style/theme.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -22,7 +22,7 @@ namespace quillet {
 
 namespace {
 
-using ViewStyle::Tone;
+using Theme::Tone;
 
 constexpr int kDotSide = 6;
 constexpr int kCloseSide = 16;
@@ -43,7 +43,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(ViewStyle::color(Tone::accent));
+        painter.setBrush(Theme::color(Tone::accent));
         painter.drawEllipse(QRectF(rect()));
     }
 };

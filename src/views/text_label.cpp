@@ -7,7 +7,7 @@
 
 namespace quillet {
 
-TextLabel::TextLabel(const QString &text, const QFont &font, ViewStyle::Tone tone, QWidget *parent)
+TextLabel::TextLabel(const QString &text, const QFont &font, Theme::Tone tone, QWidget *parent)
     : QWidget(parent)
     , m_text(text)
     , m_tone(tone)
@@ -28,7 +28,7 @@ void TextLabel::setText(const QString &text)
     QAccessible::updateAccessibility(&renamed);
 }
 
-void TextLabel::setTone(ViewStyle::Tone tone)
+void TextLabel::setTone(Theme::Tone tone)
 {
     if (tone == m_tone)
         return;
@@ -78,7 +78,7 @@ QSize TextLabel::minimumSizeHint() const
 void TextLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setPen(ViewStyle::color(m_tone));
+    painter.setPen(Theme::color(m_tone));
     painter.setFont(font());
     painter.drawText(rect(), int(m_alignment) | Qt::TextSingleLine, shownText());
 }

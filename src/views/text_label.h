@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view_style.h"
+#include "style/theme.h"
 
 #include <QWidget>
 
@@ -14,13 +14,12 @@ class TextLabel : public QWidget {
     Q_OBJECT
 
 public:
-    TextLabel(const QString &text, const QFont &font, ViewStyle::Tone tone,
-              QWidget *parent = nullptr);
+    TextLabel(const QString &text, const QFont &font, Theme::Tone tone, QWidget *parent = nullptr);
 
     QString text() const { return m_text; }
     void setText(const QString &text);
-    ViewStyle::Tone tone() const { return m_tone; }
-    void setTone(ViewStyle::Tone tone);
+    Theme::Tone tone() const { return m_tone; }
+    void setTone(Theme::Tone tone);
     void setElideMode(Qt::TextElideMode mode);
     void setAlignment(Qt::Alignment alignment);
     // With an elide mode: the narrowest it may become; a text narrower than that keeps its width.
@@ -36,7 +35,7 @@ protected:
 
 private:
     QString m_text;
-    ViewStyle::Tone m_tone;
+    Theme::Tone m_tone;
     Qt::TextElideMode m_elideMode = Qt::ElideNone;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     int m_minimumShownWidth = 0;

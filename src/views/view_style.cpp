@@ -1,6 +1,6 @@
 #include "view_style.h"
 
-#include "editor/theme.h"
+#include "style/theme.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -8,12 +8,9 @@
 #include <QFontInfo>
 #include <QKeySequence>
 #include <QPainter>
-#include <QPalette>
 #include <QWidget>
 
 #include <algorithm>
-#include <cmath>
-#include <iterator>
 
 namespace quillet::ViewStyle {
 
@@ -48,64 +45,7 @@ const QFont &fixedBaseFont()
     return base;
 }
 
-// WCAG's relative luminance and contrast ratio, of opaque colours.
-double luminance(const QColor &c)
-{
-    const auto channel = [](double v) {
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-}
-
-double contrast(const QColor &a, const QColor &b)
-{
-    const double x = luminance(a), y = luminance(b);
-    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
-}
-
 } // namespace
-
-QColor color(Tone tone)
-{
-    switch (tone) {
-    case Tone::primary:
-        return Theme::textColor();
-    case Tone::secondary:
-        return Theme::secondaryLabel();
-    case Tone::tertiary:
-        return Theme::tertiaryLabel();
-    case Tone::accent:
-        return QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight);
-    case Tone::clear:
-        break;
-    }
-    return Qt::transparent;
-}
-
-QColor separatorColor()
-{
-    QColor line = Theme::textColor();
-    line.setAlphaF(float(line.alphaF() * 0.16));
-    return line;
-}
-
-QColor linkColor()
-{
-    constexpr double kLegible = 4.5;
-    const QColor papers[] = {Theme::previewBackground(), Theme::panelBackground()};
-    const bool darkPapers = luminance(papers[0]) < 0.18;
-    QColor link = color(Tone::accent);
-    // HSL lightness keeps the hue and saturation the accent has; a few steps settle it.
-    for (int step = 0; step < 40; ++step) {
-        if (std::all_of(std::begin(papers), std::end(papers),
-                        [&link](const QColor &paper) { return contrast(link, paper) >= kLegible; }))
-            break;
-        const float lightness = link.lightnessF() + (darkPapers ? 0.02F : -0.02F);
-        link = QColor::fromHslF(link.hslHueF(), link.hslSaturationF(),
-                                std::clamp(lightness, 0.0F, 1.0F));
-    }
-    return link;
-}
 
 QFont systemFont(int pixels, QFont::Weight weight)
 {
@@ -170,7 +110,7 @@ void paintFocusRing(QPainter &painter, const QRect &rect, qreal radius)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(color(Tone::accent), width));
+    painter.setPen(QPen(Theme::color(Theme::Tone::accent), width));
     const QRectF ring = QRectF(rect).adjusted(width / 2, width / 2, -width / 2, -width / 2);
     painter.drawRoundedRect(ring, radius, radius);
     painter.restore();

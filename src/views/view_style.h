@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QFont>
 #include <QSize>
 #include <QString>
@@ -9,20 +8,10 @@ class QPainter;
 class QRect;
 class QWidget;
 
-// The vocabulary every view shares: label tones, the accent and separator colours, the system
-// fonts at a pixel size and the shortcut text the user sees. Colours are read from the
-// application palette on every call, so a view that asks at paint time follows a change of
-// appearance without being rebuilt. Main thread only.
+// What every view shares apart from its colours (which are the theme's): the system fonts at a
+// pixel size, the shortcut text the user sees, the focus ring and the rules by which a row gives
+// way when space runs out. Main thread only.
 namespace quillet::ViewStyle {
-
-enum class Tone { primary, secondary, tertiary, accent, clear };
-
-QColor color(Tone tone);
-// A thin line between areas: the text colour as a faint hairline.
-QColor separatorColor();
-// Link text in the preview: the accent's hue, darkened on a light background or lightened on a
-// dark one just enough to read at 4.5:1 on the preview and on its panels.
-QColor linkColor();
 
 // The user-interface font at `pixels`, with the given weight.
 QFont systemFont(int pixels, QFont::Weight weight = QFont::Normal);

@@ -6,8 +6,8 @@
 #include "text_label.h"
 #include "view_style.h"
 
-#include "editor/theme.h"
 #include "model/tab_manager.h"
+#include "style/theme.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -23,7 +23,7 @@ namespace quillet {
 
 namespace {
 
-using ViewStyle::Tone;
+using Theme::Tone;
 
 constexpr int kButtonLabelWidth = 180;
 constexpr int kLogoHeight = 32;

@@ -17,9 +17,11 @@ struct TestPreferences {
     ~TestPreferences() { dir.setAutoRemove(!QTest::currentTestFailed()); }
 };
 
-// Puts the application's palette back however the test ends.
+// Installs `use` (one of the theme's palettes) and puts the application's palette back however
+// the test ends.
 struct ScopedPalette {
     const QPalette saved = QApplication::palette();
+    explicit ScopedPalette(const QPalette &use) { QApplication::setPalette(use); }
     ~ScopedPalette() { QApplication::setPalette(saved); }
 };
 

@@ -1,11 +1,11 @@
 #include "app_test_support.h"
 
 #include "app/appearance.h"
-#include "editor/theme.h"
 #include "model/tab_manager.h"
+#include "style/palettes.h"
+#include "style/theme.h"
 #include "views/content_view.h"
 #include "views/settings_view.h"
-#include "views/view_style.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -18,6 +18,7 @@
 
 using quillet::Appearance;
 using quillet::TabManager;
+namespace Theme = quillet::Theme;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -102,10 +103,10 @@ void AppearanceTest::labelTonesAreLegible_data()
 {
     QTest::addColumn<QPalette>("palette");
     QTest::addColumn<bool>("links");
-    QTest::newRow("light") << Appearance::lightPalette() << false;
-    QTest::newRow("dark") << Appearance::darkPalette() << false;
-    QTest::newRow("light, links") << Appearance::lightPalette() << true;
-    QTest::newRow("dark, links") << Appearance::darkPalette() << true;
+    QTest::newRow("light") << Theme::lightPalette() << false;
+    QTest::newRow("dark") << Theme::darkPalette() << false;
+    QTest::newRow("light, links") << Theme::lightPalette() << true;
+    QTest::newRow("dark, links") << Theme::darkPalette() << true;
 }
 
 // Every tone that carries text reads at 4.5:1 or better on every background it is drawn on,
@@ -115,29 +116,27 @@ void AppearanceTest::labelTonesAreLegible()
 {
     QFETCH(QPalette, palette);
     QFETCH(bool, links);
-    const quillet::test::ScopedPalette restore;
-    QApplication::setPalette(palette);
-    namespace Theme = quillet::Theme;
+    const quillet::test::ScopedPalette use(palette);
+    const QColor panel = Theme::color(Theme::Tone::controlBackground);
     if (links) {
-        const QColor link = quillet::ViewStyle::linkColor();
+        const QColor link = Theme::linkColor();
         const QColor accent = palette.color(QPalette::Highlight);
         QVERIFY(std::abs(link.hslHue() - accent.hslHue()) <= 2 && link.hslSaturationF() > 0.5);
-        for (const QColor &paper : {Theme::previewBackground(), Theme::panelBackground()}) {
+        for (const QColor &paper : {Theme::previewBackground(), panel}) {
             const double ratio = contrast(link, paper);
             QVERIFY2(ratio >= 4.5, qPrintable(paper.name() + u' ' + QString::number(ratio)));
         }
         return;
     }
-    for (const QColor &paper : {Theme::windowBackground(), Theme::textBackground(),
-                                Theme::panelBackground(), Theme::selectedTabBackground()}) {
-        const double primary = contrast(Theme::textColor(), paper);
-        const double secondary = contrast(Theme::secondaryLabel(), paper);
-        const double tertiary = contrast(Theme::tertiaryLabel(), paper);
+    for (const QColor &paper : {Theme::windowBackground(), Theme::textBackground(), panel,
+                                Theme::selectedTabBackground()}) {
+        const double primary = contrast(Theme::color(Theme::Tone::primary), paper);
+        const double secondary = contrast(Theme::color(Theme::Tone::secondary), paper);
+        const double tertiary = contrast(Theme::color(Theme::Tone::tertiary), paper);
         QVERIFY2(tertiary >= 4.5, qPrintable(paper.name() + u' ' + QString::number(tertiary)));
         QVERIFY(primary > secondary && secondary > tertiary);
     }
-    QVERIFY(contrast(palette.color(QPalette::PlaceholderText), palette.color(QPalette::Base)) >=
-            4.5);
+    QVERIFY(contrast(palette.color(QPalette::PlaceholderText), Theme::textBackground()) >= 4.5);
 }
 
 void AppearanceTest::themeSwitchesEveryWindowLive_data()
@@ -156,12 +155,11 @@ void AppearanceTest::themeSwitchesEveryWindowLive()
 {
     QFETCH(QString, theme);
     QFETCH(bool, dark);
-    const quillet::test::ScopedPalette restore;
+    const quillet::test::ScopedPalette restore(Theme::lightPalette());
     quillet::test::TestPreferences test;
     Appearance appearance(test.preferences);
     // Start from the opposite of what the row expects, so the switch has something to change.
     test.preferences.setAppTheme(dark ? u"light"_s : u"dark"_s);
-    appearance.apply();
     TabManager tabManager(TabManager::Persistence::disabled());
     tabManager.newTab(u"text"_s);
     quillet::ContentView view(tabManager, test.preferences);
@@ -170,7 +168,7 @@ void AppearanceTest::themeSwitchesEveryWindowLive()
     settings.present();
     const QWidget *const parts[] = {view.tabBar(), view.statusBar(), settings.tabView()};
     const QColor expected =
-        (dark ? Appearance::darkPalette() : Appearance::lightPalette()).color(QPalette::Window);
+        (dark ? Theme::darkPalette() : Theme::lightPalette()).color(QPalette::Window);
     for (const QWidget *part : parts)
         QVERIFY(part->palette().color(QPalette::Window) != expected);
     test.preferences.setAppTheme(theme);
@@ -187,11 +185,11 @@ void AppearanceTest::systemFollowsTheDesktopPortal()
         QSKIP("needs a private session bus: run under dbus-run-session with "
               "QUILLET_TEST_PRIVATE_BUS=1");
     QVERIFY(QDBusConnection::sessionBus().isConnected());
-    const quillet::test::ScopedPalette restore;
+    const quillet::test::ScopedPalette restore(Theme::lightPalette());
     quillet::test::TestPreferences test;
     quillet::Preferences &preferences = test.preferences;
-    const QColor light = Appearance::lightPalette().color(QPalette::Window);
-    const QColor dark = Appearance::darkPalette().color(QPalette::Window);
+    const QColor light = Theme::lightPalette().color(QPalette::Window);
+    const QColor dark = Theme::darkPalette().color(QPalette::Window);
 
     // Subscribed before the portal is there: light until it speaks, then every change.
     Appearance appearance(preferences);
@@ -214,7 +212,7 @@ void AppearanceTest::systemFollowsTheDesktopPortal()
     QCOMPARE(windowColour(), dark);
 
     // Started while the desktop prefers dark: read at once.
-    QApplication::setPalette(Appearance::lightPalette());
+    QApplication::setPalette(Theme::lightPalette());
     Appearance later(preferences);
     QTRY_COMPARE(windowColour(), dark);
 }

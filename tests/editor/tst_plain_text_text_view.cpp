@@ -1,6 +1,6 @@
 #include "editor_test_support.h"
 
-#include "editor/theme.h"
+#include "style/theme.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -2,7 +2,6 @@
 
 #include "views/symbol_button.h"
 #include "views/text_label.h"
-#include "views/view_style.h"
 #include "views_test_support.h"
 
 #include "model/scratchpad.h"
@@ -13,7 +12,7 @@
 using quillet::StatusBarView;
 using quillet::TabManager;
 using quillet::test::geometryIn;
-using Tone = quillet::ViewStyle::Tone;
+using quillet::Theme::Tone;
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include "views/symbol_button.h"
 #include "views/tab_item_view.h"
 #include "views/text_label.h"
-#include "views/view_style.h"
 #include "views_test_support.h"
 
 #include "model/scratchpad.h"
@@ -23,7 +22,7 @@ using quillet::TabBarView;
 using quillet::TabItemView;
 using quillet::TabManager;
 using quillet::test::geometryIn;
-using Tone = quillet::ViewStyle::Tone;
+using quillet::Theme::Tone;
 
 namespace {
 
