@@ -1,6 +1,7 @@
 #include "find_bar.h"
 
 #include "plain_text_text_view.h"
+#include "style/theme.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -240,9 +241,7 @@ void FindBar::refreshHighlights()
     if (!searchText().isEmpty()) {
         QTextDocument *document = m_target->document();
         QTextCharFormat highlight;
-        QColor tone = palette().color(QPalette::Highlight);
-        tone.setAlphaF(0.35f);
-        highlight.setBackground(tone);
+        highlight.setBackground(Theme::withOpacity(Theme::color(Theme::Tone::accent), 0.35));
         for (QTextCursor match = document->find(searchText(), 0); !match.isNull();
              match = document->find(searchText(), match)) {
             // Counting on through a large text would cost every keystroke its time.
