@@ -486,24 +486,19 @@ QByteArray encode(const QList<Scratchpad::Snapshot> &snapshots)
     return bytes;
 }
 
-std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QString *error)
+IoResult<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes)
 {
-    auto fail = [&](const QString &description) -> std::optional<QList<Scratchpad::Snapshot>> {
-        if (error)
-            *error = description;
-        return std::nullopt;
-    };
     Reader reader(bytes);
     std::optional<QList<RawEntry>> entries = reader.readFile();
     if (!entries)
-        return fail(reader.error());
+        return ioFailure(reader.error());
 
     QList<Scratchpad::Snapshot> snapshots;
     snapshots.reserve(entries->size());
     for (qsizetype index = 0; index < entries->size(); ++index) {
         RawEntry &entry = (*entries)[index];
         if (!entry.isObject)
-            return fail(describeEntry(index, QStringLiteral("not an object")));
+            return ioFailure(describeEntry(index, QStringLiteral("not an object")));
         const std::pair<const char *, const RawField *> required[] = {
             {"id", &entry.id},
             {"title", &entry.title},
@@ -511,19 +506,19 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
             {"createdAt", &entry.createdAt}};
         for (const auto &[key, field] : required) {
             if (!field->text)
-                return fail(describeEntry(
+                return ioFailure(describeEntry(
                     index,
                     QStringLiteral("\"%1\" is missing or not a string").arg(QLatin1String(key))));
         }
         Scratchpad::Snapshot snapshot;
         if (!isUuidText(*entry.id.text))
-            return fail(describeEntry(index, QStringLiteral("\"id\" is not a UUID")));
+            return ioFailure(describeEntry(index, QStringLiteral("\"id\" is not a UUID")));
         snapshot.id = QUuid::fromString(*entry.id.text);
         snapshot.title = std::move(*entry.title.text);
         snapshot.content = std::move(*entry.content.text);
 
         if (entry.filePath.mistyped)
-            return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a string")));
+            return ioFailure(describeEntry(index, QStringLiteral("\"filePath\" is not a string")));
         if (const std::optional<QString> &filePath = entry.filePath.text) {
             // Kept as the next write will spell it, so that a restored tab's file reads back the
             // same after that write. A path with an unpaired surrogate has no such spelling: UTF-8
@@ -531,13 +526,13 @@ std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QStri
             const QUrl url(QUrl(*filePath, QUrl::StrictMode).toString(QUrl::FullyEncoded),
                            QUrl::StrictMode);
             if (filePath->isEmpty() || !filePath->isValidUtf16() || !url.isValid())
-                return fail(describeEntry(index, QStringLiteral("\"filePath\" is not a URL")));
+                return ioFailure(describeEntry(index, QStringLiteral("\"filePath\" is not a URL")));
             snapshot.filePath = url;
         }
 
         const std::optional<QDateTime> createdAt = parseDate(*entry.createdAt.text);
         if (!createdAt)
-            return fail(
+            return ioFailure(
                 describeEntry(index, QStringLiteral("\"createdAt\" is not an ISO 8601 date-time")));
         snapshot.createdAt = *createdAt;
         // Only a guard against overwriting a newer file: one that cannot be used is dropped.

@@ -1,7 +1,9 @@
-#include "platform/clock.h"
+#include "model/auto_saver.h"
 #include "model/state_lock.h"
-#include "model/tab_manager.h"
 #include "model/tab_state_file.h"
+#include "model/tab_state_store.h"
+#include "platform/cancellable_sleep.h"
+#include "platform/clock.h"
 #include "support/stdout_capture.h"
 #include "support/temp_folder.h"
 
@@ -11,14 +13,21 @@
 #include <QSet>
 #include <QtTest>
 
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace std::chrono_literals;
+using quillet::AutoSaver;
+using quillet::CancellableSleep;
 using quillet::Scratchpad;
-using quillet::TabManager;
+using quillet::TabPersistence;
+using quillet::TabStateStore;
 using quillet::testing::StdoutCapture;
 namespace TabStateFile = quillet::TabStateFile;
+using Tabs = QList<std::shared_ptr<Scratchpad>>;
+using Snapshots = QList<Scratchpad::Snapshot>;
 
 namespace {
 
@@ -33,6 +42,11 @@ QByteArray entry(const QByteArray &id, const QByteArray &content, const QByteArr
            "\",\"createdAt\":\"2026-03-01T09:30:00Z\"" + extra + "}";
 }
 
+Scratchpad::Snapshot snapshot(const QString &content, const std::optional<QUrl> &file = {})
+{
+    return {QUuid::createUuid(), content, content, file, QDateTime::currentDateTimeUtc()};
+}
+
 int modeOf(const QString &path)
 {
     struct stat status {};
@@ -40,17 +54,50 @@ int modeOf(const QString &path)
                                                                      : -1;
 }
 
-QStringList contents(const TabManager &manager)
+QStringList contents(const Tabs &tabs)
 {
     QStringList list;
-    for (const auto &tab : manager.tabs())
+    for (const auto &tab : tabs)
         list.append(tab->content());
     return list;
 }
 
+// Stands in for the loop's sleep: notes how long each wait was asked to be and ends it at once,
+// so the loop goes round as fast as the owner's thread hands it snapshots.
+struct WaitLog {
+    std::mutex mutex;
+    std::condition_variable noted;
+    QList<std::chrono::milliseconds> waits;
+
+    AutoSaver::Wait wait()
+    {
+        return [this](CancellableSleep &sleep, std::chrono::milliseconds interval) {
+            {
+                std::lock_guard lock(mutex);
+                waits.append(interval);
+            }
+            noted.notify_all();
+            return sleep.sleepFor(0ms);
+        };
+    }
+
+    // Blocks this thread, without running its event loop, until `count` waits have begun.
+    bool awaitCount(qsizetype count)
+    {
+        std::unique_lock lock(mutex);
+        return noted.wait_for(lock, 10s, [&] { return waits.size() >= count; });
+    }
+
+    QList<std::chrono::milliseconds> seen()
+    {
+        std::lock_guard lock(mutex);
+        return waits;
+    }
+};
+
 } // namespace
 
-class PersistenceTest : public QObject {
+class TabStateStoreTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -92,25 +139,24 @@ private slots:
         QFETCH(QStringList, filePaths);
         writeState(file);
         StdoutCapture output;
-        TabManager manager(persistence());
+        TabStateStore store(persistence());
+        const Tabs tabs = store.restore();
 
         QCOMPARE(output.text(), QByteArray());
-        QCOMPARE(manager.tabs().size(), titles.size());
+        QCOMPARE(tabs.size(), titles.size());
         QSet<QUuid> ids;
         for (qsizetype i = 0; i < titles.size(); ++i) {
-            const auto &tab = manager.tabs().at(i);
+            const auto &tab = tabs.at(i);
             QCOMPARE(tab->title(), titles.at(i));
             QVERIFY(tab->isDirty());
             QCOMPARE(tab->filePath() ? tab->filePath()->toLocalFile() : QString(), filePaths.at(i));
             ids.insert(tab->id());
         }
         QCOMPARE(ids.size(), titles.size());
-        QCOMPARE(manager.currentTabIndex(), titles.isEmpty() ? -1 : 0);
         if (!titles.isEmpty()) {
             const qsizetype idAt = file.indexOf("\"id\":\"") + 6;
-            QCOMPARE(
-                manager.tabs().first()->id().toString(QUuid::WithoutBraces).toUpper().toLatin1(),
-                file.mid(idAt, 36).toUpper());
+            QCOMPARE(tabs.first()->id().toString(QUuid::WithoutBraces).toUpper().toLatin1(),
+                     file.mid(idAt, 36).toUpper());
         }
         // Every tab's text, for this user's eyes only, also when an earlier run made it readable.
         QCOMPARE(modeOf(statePath()), 0600);
@@ -120,68 +166,93 @@ private slots:
     void rejectsUnreadableFiles_data()
     {
         QTest::addColumn<QByteArray>("file");
+        // Instead of the file: a FIFO, or a link to this (under the test's folder when relative).
+        QTest::addColumn<QString>("special");
 
         const QByteArray good = entry(kUuidA, "x");
         const auto array = [](const QByteArray &inside) { return "[" + inside + "]"; };
-        QTest::newRow("zero bytes") << QByteArray();
-        QTest::newRow("not JSON") << QByteArray("hello, world");
-        QTest::newRow("an object, not an array") << QByteArray("{}");
-        QTest::newRow("fractional seconds") << array(QByteArray(good).replace("00Z", "00.5Z"));
-        QTest::newRow("date without zone") << array(QByteArray(good).replace("00Z", "00"));
-        QTest::newRow("missing createdAt")
-            << array(QByteArray(good).replace(",\"createdAt\":\"2026-03-01T09:30:00Z\"", ""));
-        QTest::newRow("invalid id") << array(entry("not-a-uuid", "x"));
-        QTest::newRow("braced id") << array(entry("{" + kUuidA + "}", "x"));
-        QTest::newRow("content is a number") << array(QByteArray(good).replace("\"x\"", "5"));
-        QTest::newRow("filePath is not a URL")
-            << array(entry(kUuidA, "x", ",\"filePath\":\"http://exa mple.com/%zz\""));
-        QTest::newRow("filePath is a number") << array(entry(kUuidA, "x", ",\"filePath\":3"));
-        QTest::newRow("filePath with an unpaired surrogate")
-            << array(entry(kUuidA, "x", ",\"filePath\":\"file:///a\\udddd\""));
-        QTest::newRow("invalid UTF-8 in a string") << array(entry(kUuidA, "caf\xE9"));
-        QTest::newRow("unterminated string") << QByteArray("[{\"id\":\"abc");
-        QTest::newRow("trailing comma") << array(good + ",");
-        QTest::newRow("text after the array") << array(good) + " x";
-        QTest::newRow("bad escape") << array(entry(kUuidA, "\\q"));
-        QTest::newRow("leading zero in an unknown key") << array(entry(kUuidA, "x", ",\"n\":01"));
-        QTest::newRow("nested too deeply")
-            << array(entry(kUuidA, "x", ",\"n\":" + QByteArray(2000, '[') + QByteArray(2000, ']')));
-        QTest::newRow("second of two is bad") << array(good + "," + entry("bad", "x"));
-        QTest::newRow("raw line feed inside a string") << array(entry(kUuidA, "two\nlines"));
-        QTest::newRow("raw tab inside a key") << array(entry(kUuidA, "x", ",\"k\te\":1"));
-        QTest::newRow("raw unit separator inside a string") << array(entry(kUuidA, "a\x1F" "b"));
-        QTest::newRow("id followed by an escaped line feed") << array(entry(kUuidA + "\\n", "x"));
-        QTest::newRow("date followed by an escaped line feed")
-            << array(QByteArray(good).replace("00Z", "00Z\\n"));
+        const auto row = [](const char *name, const QByteArray &file) {
+            QTest::newRow(name) << file << QString();
+        };
+        row("zero bytes", QByteArray());
+        row("not JSON", "hello, world");
+        row("an object, not an array", "{}");
+        row("fractional seconds", array(QByteArray(good).replace("00Z", "00.5Z")));
+        row("date without zone", array(QByteArray(good).replace("00Z", "00")));
+        row("missing createdAt",
+            array(QByteArray(good).replace(",\"createdAt\":\"2026-03-01T09:30:00Z\"", "")));
+        row("invalid id", array(entry("not-a-uuid", "x")));
+        row("braced id", array(entry("{" + kUuidA + "}", "x")));
+        row("content is a number", array(QByteArray(good).replace("\"x\"", "5")));
+        row("filePath is not a URL",
+            array(entry(kUuidA, "x", ",\"filePath\":\"http://exa mple.com/%zz\"")));
+        row("filePath is a number", array(entry(kUuidA, "x", ",\"filePath\":3")));
+        row("filePath with an unpaired surrogate",
+            array(entry(kUuidA, "x", ",\"filePath\":\"file:///a\\udddd\"")));
+        row("invalid UTF-8 in a string", array(entry(kUuidA, "caf\xE9")));
+        row("unterminated string", "[{\"id\":\"abc");
+        row("trailing comma", array(good + ","));
+        row("text after the array", array(good) + " x");
+        row("bad escape", array(entry(kUuidA, "\\q")));
+        row("leading zero in an unknown key", array(entry(kUuidA, "x", ",\"n\":01")));
+        row("nested too deeply",
+            array(entry(kUuidA, "x", ",\"n\":" + QByteArray(2000, '[') + QByteArray(2000, ']'))));
+        row("second of two is bad", array(good + "," + entry("bad", "x")));
+        row("raw line feed inside a string", array(entry(kUuidA, "two\nlines")));
+        row("raw tab inside a key", array(entry(kUuidA, "x", ",\"k\te\":1")));
+        row("raw unit separator inside a string", array(entry(kUuidA, "a\x1F"
+                                                                      "b")));
+        row("id followed by an escaped line feed", array(entry(kUuidA + "\\n", "x")));
+        row("date followed by an escaped line feed",
+            array(QByteArray(good).replace("00Z", "00Z\\n")));
+        // None of them may hang or grow without end, nor be written through.
+        QTest::newRow("FIFO") << QByteArray() << "fifo";
+        QTest::newRow("link to /dev/zero") << QByteArray() << "/dev/zero";
+        QTest::newRow("link to a readable state file") << QByteArray() << "elsewhere.json";
     }
 
     // The file is moved aside, never over an earlier one, with one line naming where; the next
-    // write makes a fresh, readable file.
+    // write makes a fresh, regular, readable file.
     void rejectsUnreadableFiles()
     {
         QFETCH(QByteArray, file);
+        QFETCH(QString, special);
         const QDateTime now(QDate(2026, 12, 6), QTime(19, 5, 9), Qt::UTC);
         quillet::ScopedClockOverride clock([&] { return now; });
+        const QByteArray elsewhere = "[" + entry(kUuidA, "elsewhere") + "]";
+        QVERIFY(m_folder->write("elsewhere.json", elsewhere));
         const QString kept = statePath() + QStringLiteral(".unreadable-20261206T190509Z");
         for (const QString &keptPath : {kept, kept + QStringLiteral("-2")}) {
             writeState(file);
+            if (special == u"fifo") {
+                QVERIFY(QFile::remove(statePath()));
+                QCOMPARE(::mkfifo(QFile::encodeName(statePath()).constData(), 0600), 0);
+            } else if (!special.isEmpty()) {
+                QVERIFY(QFile::remove(statePath()));
+                QVERIFY(QFile::link(m_folder->path(special), statePath()));
+            }
             StdoutCapture output;
-            TabManager manager(persistence());
-            QVERIFY(manager.tabs().isEmpty());
+            QObject owner;
+            TabStateStore store(persistence());
+            QVERIFY(store.restore().isEmpty());
             const QByteArray printed = output.text();
             QVERIFY2(printed.startsWith("Tab restoration failed: ") &&
                          printed.endsWith(keptPath.toUtf8() + '\n') && printed.count('\n') == 1,
                      printed.constData());
             QVERIFY(!QFileInfo::exists(statePath()));
-            manager.newTab(QStringLiteral("after the failure"));
+            store.startAutoSave(&owner, [] { return Snapshots{snapshot("after the failure")}; });
+            store.finish();
         }
-        QCOMPARE(m_folder->read(kept), file);
-        QCOMPARE(m_folder->read(kept + QStringLiteral("-2")), file);
-        QString error;
-        const auto written = TabStateFile::decode(state(), &error);
-        QVERIFY2(written, qPrintable(error));
+        if (special.isEmpty()) {
+            QCOMPARE(m_folder->read(kept), file);
+            QCOMPARE(m_folder->read(kept + QStringLiteral("-2")), file);
+        }
+        QVERIFY(QFileInfo(statePath()).isFile() && !QFileInfo(statePath()).isSymLink());
+        const auto written = TabStateFile::decode(state());
+        QVERIFY2(written, qPrintable(written.reason()));
         QCOMPARE(written->size(), 1);
         QCOMPARE(written->first().content, QStringLiteral("after the failure"));
+        QCOMPARE(m_folder->read("elsewhere.json"), elsewhere);
     }
 
     void restorationClearsInterruptedWritesOnly_data()
@@ -205,8 +276,8 @@ private slots:
         QTest::newRow("an rsync temporary") << ".notes.md.Xa91Qz" << false << notes;
         QTest::newRow("the state file's old-style name") << ".tabs.json.a1B2c3" << false << notes;
         // The tab's file name is a name, never a pattern.
-        QTest::newRow("wildcards in the tab's file name") << ".a-notes.md.backup" << false
-                                                          << "[ab]*.md";
+        QTest::newRow("wildcards in the tab's file name")
+            << ".a-notes.md.backup" << false << "[ab]*.md";
         QTest::newRow("unbalanced bracket in the tab's file name")
             << ".x[.md.quillet-write-a1B2c3" << true << "x[.md";
         // Marked "!": another user's file; "@": a link to a file of the user's.
@@ -235,38 +306,9 @@ private slots:
             QSKIP("needs root to give a file to another user");
 
         StdoutCapture output;
-        TabManager manager(persistence());
-        QCOMPARE(contents(manager), QStringList{QStringLiteral("kept")});
+        TabStateStore store(persistence());
+        QCOMPARE(contents(store.restore()), QStringList{QStringLiteral("kept")});
         QCOMPARE(QFile::exists(m_folder->path(other)), !removed);
-        QCOMPARE(output.text(), QByteArray());
-    }
-
-    // Without a file nothing is restored and "[]" is written; after that only a change of the tabs
-    // writes the file again (every write renames a new file into place, so its identity tells).
-    void autosaveWritesOnlyChanges()
-    {
-        StdoutCapture output;
-        TabManager manager(persistence(10ms));
-        QVERIFY(manager.tabs().isEmpty());
-        QTRY_COMPARE(state(), QByteArray("[]"));
-        manager.newTab(QStringLiteral("one"));
-        manager.newTab(QStringLiteral("two"));
-        QTRY_VERIFY(state().contains("\"two\""));
-        const auto identity = [&] {
-            struct stat status {};
-            ::stat(QFile::encodeName(statePath()).constData(), &status);
-            return std::pair(status.st_ino,
-                             status.st_mtim.tv_nsec + status.st_mtim.tv_sec * 1000000000);
-        };
-        const auto written = identity();
-        QTest::qWait(200);
-        QCOMPARE(identity(), written);
-
-        manager.updateContent(*manager.tabs().first(), QStringLiteral("edited"));
-        QTRY_VERIFY(state().contains("edited"));
-        manager.closeTab(manager.tabs().first()->id());
-        manager.closeCurrentTab();
-        QTRY_COMPARE(state(), QByteArray("[]"));
         QCOMPARE(output.text(), QByteArray());
     }
 
@@ -275,52 +317,20 @@ private slots:
         writeState("[" + entry(kUuidA, "earlier") + "]");
         QVERIFY(QFile::copy(statePath(), statePath() + QStringLiteral(".previous")));
         writeState("[" + entry(kUuidB, "last run") + "]");
-        TabManager::Persistence settings = persistence(20ms);
+        TabPersistence settings = persistence(20ms);
         settings.restoreTabs = false;
         // Two runs without restoring and without tabs: the second must not lose the last tabs.
         for (int run = 0; run < 2; ++run) {
-            TabManager manager(settings);
-            QVERIFY(manager.tabs().isEmpty());
+            QObject owner;
+            TabStateStore store(settings);
+            QVERIFY(store.restore().isEmpty());
+            store.startAutoSave(&owner, [] { return Snapshots(); });
             QTRY_COMPARE(state(), QByteArray("[]"));
         }
         QVERIFY(m_folder->read(kState + QStringLiteral(".previous")).contains("last run"));
         QCOMPARE(modeOf(statePath() + QStringLiteral(".previous")), 0600);
         QCOMPARE(m_folder->files(kAutosave),
                  QStringList({"quillet.lock", "tabs.json", "tabs.json.previous"}));
-    }
-
-    void refusesStateFilesThatAreNotRegular_data()
-    {
-        QTest::addColumn<QString>("target");
-        QTest::newRow("FIFO") << QString();
-        QTest::newRow("link to /dev/zero") << "/dev/zero";
-        QTest::newRow("link to a readable state file") << "elsewhere.json";
-    }
-
-    // None of them may hang or grow without end; each is moved aside like any unreadable file, and
-    // the next write makes a regular file of its own instead of writing through the link.
-    void refusesStateFilesThatAreNotRegular()
-    {
-        QFETCH(QString, target);
-        QDir().mkpath(m_folder->path(kAutosave));
-        const QByteArray elsewhere = "[" + entry(kUuidA, "elsewhere") + "]";
-        QVERIFY(m_folder->write("elsewhere.json", elsewhere));
-        if (target.isEmpty())
-            QCOMPARE(::mkfifo(QFile::encodeName(statePath()).constData(), 0600), 0);
-        else
-            QVERIFY(QFile::link(m_folder->path(target), statePath()));
-        {
-            StdoutCapture output;
-            TabManager manager(persistence());
-            QVERIFY(manager.tabs().isEmpty());
-            QVERIFY2(output.text().startsWith("Tab restoration failed: ") &&
-                         output.text().contains("kept as"),
-                     output.text().constData());
-            manager.newTab(QStringLiteral("new"));
-        }
-        QVERIFY(QFileInfo(statePath()).isFile() && !QFileInfo(statePath()).isSymLink());
-        QVERIFY(state().contains("\"new\""));
-        QCOMPARE(m_folder->read("elsewhere.json"), elsewhere);
     }
 
     void onlyTheLockHolderTouchesTheFolder_data()
@@ -348,19 +358,21 @@ private slots:
                 other.lock.reset();
             }
         });
-        TabManager::Persistence settings = persistence(20ms);
+        TabPersistence settings = persistence(20ms);
         settings.lockWait = holderLetsGo ? std::chrono::milliseconds(30s) : 300ms;
         {
-            TabManager manager(settings);
+            QObject owner;
+            TabStateStore store(settings);
             letGo.join();
-            QCOMPARE(manager.stateHeldElsewhere(), !holderLetsGo);
-            QCOMPARE(contents(manager),
+            QCOMPARE(store.heldElsewhere(), !holderLetsGo);
+            QCOMPARE(contents(store.restore()),
                      holderLetsGo ? QStringList{"the other run's tab"} : QStringList());
-            manager.newTab(QStringLiteral("typed here"));
+            store.startAutoSave(&owner, [] { return Snapshots{snapshot("typed here")}; });
             if (holderLetsGo)
                 QTRY_VERIFY(state().contains("typed here"));
             else
                 QTest::qWait(200);
+            store.finish();
         }
         if (!holderLetsGo) {
             QCOMPARE(state(), saved);
@@ -399,17 +411,18 @@ private slots:
         QTest::newRow("emoji, accents, RTL, NUL")
             << QString::fromUtf8("👩‍💻 e\xCC\x81 שלום ") + QChar(0) + u'!'
             << "/tmp/ünï cödé/#hash?.txt";
-        QTest::newRow("unpaired surrogates") << QChar(0xD800) + QStringLiteral("a") + QChar(0xDC00)
-                                             << QString();
+        QTest::newRow("unpaired surrogates")
+            << QChar(0xD800) + QStringLiteral("a") + QChar(0xDC00) << QString();
         // Long enough to be encoded in several pieces, with a pair across every piece boundary.
         QTest::newRow("long text of emoji")
             << QString::fromUtf8("x😀").repeated(300000) << QString();
-        QTest::newRow("line and paragraph separators") << "a\u2028b\u2029c" << "/tmp/100%.md";
+        QTest::newRow("line and paragraph separators") << "a\u2028b\u2029c"
+                                                       << "/tmp/100%.md";
         // Found by fuzzing: a U+FEFF first in the text or right after an escape was dropped.
         QTest::newRow("zero-width no-break spaces") << "\uFEFFa\n\uFEFFb\uFEFF" << QString();
     }
 
-    // Typed into a tab and written when the manager quits, then restored by the next one.
+    // Written by one run as it finishes, then restored by the next.
     void roundTripsEveryKindOfText()
     {
         QFETCH(QString, content);
@@ -417,54 +430,149 @@ private slots:
         const std::optional<QUrl> file =
             filePath.isEmpty() ? std::nullopt : std::optional(QUrl::fromLocalFile(filePath));
         {
-            TabManager manager(persistence());
-            manager.newTab(QStringLiteral("before"), file);
-            manager.updateContent(*manager.currentTab(), content);
+            QObject owner;
+            TabStateStore store(persistence());
+            store.startAutoSave(&owner, [&] { return Snapshots{snapshot(content, file)}; });
+            store.finish();
         }
-        TabManager restarted(persistence());
-        QCOMPARE(restarted.tabs().size(), 1);
-        QCOMPARE(restarted.tabs().first()->content(), content);
-        QCOMPARE(restarted.tabs().first()->filePath(), file);
+        const Tabs restored = TabStateStore(persistence()).restore();
+        QCOMPARE(restored.size(), 1);
+        QCOMPARE(restored.first()->content(), content);
+        QCOMPARE(restored.first()->filePath(), file);
         if (file)
-            QCOMPARE(restarted.tabs().first()->filePath()->toLocalFile(), filePath);
+            QCOMPARE(restored.first()->filePath()->toLocalFile(), filePath);
     }
 
     // A folder where the temporary file would go makes every write fail, even for root; the
-    // previous file stays, and once the fault is gone a later interval writes what stayed in
-    // memory.
+    // previous file stays, and once the fault is gone a later interval writes what is there.
     void failedWritesKeepThePreviousFileAndRetry()
     {
-        {
-            TabManager manager(persistence());
-            manager.newTab(QStringLiteral("kept"));
-        }
+        Snapshots tabs;
+        StdoutCapture output;
+        QObject owner;
+        TabStateStore store(persistence(20ms));
+        QVERIFY(store.restore().isEmpty());
+        store.startAutoSave(&owner, [&] { return tabs; });
+        QTRY_COMPARE(state(), QByteArray("[]"));
+        tabs = {snapshot("kept")};
+        QTRY_VERIFY(state().contains("kept"));
         const QByteArray before = state();
         const QString autosave = m_folder->path(kAutosave);
         QVERIFY(QFile::rename(autosave, autosave + QStringLiteral(".real")));
         QVERIFY(m_folder->write(kAutosave, {}));
-        StdoutCapture output;
-        {
-            TabManager manager(persistence(20ms));
-            manager.newTab(QStringLiteral("only in memory"));
-            QTRY_VERIFY(output.text().startsWith("Auto-save failed: "));
-            QCOMPARE(m_folder->read(kAutosave + QStringLiteral(".real/tabs.json")), before);
 
-            QVERIFY(QFile::remove(autosave) && QDir().mkpath(autosave));
-            QTRY_VERIFY(state().contains("only in memory"));
-        }
+        tabs = {snapshot("only in memory")};
+        QTRY_VERIFY(output.text().startsWith("Auto-save failed: "));
+        QCOMPARE(m_folder->read(kAutosave + QStringLiteral(".real/tabs.json")), before);
+        QVERIFY(QFile::remove(autosave) && QDir().mkpath(autosave));
+        QTRY_VERIFY(state().contains("only in memory"));
+        store.finish();
         for (const QString &line : output.lines())
             QVERIFY2(line.startsWith(QStringLiteral("Auto-save failed: ")), qPrintable(line));
         QVERIFY(output.text().endsWith('\n'));
-        QString error;
-        QVERIFY2(TabStateFile::decode(state(), &error), qPrintable(error));
+        const auto written = TabStateFile::decode(state());
+        QVERIFY2(written, qPrintable(written.reason()));
+    }
+
+    void newIntervalAppliesFromTheNextWait()
+    {
+        WaitLog log;
+        // Counted on this thread, where the owner hands out the snapshots.
+        qsizetype taken = 0;
+        QObject owner;
+        AutoSaver saver(
+            &owner, 1h,
+            [&] {
+                ++taken;
+                return Snapshots{};
+            },
+            [](const Snapshots &) { return quillet::IoStatus(); }, log.wait());
+
+        std::chrono::milliseconds current = 1h;
+        for (const std::chrono::milliseconds next : {2000ms, 30000ms, 3600000ms}) {
+            // One wait more than snapshots taken: the loop is in that wait, or parked after it
+            // until this thread runs its events, so the change lands while a wait is under way.
+            QVERIFY(log.awaitCount(taken + 1));
+            const qsizetype begun = taken + 1;
+            QCOMPARE(log.seen().size(), begun);
+            QCOMPARE(log.seen().last(), current);
+            saver.setInterval(next);
+            QTRY_VERIFY(log.seen().size() > begun);
+            QCOMPARE(log.seen().at(begun), next);
+            current = log.seen().last();
+        }
+        saver.stop();
+    }
+
+    void writesOnlyWhatTheFileLacks_data()
+    {
+        // Each interval's tab text, whether each write attempt succeeds, and the texts written.
+        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QList<bool>>("succeeds");
+        QTest::addColumn<QStringList>("written");
+
+        using S = QStringList;
+        using B = QList<bool>;
+        QTest::newRow("nothing changes") << S{"a", "a", "a"} << B{true} << S{"a"};
+        QTest::newRow("one edit") << S{"a", "a", "b", "b"} << B{true, true} << S{"a", "b"};
+        QTest::newRow("edit undone") << S{"a", "b", "a"} << B{true, true, true} << S{"a", "b", "a"};
+        QTest::newRow("failed write retried") << S{"a", "a", "a"} << B{false, true} << S{"a", "a"};
+        QTest::newRow("failure after a success")
+            << S{"a", "b", "b", "b"} << B{true, false, true} << S{"a", "b", "b"};
+        // A failed write may have left anything behind: the next interval writes even a text equal
+        // to the last one written.
+        QTest::newRow("failed edit undone")
+            << S{"a", "b", "a"} << B{true, false, true} << S{"a", "b", "a"};
+    }
+
+    // Each failed write prints its line, and only those do.
+    void writesOnlyWhatTheFileLacks()
+    {
+        QFETCH(QStringList, offered);
+        QFETCH(QList<bool>, succeeds);
+        QFETCH(QStringList, written);
+
+        const QUuid id = QUuid::createUuid();
+        const QDateTime created = QDateTime::currentDateTimeUtc();
+        WaitLog log;
+        qsizetype taken = 0;
+        std::mutex mutex;
+        QStringList writes;
+        QObject owner;
+        StdoutCapture output;
+        AutoSaver saver(
+            &owner, 1h,
+            [&] {
+                // A fresh string each time: equal text must be found equal by content.
+                const QString text =
+                    QString(offered.at(std::min(taken, offered.size() - 1)).data());
+                ++taken;
+                return Snapshots{{id, text, text, {}, created}};
+            },
+            [&](const Snapshots &snapshots) -> quillet::IoStatus {
+                std::lock_guard lock(mutex);
+                writes.append(snapshots.first().content);
+                if (succeeds.at(std::min(writes.size(), succeeds.size()) - 1))
+                    return {};
+                return quillet::ioFailure(QStringLiteral("disk full"));
+            },
+            log.wait());
+        // A wait begins only after the interval before it has been written or skipped.
+        QTRY_VERIFY(log.seen().size() > offered.size());
+        saver.stop();
+        std::lock_guard lock(mutex);
+        QCOMPARE(writes, written);
+        const QStringList failures(succeeds.count(false),
+                                   QStringLiteral("Auto-save failed: disk full"));
+        QCOMPARE(output.lines(), failures);
     }
 
 private:
     std::unique_ptr<quillet::testing::TempFolder> m_folder;
 
-    TabManager::Persistence persistence(std::chrono::milliseconds interval = 1h) const
+    TabPersistence persistence(std::chrono::milliseconds interval = 1h) const
     {
-        TabManager::Persistence result;
+        TabPersistence result;
         result.autosaveDirectory = m_folder->path(kAutosave);
         result.autoSaveInterval = interval;
         return result;
@@ -474,5 +582,5 @@ private:
     void writeState(const QByteArray &bytes) { QVERIFY(m_folder->write(kState, bytes)); }
 };
 
-QTEST_GUILESS_MAIN(PersistenceTest)
-#include "tst_persistence.moc"
+QTEST_GUILESS_MAIN(TabStateStoreTest)
+#include "tst_tab_state_store.moc"
