@@ -113,6 +113,29 @@ private:
     bool m_ok = true;
 };
 
+// The first byte from `at` on that ends a run of plain string bytes: '"', '\\' or a control
+// character; `end` when there is none. A large tab is mostly such a run, so it is looked at
+// eight bytes at a time: a byte equal to the pattern's, or below it, sets its high bit in the
+// word tests below.
+const char *nextSpecialByte(const char *at, const char *end)
+{
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kHighBits = 0x8080808080808080ULL;
+    const auto zeroIn = [](quint64 word) { return (word - kOnes) & ~word; };
+    while (end - at >= 8) {
+        quint64 word;
+        std::memcpy(&word, at, sizeof word);
+        const quint64 found = zeroIn(word ^ (kOnes * '"')) | zeroIn(word ^ (kOnes * '\\')) |
+                              ((word - kOnes * 0x20) & ~word);
+        if (found & kHighBits)
+            break;
+        at += 8;
+    }
+    while (at < end && *at != '"' && *at != '\\' && uchar(*at) >= 0x20)
+        ++at;
+    return at;
+}
+
 // One member of a tab object as read: its string, or whether it had another type.
 struct RawField {
     std::optional<QString> text;
@@ -355,8 +378,7 @@ private:
         const char *end = start;
         while (true) {
             // JSON allows no raw control character inside a string.
-            while (end < m_end && *end != '"' && *end != '\\' && uchar(*end) >= 0x20)
-                ++end;
+            end = nextSpecialByte(end, m_end);
             if (end >= m_end)
                 return fail(QStringLiteral("unterminated string"));
             if (uchar(*end) < 0x20) {
@@ -381,7 +403,12 @@ private:
             const char *escape =
                 static_cast<const char *>(std::memchr(piece, '\\', size_t(end - piece)));
             const char *pieceEnd = escape ? escape : end;
-            written = utf8.appendToBuffer(written, QByteArrayView(piece, pieceEnd - piece));
+            // ASCII, the bulk of most text, is widened here: the decoder costs a call per piece.
+            const char *rest = piece;
+            while (rest < pieceEnd && uchar(*rest) < 0x80)
+                *written++ = QLatin1Char(*rest++);
+            if (rest < pieceEnd)
+                written = utf8.appendToBuffer(written, QByteArrayView(rest, pieceEnd - rest));
             if (utf8.hasError()) {
                 m_cursor = piece;
                 return fail(QStringLiteral("invalid UTF-8"));
