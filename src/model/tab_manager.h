@@ -13,7 +13,6 @@
 #include <QUuid>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <set>
