@@ -41,11 +41,11 @@ test-asan: deps
 # The model and persistence tests (autosave worker, quit-time write, signals) under
 # ThreadSanitizer. Qt itself is not instrumented; tsan.supp names only Qt's own internals.
 TSAN_DIR ?= build-tsan
-TSAN_TESTS ?= text_metrics|scratchpad|tab_manager|auto_saver|persistence|file_operations
+TSAN_TESTS ?= text_metrics|scratchpad|tab_manager|tab_state_store|file_operations
 # Of the multi-process checks only the kill-during-autosave one runs here: the sanitizer defers a
 # signal that lands outside its own code and can lose the wake-up of a process blocked in poll,
 # so a quit signal sometimes never reaches the handler. The quit-time write itself is covered
-# in process by tst_persistence.
+# in process by tst_tab_state_store.
 TSAN_PROCESS_TESTS ?= killedMidWriteLeavesOneWholeFile
 TSAN_ENV = QT_QPA_PLATFORM=offscreen QUILLET_KILLS=40 \
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp"

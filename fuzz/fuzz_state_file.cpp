@@ -9,15 +9,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace quillet;
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    QString error;
-    const auto snapshots = TabStateFile::decode(bytes, &error);
+    const auto snapshots = TabStateFile::decode(bytes);
     if (!snapshots) {
-        if (error.isEmpty())
+        if (snapshots.reason().isEmpty())
             std::abort(); // a refused file always says why
         return 0;
     }
-    QString again;
-    const auto decodedAgain = TabStateFile::decode(TabStateFile::encode(*snapshots), &again);
+    const auto decodedAgain = TabStateFile::decode(TabStateFile::encode(*snapshots));
     if (!decodedAgain || *decodedAgain != *snapshots)
         std::abort();
     return 0;

@@ -127,14 +127,14 @@ int main(int argc, char *argv[])
     persistence.autoSaveInterval = interval();
     TabManager tabManager(persistence, std::make_unique<quillet::FileDialogPanels>());
     // Without a session bus, or with another session on the same home, the lock decides.
-    if (tabManager.stateHeldElsewhere()) {
+    if (tabManager.stateStore().heldElsewhere()) {
         quillet::printFailureLine(QStringLiteral("Quillet is already running: "),
-                                  tabManager.stateLockError());
+                                  tabManager.stateStore().lockError());
         return 1;
     }
     tabManager.openFiles(files);
     QObject::connect(&preferences, &quillet::Preferences::autoSaveIntervalChanged, &tabManager,
-                     [&] { tabManager.setAutoSaveInterval(interval()); });
+                     [&] { tabManager.stateStore().setAutoSaveInterval(interval()); });
     quillet::Appearance appearance(preferences);
     appearance.apply();
     MainWindow window;

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/cancellable_sleep.h"
+#include "platform/console.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -12,6 +13,19 @@
 #include <optional>
 
 namespace quillet {
+
+namespace {
+
+// False after printing the failure line.
+bool writeReporting(const AutoSaver::Write &write, const QList<Scratchpad::Snapshot> &snapshots)
+{
+    const IoStatus written = write(snapshots);
+    if (!written)
+        printFailureLine(QStringLiteral("Auto-save failed: "), written.reason());
+    return written.ok();
+}
+
+} // namespace
 
 struct AutoSaver::State {
     // Read at the start of every wait, so a change applies from the next one.
@@ -98,6 +112,12 @@ void AutoSaver::stop()
         m_worker.join();
 }
 
+void AutoSaver::finish()
+{
+    stop();
+    writeReporting(m_state->write, m_state->takeSnapshots());
+}
+
 void AutoSaver::run()
 {
     const std::shared_ptr<State> state = m_state;
@@ -125,7 +145,7 @@ void AutoSaver::run()
         }
         if (snapshots == lastWritten)
             continue;
-        if (state->write(*snapshots))
+        if (writeReporting(state->write, *snapshots))
             lastWritten = std::move(snapshots);
         else
             lastWritten.reset();

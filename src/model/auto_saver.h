@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/io_result.h"
 #include "scratchpad.h"
 
 #include <QList>
@@ -21,11 +22,12 @@ class AutoSaverRelay;
 // waits on disk), then encodes and writes them on its own thread, unless they equal what the
 // last successful write stored: an editor left open must not rewrite megabytes every interval.
 // It refers to its owner weakly: a request that arrives after the owner is gone is dropped.
+// A failed write prints "Auto-save failed: " and its reason; the next interval writes again.
 class AutoSaver {
 public:
     using TakeSnapshots = std::function<QList<Scratchpad::Snapshot>()>;
-    // Returns true only when the file now holds exactly these snapshots.
-    using Write = std::function<bool(const QList<Scratchpad::Snapshot> &)>;
+    // Succeeds only when the file now holds exactly these snapshots.
+    using Write = std::function<IoStatus(const QList<Scratchpad::Snapshot> &)>;
     // One wait between saves, on the worker: sleeps `interval` on `sleep` and returns false once
     // the sleep is cancelled. Tests pass their own to see each wait's length without waiting.
     using Wait = std::function<bool(CancellableSleep &sleep, std::chrono::milliseconds interval)>;
@@ -40,6 +42,8 @@ public:
     AutoSaver &operator=(const AutoSaver &) = delete;
 
     void stop();
+    // Stops the loop, then writes the owner's snapshots once more, on the owner's thread.
+    void finish();
     // Takes effect at the next wait; the one in progress runs its course.
     void setInterval(std::chrono::milliseconds interval);
 

@@ -2,35 +2,21 @@
 
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "platform/durable_file.h"
-#include "tab_state_file.h"
 #include "platform/text_file.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QThread>
 
-#include <QSet>
-
-#include <cerrno>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <new>
 
 namespace quillet {
 
 namespace {
-
-// The tab managers that write their state, for a process that exits without destroying them.
-std::mutex g_liveManagersMutex;
-QList<TabManager *> g_liveManagers;
 
 // Held while open tasks are handed to the pool and taken by each task before it reads what it
 // was given: Qt passes a task to a pool thread through futexes the thread sanitizer cannot see,
@@ -57,37 +43,23 @@ std::shared_ptr<Scratchpad> makeTab(const QString &content, const std::optional<
 TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> filePanels,
                        QObject *parent)
     : QObject(parent)
-    , m_persistence(std::move(persistence))
+    , m_stateStore(std::move(persistence))
     , m_filePanels(std::move(filePanels))
 {
-    acquireStateLock();
     m_openPool.setMaxThreadCount(1);
     m_fileWatcher = new QFileSystemWatcher(this);
     connect(m_fileWatcher, &QFileSystemWatcher::fileChanged, this, &TabManager::followFilesOnDisk);
     connect(m_fileWatcher, &QFileSystemWatcher::directoryChanged, this,
             &TabManager::followFilesOnDisk);
     connect(this, &TabManager::tabsChanged, this, &TabManager::watchTabFiles);
-    restoreTabs();
-    startAutoSave();
-    if (m_autoSaveTask) {
-        static std::once_flag registered;
-        std::call_once(registered, [] { std::atexit(&TabManager::writeStateAtExit); });
-        std::lock_guard lock(g_liveManagersMutex);
-        g_liveManagers.append(this);
+    m_tabs = m_stateStore.restore();
+    if (!m_tabs.isEmpty()) {
+        emit tabsChanged();
+        setSelectedTabId(m_tabs.first()->id());
     }
-}
-
-void TabManager::acquireStateLock()
-{
-    if (!m_persistence.enabled)
-        return;
-    StateLock::Result result = StateLock::acquire(autosaveDirectory(), m_persistence.lockWait);
-    m_stateLock = std::move(result.lock);
-    m_stateLockError = result.error;
-    if (result.outcome == StateLock::Outcome::heldElsewhere) {
-        m_stateHeldElsewhere = true;
-        m_persistence.enabled = false;
-    }
+    // At an exit that never destroys this manager, a read under way must not outlive it.
+    m_stateStore.startAutoSave(
+        this, [this] { return snapshots(); }, [this] { m_openCancelled = true; });
 }
 
 TabManager::~TabManager()
@@ -95,30 +67,7 @@ TabManager::~TabManager()
     // A read under way stops at its next piece; its file, untouched on disk, just gets no tab.
     m_openCancelled = true;
     m_openPool.waitForDone();
-    if (!m_autoSaveTask)
-        return;
-    {
-        std::lock_guard lock(g_liveManagersMutex);
-        g_liveManagers.removeOne(this);
-    }
-    // The last interval's edits would otherwise be lost at every quit.
-    m_autoSaveTask->stop();
-    writeState(snapshots());
-}
-
-void TabManager::writeStateAtExit()
-{
-    // exit() runs this on the thread that called it, which is the main thread when a platform
-    // plugin gives up on its display; the tab managers are then alive but never destroyed.
-    std::lock_guard lock(g_liveManagersMutex);
-    for (TabManager *manager : std::as_const(g_liveManagers)) {
-        if (manager->thread() != QThread::currentThread())
-            continue;
-        manager->m_openCancelled = true;
-        manager->m_autoSaveTask->stop();
-        manager->writeState(manager->snapshots());
-    }
-    g_liveManagers.clear();
+    m_stateStore.finish();
 }
 
 void TabManager::setTabs(const QList<std::shared_ptr<Scratchpad>> &tabs)
@@ -329,141 +278,6 @@ void TabManager::updateCursorPosition(Scratchpad &scratchpad, qint64 position)
     scratchpad.updateCounts();
 }
 
-QString TabManager::autosaveDirectory() const
-{
-    QString directory = m_persistence.autosaveDirectory;
-    if (directory.isEmpty()) {
-        const QStringList locations =
-            QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
-        const QString base = locations.isEmpty() ? QDir::homePath() : locations.first();
-        directory = base + QStringLiteral("/Quillet/autosave");
-    }
-    QDir().mkpath(directory); // a failure shows in the read or write that follows
-    // It holds every tab's text: for this user's eyes only, also when an earlier run made it.
-    ::chmod(QFile::encodeName(directory).constData(), 0700);
-    return directory;
-}
-
-QString TabManager::stateFilePath() const
-{
-    return autosaveDirectory() + QLatin1Char('/') + QString::fromUtf16(TabStateFile::kFileName);
-}
-
-namespace {
-
-// Whether anything, even a dangling link, is at `path`.
-bool entryExists(const QString &path)
-{
-    struct stat status {};
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
-}
-
-} // namespace
-
-void TabManager::restoreTabs()
-{
-    if (!m_persistence.enabled)
-        return;
-    const QString path = stateFilePath();
-    // A run that was killed while autosaving leaves its half-written copy behind.
-    removeInterruptedWrites(path);
-    if (!entryExists(path))
-        return;
-
-    const IoResult<QByteArray> bytes = readPrivateFile(path);
-    QString error = bytes.reason();
-    std::optional<QList<Scratchpad::Snapshot>> restored;
-    if (bytes)
-        restored = TabStateFile::decode(*bytes, &error);
-    if (!restored) {
-        const IoResult<QString> keptAt = setAsideUnreadableStateFile(path);
-        m_stateWritable = keptAt.ok();
-        const QString fate = keptAt ? QStringLiteral("; the file was kept as %1").arg(*keptAt)
-                                    : QStringLiteral("; the file could not be moved aside, so "
-                                                     "tabs will not be saved until it is");
-        printFailureLine(QStringLiteral("Tab restoration failed: "), error + fate);
-        return;
-    }
-    if (!m_persistence.restoreTabs) {
-        keepPreviousStateFile(path, *bytes, !restored->isEmpty());
-        return;
-    }
-
-    QSet<QUuid> ids;
-    for (Scratchpad::Snapshot &snapshot : *restored) {
-        // A save of the tab's file cut short by a kill leaves its temporary beside the file.
-        if (snapshot.filePath && snapshot.filePath->isLocalFile())
-            removeInterruptedWrites(snapshot.filePath->toLocalFile());
-        // Two tabs with one id would share one editor, and one of them would never be saved.
-        while (ids.contains(snapshot.id))
-            snapshot.id = QUuid::createUuid();
-        ids.insert(snapshot.id);
-        std::shared_ptr<Scratchpad> tab = Scratchpad::from(snapshot);
-        tab->deriveTitle();
-        tab->updateCounts();
-        m_tabs.append(tab);
-    }
-    emit tabsChanged();
-    setSelectedTabId(m_tabs.isEmpty() ? std::nullopt : std::optional(m_tabs.first()->id()));
-}
-
-IoResult<QString> TabManager::setAsideUnreadableStateFile(const QString &path)
-{
-    const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    const QString base = path + QStringLiteral(".unreadable-") + stamp;
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-        const QString candidate = attempt == 1 ? base : base + QStringLiteral("-%1").arg(attempt);
-        const QByteArray from = QFile::encodeName(path);
-        const QByteArray to = QFile::encodeName(candidate);
-        // link() never replaces an existing file, so an earlier one is safe.
-        if (::link(from.constData(), to.constData()) == 0) {
-            ::unlink(from.constData());
-            return candidate;
-        }
-        if (errno == EEXIST)
-            continue;
-        const int linkError = errno;
-        if (!QFileInfo::exists(candidate) && QFile::rename(path, candidate))
-            return candidate;
-        return ioFailure(
-            QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(linkError))));
-    }
-    return ioFailure(QStringLiteral("%1: every name for a copy is taken").arg(path));
-}
-
-void TabManager::keepPreviousStateFile(const QString &path, const QByteArray &bytes, bool hasTabs)
-{
-    // A session without tabs never replaces the last one that had some: the user may still
-    // want those back.
-    if (!hasTabs)
-        return;
-    const QString previous = path + QStringLiteral(".previous");
-    const auto produce = [&bytes](const WriteChunk &writeChunk) { return writeChunk(bytes); };
-    if (const IoStatus kept = writePrivateFileDurably(previous, produce); !kept) {
-        printFailureLine(QStringLiteral("Tab restoration skipped: "),
-                         QStringLiteral("%1 could not be kept as %2 (%3), so tabs will not be "
-                                        "saved this run")
-                             .arg(path, previous, kept.reason()));
-        m_stateWritable = false;
-    }
-}
-
-void TabManager::setAutoSaveInterval(std::chrono::milliseconds interval)
-{
-    m_persistence.autoSaveInterval = interval;
-    if (m_autoSaveTask)
-        m_autoSaveTask->setInterval(interval);
-}
-
-void TabManager::startAutoSave()
-{
-    if (!m_persistence.enabled)
-        return;
-    m_autoSaveTask = std::make_unique<AutoSaver>(
-        this, m_persistence.autoSaveInterval, [this] { return snapshots(); },
-        [this](const QList<Scratchpad::Snapshot> &snapshots) { return writeState(snapshots); });
-}
-
 QList<Scratchpad::Snapshot> TabManager::snapshots() const
 {
     QList<Scratchpad::Snapshot> list;
@@ -471,21 +285,6 @@ QList<Scratchpad::Snapshot> TabManager::snapshots() const
     for (const auto &tab : m_tabs)
         list.append(tab->snapshot());
     return list;
-}
-
-bool TabManager::writeState(const QList<Scratchpad::Snapshot> &snapshots) const
-{
-    if (!m_stateWritable)
-        return false;
-    // Streamed: a second copy of every tab's text would double the memory an autosave needs.
-    const auto produce = [&snapshots](const WriteChunk &writeChunk) {
-        return TabStateFile::encode(snapshots, writeChunk);
-    };
-    if (const IoStatus written = writePrivateFileDurably(stateFilePath(), produce); !written) {
-        printFailureLine(QStringLiteral("Auto-save failed: "), written.reason());
-        return false;
-    }
-    return true;
 }
 
 void TabManager::openFile()

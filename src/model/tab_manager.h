@@ -1,10 +1,9 @@
 #pragma once
 
-#include "auto_saver.h"
 #include "file_panels.h"
 #include "platform/io_result.h"
 #include "scratchpad.h"
-#include "state_lock.h"
+#include "tab_state_store.h"
 
 #include <QFileSystemWatcher>
 #include <QList>
@@ -14,7 +13,6 @@
 #include <QUuid>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <set>
@@ -22,28 +20,6 @@
 namespace quillet {
 
 enum class PreviewMode { edit, split, preview };
-
-// Where the open tabs are kept between runs. Tests point it at a temporary folder.
-struct TabPersistence {
-    // Empty: the platform's per-user data folder followed by "Quillet/autosave".
-    QString autosaveDirectory;
-    std::chrono::milliseconds autoSaveInterval{5000};
-    // Without it, nothing is restored and nothing is written.
-    bool enabled = true;
-    // Off: start with no tabs; the previous run's file, when it had tabs, is kept as
-    // "tabs.json.previous" before the first autosave replaces it.
-    bool restoreTabs = true;
-    // How long construction waits for another process to let go of the folder's lock.
-    std::chrono::milliseconds lockWait{5000};
-
-    // Nothing restored, nothing written: for a tab manager that lives only in memory.
-    static TabPersistence disabled()
-    {
-        TabPersistence persistence;
-        persistence.enabled = false;
-        return persistence;
-    }
-};
 
 // Owns everything that is open: the ordered scratchpads, the selection and the preview mode.
 // Every change to a scratchpad's text or cursor goes through its operations. `tabs` notifies on
@@ -123,16 +99,8 @@ public:
     void reloadFromDisk(Scratchpad &scratchpad);
     void overwriteOnDisk(Scratchpad &scratchpad);
 
-    // The autosave period from the next wait on.
-    void setAutoSaveInterval(std::chrono::milliseconds interval);
-
-    // The folder of the saved-tabs file, created with its parents on every call.
-    QString autosaveDirectory() const;
-    QString stateFilePath() const;
-    // Another process held the autosave folder's lock through the whole wait at construction:
-    // this manager then restored nothing and never writes or clears anything there.
-    bool stateHeldElsewhere() const { return m_stateHeldElsewhere; }
-    QString stateLockError() const { return m_stateLockError; }
+    // Where the tabs were restored from and are autosaved to.
+    TabStateStore &stateStore() { return m_stateStore; }
 
 signals:
     void tabsChanged();
@@ -147,17 +115,7 @@ signals:
     void fileOperationFailed(const QString &line);
 
 private:
-    void acquireStateLock();
-    void restoreTabs();
-    // Moves an unreadable state file aside so no write replaces it; gives the new path.
-    IoResult<QString> setAsideUnreadableStateFile(const QString &path);
-    // Writes the state file's `bytes` durably to "<file>.previous" when they hold tabs; on
-    // failure no autosave replaces the state file.
-    void keepPreviousStateFile(const QString &path, const QByteArray &bytes, bool hasTabs);
-    void startAutoSave();
     QList<Scratchpad::Snapshot> snapshots() const;
-    // Encodes and writes; safe on any thread. Failures print the auto-save line and return false.
-    bool writeState(const QList<Scratchpad::Snapshot> &snapshots) const;
     enum class SaveCheck { ifUnchanged, overwrite };
     void saveTab(Scratchpad &scratchpad, const QUrl &url, SaveCheck check = SaveCheck::ifUnchanged);
     // Watches every tab's file, and its folder (a file replaced by a rename ends a watch on it).
@@ -166,9 +124,6 @@ private:
     void followFilesOnDisk();
     // Prints the failure line and tells the window.
     void reportFileFailure(const QString &prefix, const QString &description);
-    // The write a process makes when it ends without unwinding main(), as Qt's X11 connection
-    // does when the display goes away.
-    static void writeStateAtExit();
     void notifyIfCurrentTabChanged();
     void appendTab(const std::shared_ptr<Scratchpad> &tab);
     // Takes a file read by the worker: its tab, or else why it could not be opened.
@@ -180,11 +135,7 @@ private:
         qsizetype position = 0;
     };
 
-    Persistence m_persistence;
-    // Outlives the autosave task and the quit-time write.
-    std::unique_ptr<StateLock> m_stateLock;
-    bool m_stateHeldElsewhere = false;
-    QString m_stateLockError;
+    TabStateStore m_stateStore;
     std::unique_ptr<FilePanels> m_filePanels;
     QList<std::shared_ptr<Scratchpad>> m_tabs;
     std::optional<QUuid> m_selectedTabId;
@@ -192,9 +143,6 @@ private:
     std::weak_ptr<Scratchpad> m_lastCurrentTab;
     // Oldest first; at most kClosedTabLimit.
     QList<ClosedTab> m_closedTabs;
-    // False when an unreadable state file could not be moved aside: it is never overwritten.
-    bool m_stateWritable = true;
-    std::unique_ptr<AutoSaver> m_autoSaveTask;
     QFileSystemWatcher *m_fileWatcher = nullptr;
     // One thread, so files are read one after the other and arrive in order.
     QThreadPool m_openPool;

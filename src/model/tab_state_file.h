@@ -7,8 +7,6 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
-
 namespace quillet {
 
 // The saved-tabs file: a compact UTF-8 JSON array with one object per tab, keys "id" (upper
@@ -23,8 +21,8 @@ QByteArray encode(const QList<Scratchpad::Snapshot> &snapshots);
 // The same bytes, handed to `writeChunk` in pieces as they are made; false when one was refused.
 bool encode(const QList<Scratchpad::Snapshot> &snapshots, const WriteChunk &writeChunk);
 
-// The snapshots in file order, or none with `error` describing the first fault.
-std::optional<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes, QString *error);
+// The snapshots in file order, or the first fault as the reason.
+IoResult<QList<Scratchpad::Snapshot>> decode(const QByteArray &bytes);
 
 } // namespace TabStateFile
 

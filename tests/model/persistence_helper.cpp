@@ -111,7 +111,7 @@ int rewriteRepeatedly(const QString &folder, bool save)
         }
         // Past "[]", the file written before the first generation; with a saved note, once the
         // state file names its tab, so that a start after a kill cleans up after it.
-        if (!announced && QFileInfo(tabManager.stateFilePath()).size() > 2 &&
+        if (!announced && QFileInfo(tabManager.stateStore().filePath()).size() > 2 &&
             (!save || QFileInfo(notePath).size() > 0)) {
             announced = true;
             std::puts("ready");

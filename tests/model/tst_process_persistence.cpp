@@ -41,9 +41,11 @@ std::optional<QStringList> readState(const QString &path, QString *error)
         *error = file.errorString();
         return std::nullopt;
     }
-    const auto snapshots = TabStateFile::decode(file.readAll(), error);
-    if (!snapshots)
+    const auto snapshots = TabStateFile::decode(file.readAll());
+    if (!snapshots) {
+        *error = snapshots.reason();
         return std::nullopt;
+    }
     QStringList contents;
     for (const Scratchpad::Snapshot &snapshot : *snapshots)
         contents.append(snapshot.content);
