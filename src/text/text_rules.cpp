@@ -4,12 +4,24 @@ namespace quillet::text {
 
 namespace {
 
+// The spacing marks after which Unicode's grapheme rules break all the same (mostly Myanmar).
+bool isSpacingMarkThatStandsApart(char32_t codePoint)
+{
+    return (codePoint >= 0x102B && codePoint <= 0x102C) || codePoint == 0x1038 ||
+           (codePoint >= 0x1062 && codePoint <= 0x1064) ||
+           (codePoint >= 0x1067 && codePoint <= 0x106D) || codePoint == 0x1083 ||
+           (codePoint >= 0x1087 && codePoint <= 0x108C) || codePoint == 0x108F ||
+           (codePoint >= 0x109A && codePoint <= 0x109C) || codePoint == 0x1A61 ||
+           codePoint == 0x1A63 || codePoint == 0x1A64 || codePoint == 0xAA7B ||
+           codePoint == 0xAA7D || codePoint == 0x11720 || codePoint == 0x11721;
+}
+
 bool computeJoinsPrevious(char32_t codePoint)
 {
     if (codePoint < 0x0300)
         return false;
     if (isMark(codePoint))
-        return true;
+        return !isSpacingMarkThatStandsApart(codePoint);
     return codePoint == 0x200C || codePoint == 0x200D        // zero-width non-joiner and joiner
            || codePoint == 0xFF9E || codePoint == 0xFF9F     // halfwidth voiced sound marks
            || codePoint == 0x0E33 || codePoint == 0x0EB3     // Thai and Lao sara am
@@ -41,7 +53,8 @@ bool computeFormsCharacterAlone(char32_t codePoint)
         (codePoint >= 0xA960 && codePoint <= 0xA97F) ||
         (codePoint >= 0xAC00 && codePoint <= 0xD7FF))
         return false;
-    if (isRegionalIndicator(codePoint) || computeJoinsPrevious(codePoint) ||
+    // Marks that stand apart are still left to the boundary finder, which tailors some scripts.
+    if (isRegionalIndicator(codePoint) || isMark(codePoint) || computeJoinsPrevious(codePoint) ||
         computeJoinsNext(codePoint))
         return false;
     const QChar::Category category = QChar::category(codePoint);
