@@ -191,7 +191,6 @@ private slots:
         row("separator with a letter", u"a\n|-a-|"_s, {"P:a |-a-|"});
         row("cells are rendered", u"**a**|`b`\n-|-"_s, {"Tab[a|b]"});
         row("separator only at the end", u"x\na\n|-|"_s, {"P:x", "Tab[a]"});
-        row("no-break space trims and counts", u"\u00a0- a"_s, {"U[1:a]"});
         row("tab is one character", u"\t\t1. a"_s, {"O1[2:a]"});
         row("combining mark on '#' is no heading mark", u"#\u0301 x"_s, {"P:#\u0301 x"});
         row("combining mark on the space after '#'", u"# \u0301x"_s, {"P:# \u0301x"});

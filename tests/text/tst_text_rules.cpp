@@ -29,27 +29,16 @@ Piece run(char16_t unit, int count)
 const QList<Piece> &pieces()
 {
     static const QList<Piece> list = {
-        run(u'a', 1),
-        run(u' ', 1),
-        run(u'\n', 1),
-        {QStringLiteral("\r\n"), {true}, {2}},
-        run(u'\r', 1),
-        run(u'\t', 1),
+        run(u'a', 1), run(u' ', 1), run(u'\n', 1), {QStringLiteral("\r\n"), {true}, {2}},
+        run(u'\r', 1), run(u'\t', 1),
         {QStringLiteral("word "), {false, false, false, false, true}, {1, 1, 1, 1, 1}},
-        run(0x00A0, 1),
-        run(0x2028, 1),
-        run(0x3000, 1),
-        {QString::fromUtf8("e\xCC\x81"), {false}, {2}},
-        {QString::fromUtf8("👍🏽"), {false}, {4}},
-        {QString::fromUtf8("👩‍💻"), {false}, {5}},
-        {QString::fromUtf8("🇩🇪"), {false}, {4}},
+        run(0x00A0, 1), run(0x2028, 1), run(0x3000, 1),
+        {QString::fromUtf8("e\xCC\x81"), {false}, {2}}, {QString::fromUtf8("👍🏽"), {false}, {4}},
+        {QString::fromUtf8("👩‍💻"), {false}, {5}}, {QString::fromUtf8("🇩🇪"), {false}, {4}},
         {QString::fromUtf8("한국어"), {false, false, false}, {1, 1, 1}},
         {QString::fromUtf8("नमस्ते"), {false, false, false}, {1, 1, 4}},
         {QString::fromUtf8("你好"), {false, false}, {1, 1}},
-        run(u'x', 63),
-        run(u'y', 64),
-        run(u' ', 65),
-        run(u'z', 130),
+        run(u'x', 63), run(u'y', 64), run(u' ', 65), run(u'z', 130),
     };
     return list;
 }
@@ -78,14 +67,8 @@ RandomText randomText(QRandomGenerator &random, int pieceCount)
 }
 
 // Both figures at once, so a mismatch prints both.
-std::pair<qint64, qint64> figures(CharacterAndWordCount c)
-{
-    return {c.characters, c.words};
-}
-std::pair<qint64, qint64> figures(LineAndColumn at)
-{
-    return {at.line, at.column};
-}
+std::pair<qint64, qint64> figures(CharacterAndWordCount c) { return {c.characters, c.words}; }
+std::pair<qint64, qint64> figures(LineAndColumn at) { return {at.line, at.column}; }
 
 CharacterAndWordCount expectedCount(const RandomText &text)
 {
@@ -144,34 +127,49 @@ class TextRulesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void countsCharactersAndWords_data()
+    // Characters, words, line and column of a cursor given in UTF-16 units, the line end that
+    // ends most lines, and edits made anywhere followed by the counts of their windows.
+    void figuresOfText_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("characters");
-        QTest::addColumn<qint64>("words");
-
-        QTest::newRow("empty") << QString() << 0LL << 0LL;
-        QTest::newRow("two lines") << QStringLiteral("hello world\nfoo") << 15LL << 3LL;
-        QTest::newRow("only blanks") << QStringLiteral("  \t\n\n \t ") << 8LL << 0LL;
-        QTest::newRow("separators at both ends") << QStringLiteral("  a  b  ") << 8LL << 2LL;
-        QTest::newRow("CR LF is one character") << QStringLiteral("a\r\nb") << 3LL << 2LL;
-        QTest::newRow("lone CR and LF CR") << QStringLiteral("a\rb\n\rc") << 6LL << 3LL;
-        QTest::newRow("combining accent") << QString::fromUtf8("caf\x65\xCC\x81 ok") << 7LL << 2LL;
-        QTest::newRow("ZWJ family")
-            << QString::fromUtf8("👨‍👩‍👧‍👦 x") << 3LL << 2LL;
-        QTest::newRow("long ASCII with CR LF on a block edge")
-            << QString(62, u'a') + QStringLiteral("\r\n") + QString(70, u'b') << 133LL << 2LL;
-        QTest::newRow("long ASCII then accent")
-            << QString(200, u'a') + QString::fromUtf8("\xCC\x81") << 200LL << 1LL;
+        QTest::addColumn<qint64>("cursor");
+        QTest::addColumn<QList<qint64>>("figures"); // characters, words, line, column
+        QTest::addColumn<QString>("ending");
+        const auto row = [](const char *name, const QString &text, qint64 cursor,
+                            const QList<qint64> &figures, const QString &ending = u"\n"_s) {
+            QTest::newRow(name) << text << cursor << figures << ending;
+        };
+        const QString twoLines = u"hello world\nfoo"_s;
+        row("empty", QString(), 0, {0, 0, 1, 1});
+        row("just after the line feed", twoLines, 12, {15, 3, 2, 1});
+        row("inside the first line", twoLines, 5, {15, 3, 1, 6});
+        row("beyond the end", u"ab\ncde"_s, 100, {6, 2, 2, 4});
+        row("negative", u"ab\ncde"_s, -4, {6, 2, 1, 1});
+        row("only blanks, a tab is one column", u"  \t\n\n \t "_s, 8, {8, 0, 3, 4});
+        row("separators at both ends", u"  a  b  "_s, 3, {8, 2, 1, 4});
+        row("CR LF is one character", u"a\r\nb"_s, 4, {3, 2, 2, 2}, u"\r\n"_s);
+        row("carriage returns alone end lines", u"a\rb\n\rc"_s, 6, {6, 3, 4, 2}, u"\r"_s);
+        row("mostly CR LF", u"a\r\nb\r\nc\nd\re"_s, 11, {9, 5, 5, 2}, u"\r\n"_s);
+        row("a tie of line ends goes to line feeds", u"a\r\nb\nc"_s, 6, {5, 3, 3, 2});
+        row("combining accent", u"cafe\u0301 ok"_s, 5, {7, 2, 1, 5});
+        row("ZWJ family", u"👨‍👩‍👧‍👦 x"_s, 11, {3, 2, 1, 2});
+        row("after an emoji with skin tone", u"👍🏽x"_s, 5, {2, 1, 1, 3});
+        row("after a ZWJ emoji on line 2", u"a\n👩‍💻b"_s, 8, {4, 2, 2, 3});
+        row("flags on line 1 do not shift line 2", u"🇩🇪🇩🇪\nxy"_s, 11, {5, 2, 2, 3});
+        row("long ASCII with CR LF on a block edge",
+            QString(62, u'a') + u"\r\n"_s + QString(70, u'b'), 200, {133, 2, 2, 71}, u"\r\n"_s);
+        row("long ASCII then accent", QString(200, u'a') + u"\u0301"_s, 201, {200, 1, 1, 201});
     }
 
-    void countsCharactersAndWords()
+    void figuresOfText()
     {
         QFETCH(QString, text);
-        QFETCH(qint64, characters);
-        QFETCH(qint64, words);
-        QCOMPARE(figures(countCharactersAndWords(text)), std::pair(characters, words));
-        QCOMPARE(countCharacters(text), characters);
+        QFETCH(qint64, cursor);
+        const CharacterAndWordCount count = countCharactersAndWords(text);
+        const LineAndColumn at = lineAndColumnAt(text, cursor);
+        QTEST((QList<qint64>{count.characters, count.words, at.line, at.column}), "figures");
+        QCOMPARE(countCharacters(text), count.characters);
+        QTEST(dominantLineEnding(text), "ending");
         checkEditsAgainstRecount(text, quint32(qHash(text)));
     }
 
@@ -217,61 +215,6 @@ private slots:
         QCOMPARE(characterBoundaryAtOrAfter(joined, 301), 302);
     }
 
-    void lineAndColumn_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("utf16Offset");
-        QTest::addColumn<qint64>("line");
-        QTest::addColumn<qint64>("column");
-
-        const QString twoLines = QStringLiteral("hello world\nfoo");
-        QTest::newRow("start") << twoLines << 0LL << 1LL << 1LL;
-        QTest::newRow("just after the line feed") << twoLines << 12LL << 2LL << 1LL;
-        QTest::newRow("inside the first line") << twoLines << 5LL << 1LL << 6LL;
-        QTest::newRow("beyond the end") << QStringLiteral("ab\ncde") << 100LL << 2LL << 4LL;
-        QTest::newRow("negative") << QStringLiteral("ab\ncde") << -4LL << 1LL << 1LL;
-        QTest::newRow("tab is one column") << QStringLiteral("\t\tx") << 3LL << 1LL << 4LL;
-        // The editor's offsets are UTF-16 code units; the column counts characters.
-        QTest::newRow("after an emoji") << QString::fromUtf8("👍🏽x") << 5LL << 1LL << 3LL;
-        QTest::newRow("after a ZWJ emoji on line 2")
-            << QString::fromUtf8("a\n👩‍💻b") << 8LL << 2LL << 3LL;
-        QTest::newRow("after combining accents")
-            << QString::fromUtf8("e\xCC\x81\x65\xCC\x81|") << 5LL << 1LL << 4LL;
-        QTest::newRow("after CR LF") << QStringLiteral("ab\r\ncd") << 5LL << 2LL << 2LL;
-        QTest::newRow("after carriage returns alone")
-            << QStringLiteral("ab\rc\r\nd\re") << 9LL << 4LL << 2LL;
-        QTest::newRow("emoji on line 1 does not shift line 2")
-            << QString::fromUtf8("🇩🇪🇩🇪\nxy") << 11LL << 2LL << 3LL;
-    }
-
-    void lineAndColumn()
-    {
-        QFETCH(QString, text);
-        QFETCH(qint64, utf16Offset);
-        QFETCH(qint64, line);
-        QFETCH(qint64, column);
-        QCOMPARE(figures(lineAndColumnAt(text, utf16Offset)), std::pair(line, column));
-    }
-
-    void dominantLineEnding_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("ending");
-
-        QTest::newRow("none") << QStringLiteral("abc") << "\n";
-        QTest::newRow("line feeds") << QStringLiteral("a\nb\n") << "\n";
-        QTest::newRow("CR LF") << QStringLiteral("a\r\nb\r\n") << "\r\n";
-        QTest::newRow("carriage returns") << QStringLiteral("a\rb\rc") << "\r";
-        QTest::newRow("mostly CR LF") << QStringLiteral("a\r\nb\r\nc\nd\re") << "\r\n";
-        QTest::newRow("a tie goes to line feeds") << QStringLiteral("a\r\nb\nc") << "\n";
-    }
-
-    void dominantLineEnding()
-    {
-        QFETCH(QString, text);
-        QTEST(quillet::text::dominantLineEnding(text), "ending");
-    }
-
     // The hand-kept lists of the code point table against Qt's grapheme finder, for every
     // assigned code point beside a letter.
     void codePointsJoinAsTheBoundaryFinderSays()
@@ -313,9 +256,7 @@ private slots:
         row("line breaks and vertical tab stay", u"\v#\n\u2028"_s, u"\v#\n\u2028"_s, 1);
         row("space carrying a mark", u"  \u0301#"_s, u" \u0301#"_s, 3);
         row("mark on the hash", u"#\u0301#"_s, u"#\u0301#"_s, 2);
-        row("joiner after the hash", u"#\u200D#"_s, u"#\u200D#"_s, 2);
         row("prepended mark before", u"\u0600#\u0600 "_s, u"\u0600#\u0600 "_s, -1);
-        row("emoji modifier after", u"#\U0001F3FB"_s, u"#\U0001F3FB"_s, -1);
         row("sign that stands apart", u"#\u102B"_s, u"#\u102B"_s, 0);
         row("digits", u" 2024 "_s, u"2024"_s, -1, true);
         row("other numerals", u"²½Ⅻ"_s, u"²½Ⅻ"_s, -1, true);
