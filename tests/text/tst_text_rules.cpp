@@ -146,13 +146,11 @@ private slots:
         row("beyond the end", u"ab\ncde"_s, 100, {6, 2, 2, 4});
         row("negative", u"ab\ncde"_s, -4, {6, 2, 1, 1});
         row("only blanks, a tab is one column", u"  \t\n\n \t "_s, 8, {8, 0, 3, 4});
-        row("separators at both ends", u"  a  b  "_s, 3, {8, 2, 1, 4});
         row("CR LF is one character", u"a\r\nb"_s, 4, {3, 2, 2, 2}, u"\r\n"_s);
         row("carriage returns alone end lines", u"a\rb\n\rc"_s, 6, {6, 3, 4, 2}, u"\r"_s);
         row("mostly CR LF", u"a\r\nb\r\nc\nd\re"_s, 11, {9, 5, 5, 2}, u"\r\n"_s);
         row("a tie of line ends goes to line feeds", u"a\r\nb\nc"_s, 6, {5, 3, 3, 2});
         row("combining accent", u"cafe\u0301 ok"_s, 5, {7, 2, 1, 5});
-        row("ZWJ family", u"👨‍👩‍👧‍👦 x"_s, 11, {3, 2, 1, 2});
         row("after an emoji with skin tone", u"👍🏽x"_s, 5, {2, 1, 1, 3});
         row("after a ZWJ emoji on line 2", u"a\n👩‍💻b"_s, 8, {4, 2, 2, 3});
         row("flags on line 1 do not shift line 2", u"🇩🇪🇩🇪\nxy"_s, 11, {5, 2, 2, 3});
@@ -258,8 +256,7 @@ private slots:
         row("mark on the hash", u"#\u0301#"_s, u"#\u0301#"_s, 2);
         row("prepended mark before", u"\u0600#\u0600 "_s, u"\u0600#\u0600 "_s, -1);
         row("sign that stands apart", u"#\u102B"_s, u"#\u102B"_s, 0);
-        row("digits", u" 2024 "_s, u"2024"_s, -1, true);
-        row("other numerals", u"²½Ⅻ"_s, u"²½Ⅻ"_s, -1, true);
+        row("digits and other numerals", u" 2024²½Ⅻ "_s, u"2024²½Ⅻ"_s, -1, true);
         row("digit carrying a mark", u"1\u0301"_s, u"1\u0301"_s, -1, true);
         row("digit outside the basic plane", u"\U0001D7D9"_s, u"\U0001D7D9"_s, -1, true);
         row("digit and a sign apart", u"1\u102B"_s, u"1\u102B"_s, -1);
