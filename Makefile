@@ -41,7 +41,7 @@ test-asan: deps
 # The model and persistence tests (autosave worker, quit-time write, signals) under
 # ThreadSanitizer. Qt itself is not instrumented; tsan.supp names only Qt's own internals.
 TSAN_DIR ?= build-tsan
-TSAN_TESTS ?= text_metrics|scratchpad|tab_manager|tab_state_store|file_operations
+TSAN_TESTS ?= text_rules|scratchpad|tab_manager|tab_state_store|file_operations
 # Of the multi-process checks only the kill-during-autosave one runs here: the sanitizer defers a
 # signal that lands outside its own code and can lose the wake-up of a process blocked in poll,
 # so a quit signal sometimes never reaches the handler. The quit-time write itself is covered

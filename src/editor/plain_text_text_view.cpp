@@ -1,9 +1,10 @@
 #include "plain_text_text_view.h"
 
 #include "line_number_gutter.h"
-#include "model/text_metrics.h"
 #include "spaced_line_layout.h"
 #include "style/theme.h"
+
+#include "text/text_metrics.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "markdown/markdown_block_parser.h"
 
-#include "markdown/line_text.h"
 #include "markdown/markdown_renderer.h"
+#include "text/text_rules.h"
 
 #include <algorithm>
 #include <functional>
@@ -12,8 +12,13 @@ namespace quillet::MarkdownBlockParser {
 
 namespace {
 
-using line_text::isCharacter;
-using line_text::trimmed;
+using text::isCharacter;
+
+// Markdown's whitespace is spaces and tabs, never a line break.
+QStringView trimmed(QStringView line)
+{
+    return text::trimmedOfSpacesAndTabs(line);
+}
 
 struct HeadingLine {
     int level = 0;
@@ -98,12 +103,12 @@ QList<QStringView> splitTableRow(QStringView line)
     QStringView row = trimmed(line);
     if (isCharacter(row, 0, u'|'))
         row = row.sliced(1);
-    if (line_text::endsWithCharacter(row, u'|'))
+    if (text::endsWithCharacter(row, u'|'))
         row.chop(1);
     QList<QStringView> cells;
     qsizetype start = 0;
-    for (qsizetype bar = line_text::indexOfCharacter(row, u'|'); bar >= 0;
-         bar = line_text::indexOfCharacter(row, u'|', start)) {
+    for (qsizetype bar = text::indexOfCharacter(row, u'|'); bar >= 0;
+         bar = text::indexOfCharacter(row, u'|', start)) {
         cells.append(trimmed(row.sliced(start, bar - start)));
         start = bar + 1;
     }
@@ -113,7 +118,7 @@ QList<QStringView> splitTableRow(QStringView line)
 
 bool isTableSeparator(QStringView line)
 {
-    if (line_text::indexOfCharacter(trimmed(line), u'|') < 0)
+    if (text::indexOfCharacter(trimmed(line), u'|') < 0)
         return false;
     for (const QStringView cell : splitTableRow(line)) {
         if (cell.isEmpty())
@@ -169,7 +174,7 @@ ParsedTable parseTable(const QList<QStringView> &lines, qsizetype start, const U
     qsizetype next = start + 2;
     for (; next < lines.size(); ++next) {
         const QStringView row = trimmed(lines[next]);
-        if (line_text::indexOfCharacter(row, u'|') < 0)
+        if (text::indexOfCharacter(row, u'|') < 0)
             break;
         const qsizetype same = old ? unchanged.rowAt(next, 2, old->rows.size()) : -1;
         table.rows.append(same >= 0 ? old->rows.at(same) : renderCells(row));
@@ -206,16 +211,16 @@ std::optional<OrderedLine> parseOrderedItem(QStringView line)
 {
     const QStringView t = trimmed(line);
     qsizetype partStart = 0;
-    qsizetype point = line_text::indexOfCharacter(t, u'.');
+    qsizetype point = text::indexOfCharacter(t, u'.');
     while (point == partStart) {
         partStart = point + 1;
-        point = line_text::indexOfCharacter(t, u'.', partStart);
+        point = text::indexOfCharacter(t, u'.', partStart);
     }
     if (point < 0)
         return std::nullopt;
     const QStringView number = t.sliced(partStart, point - partStart);
     const QStringView rest = t.sliced(point + 1);
-    if (rest.isEmpty() || !line_text::isNumeral(number))
+    if (rest.isEmpty() || !text::isNumeral(number))
         return std::nullopt;
     return OrderedLine{number, trimmed(rest)};
 }

@@ -1,5 +1,7 @@
 #include "markdown_parse_scheduler.h"
 
+#include "text/text_rules.h"
+
 #include <QPromise>
 #include <QThreadPool>
 
@@ -98,8 +100,12 @@ bool MarkdownParseScheduler::parsesInBackground(QStringView text)
         qsizetype lineEnd = text.indexOf(u'\n', lineStart);
         if (lineEnd < 0)
             lineEnd = text.size();
-        const QStringView line = text.sliced(lineStart, lineEnd - lineStart);
-        run = line.trimmed().isEmpty() ? 0 : run + line.size() + 1;
+        QStringView line = text.sliced(lineStart, lineEnd - lineStart);
+        // Blank as the parser sees it: spaces and tabs only, and a carriage return before the
+        // line feed belongs to the line end. Any other white space makes a block go on.
+        if (lineEnd < text.size() && line.endsWith(u'\r'))
+            line.chop(1);
+        run = text::trimmedOfSpacesAndTabs(line).isEmpty() ? 0 : run + lineEnd - lineStart + 1;
         if (run > kBackgroundBlockSize)
             return true;
         lineStart = lineEnd + 1;

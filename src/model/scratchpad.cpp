@@ -1,7 +1,8 @@
 #include "scratchpad.h"
 
 #include "platform/clock.h"
-#include "text_metrics.h"
+#include "text/text_metrics.h"
+#include "text/text_rules.h"
 
 namespace quillet {
 
@@ -9,14 +10,9 @@ namespace {
 
 constexpr qint64 kTitleLength = 40;
 
-bool isLineBreak(char16_t c)
-{
-    return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
-}
-
 bool isBlankForTitle(char16_t c)
 {
-    return c == u'\t' || isLineBreak(c) || QChar::category(c) == QChar::Separator_Space;
+    return text::isSpaceOrTab(c) || text::isLineBreak(c);
 }
 
 } // namespace
@@ -178,10 +174,10 @@ QString Scratchpad::titleFor(QStringView content, const std::optional<QUrl> &fil
     const qsizetype cut =
         begin + text::offsetAfterCharacters(content.sliced(begin, end - begin), kTitleLength);
     qsizetype lineEnd = begin;
-    while (lineEnd < end && !isLineBreak(content[lineEnd].unicode()) &&
+    while (lineEnd < end && !text::isLineBreak(content[lineEnd].unicode()) &&
            (lineEnd < cut || content[lineEnd] == u'#' || content[lineEnd] == u' '))
         ++lineEnd;
-    if (lineEnd < end && !isLineBreak(content[lineEnd].unicode()))
+    if (lineEnd < end && !text::isLineBreak(content[lineEnd].unicode()))
         return content.sliced(begin, cut - begin).toString();
     while (lineEnd > begin && (content[lineEnd - 1] == u'#' || content[lineEnd - 1] == u' '))
         --lineEnd;

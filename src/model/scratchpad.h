@@ -1,14 +1,13 @@
 #pragma once
 
 #include "platform/disk_version.h"
+#include "text/text_metrics.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
-
-#include "text_metrics.h"
 
 #include <memory>
 #include <optional>

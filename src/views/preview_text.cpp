@@ -1,10 +1,9 @@
 #include "preview_text.h"
 
-#include "model/text_metrics.h"
-
 #include "view_style.h"
 
 #include "style/theme.h"
+#include "text/text_metrics.h"
 
 #include <QPainter>
 #include <QTextLine>

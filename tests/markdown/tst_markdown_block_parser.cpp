@@ -191,19 +191,15 @@ private slots:
         row("separator with a letter", u"a\n|-a-|"_s, {"P:a |-a-|"});
         row("cells are rendered", u"**a**|`b`\n-|-"_s, {"Tab[a|b]"});
         row("separator only at the end", u"x\na\n|-|"_s, {"P:x", "Tab[a]"});
-        row("no-break space trims and counts", u"\u00a0- a"_s, {"U[1:a]"});
-        row("ideographic space trims", u"\u3000- a\u2003"_s, {"U[2:a]"});
         row("tab is one character", u"\t\t1. a"_s, {"O1[2:a]"});
         row("combining mark on '#' is no heading mark", u"#\u0301 x"_s, {"P:#\u0301 x"});
         row("combining mark on the space after '#'", u"# \u0301x"_s, {"P:# \u0301x"});
         row("combining mark on a hyphen is no item", u"-\u0301 a"_s, {"P:-\u0301 a"});
         row("combining mark on the item's space", u"- \u0301a"_s, {"P:- \u0301a"});
-        row("space with a mark is not trimmed", u"  \u0301x"_s, {"P:  \u0301x"});
         row("combining mark on a rule mark", u"---\u0301"_s, {"P:---\u0301"});
         row("combining mark on a bar", u"a\n|\u0301---|"_s, {"P:a |\u0301---|"});
         row("emoji text", u"- 👩‍👩‍👧 family"_s, {"U[0:👩‍👩‍👧 family]"});
         row("line separator is no line end", u"a\u2028b"_s, {"P:a\u2028b"});
-        row("vertical tab is no whitespace", u"\v- a"_s, {"P:\v- a"});
         row("lone CR stays in its line", u"a\rb"_s, {"P:a\rb"});
         row("CR before CR LF stays", u"a\r\r\nb"_s, {"P:a\r b"});
     }

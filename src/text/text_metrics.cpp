@@ -1,4 +1,6 @@
-#include "text_metrics.h"
+#include "text/text_metrics.h"
+
+#include "text/text_rules.h"
 
 #include <QChar>
 #include <QTextBoundaryFinder>
@@ -20,121 +22,25 @@ namespace {
 constexpr char16_t kCarriageReturn = u'\r';
 constexpr char16_t kLineFeed = u'\n';
 
-bool isAsciiSeparator(char16_t c)
-{
-    return c == u' ' || (c >= 0x09 && c <= 0x0D);
-}
-
-// A code point is "simple" when a grapheme boundary certainly lies between it and a simple
-// neighbour (only the CR LF pair is an exception, handled by the caller). Everything that can
-// extend, join or pair with a neighbour is not simple: marks, format characters, Hangul jamo and
-// syllables, regional indicators, emoji modifiers, prepended letters and the two spacing marks
-// that are letters. Between two simple code points the boundary is taken without consulting any
-// table; spans containing anything else are handed to QTextBoundaryFinder whole.
-bool computeIsSimple(char32_t cp)
-{
-    if (cp < 0x0300)
-        return true;
-    // Lone surrogates (broken text) are left to the boundary finder, as is Hangul.
-    if (cp >= 0xD800 && cp <= 0xDFFF)
-        return false;
-    if ((cp >= 0x1100 && cp <= 0x11FF) || (cp >= 0xA960 && cp <= 0xA97F) ||
-        (cp >= 0xAC00 && cp <= 0xD7FF))
-        return false;
-    if ((cp >= 0x1F1E6 && cp <= 0x1F1FF) || (cp >= 0x1F3FB && cp <= 0x1F3FF))
-        return false;
-    switch (cp) {
-    case 0x0E33:
-    case 0x0EB3: // spacing marks that are letters
-    case 0xFF9E:
-    case 0xFF9F: // halfwidth sound marks, which extend
-    case 0x0D4E:
-    case 0x111C2:
-    case 0x111C3:
-    case 0x1193F:
-    case 0x11941:
-    case 0x11A3A:
-    case 0x11D46:
-    case 0x11F02: // prepended letters
-        return false;
-    default:
-        break;
-    }
-    if (cp >= 0x11A84 && cp <= 0x11A89)
-        return false;
-    switch (QChar::category(cp)) {
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Other_Format:
-    case QChar::Other_NotAssigned:
-        return false;
-    default:
-        return true;
-    }
-}
-
-enum : std::uint8_t { kSimpleBit = 1, kSeparatorBit = 2 };
-
-// The two properties every code point of the Basic Multilingual Plane is asked for, looked up
-// in one table instead of Qt's property tables on each character.
-const std::array<std::uint8_t, 0x10000> kBasicPlaneClasses = [] {
-    std::array<std::uint8_t, 0x10000> classes{};
-    for (char32_t cp = 0; cp < 0x10000; ++cp)
-        classes[cp] = std::uint8_t((computeIsSimple(cp) ? kSimpleBit : 0) |
-                                   (QChar::isSpace(cp) ? kSeparatorBit : 0));
-    return classes;
-}();
-
-bool isSimple(char32_t cp)
-{
-    return cp < 0x10000 ? (kBasicPlaneClasses[cp] & kSimpleBit) != 0 : computeIsSimple(cp);
-}
-
-bool isRegionalIndicator(char32_t cp)
-{
-    return cp >= 0x1F1E6 && cp <= 0x1F1FF;
-}
-
 bool isMarkOrModifier(char32_t cp)
 {
-    if (cp >= 0x1F3FB && cp <= 0x1F3FF)
-        return true;
-    switch (QChar::category(cp)) {
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-        return true;
-    default:
-        return false;
-    }
+    return isEmojiModifier(cp) || isMark(cp);
 }
 
 // Whether a character boundary certainly lies before `cp`, given the code point before it.
-// Besides two simple code points, a mark or emoji modifier ends its character before an emoji
-// or a flag: none of the rules that join characters applies there. Deciding those here keeps
-// emoji after Indic text out of the boundary finder, whose Indic tailoring in Qt 6.4 splits
-// them.
-bool boundaryCertainlyBefore(char32_t previous, bool previousSimple, char32_t cp, bool simple)
+// Besides two code points that form characters alone, a mark or emoji modifier ends its character
+// before an emoji or a flag: none of the rules that join characters applies there. Deciding those
+// here keeps emoji after Indic text out of the boundary finder, whose Indic tailoring in Qt 6.4
+// splits them.
+bool boundaryCertainlyBefore(char32_t previous, bool previousAlone, char32_t cp, bool alone)
 {
-    if (simple) {
-        if (previousSimple)
+    if (alone) {
+        if (previousAlone)
             return true;
         const bool brahmicOrBmp = cp < 0x10000 || (cp >= 0x11000 && cp < 0x12000);
         return !brahmicOrBmp && isMarkOrModifier(previous);
     }
-    return isRegionalIndicator(cp) && (previousSimple || isMarkOrModifier(previous));
-}
-
-char32_t codePointAt(const char16_t *s, qsizetype size, qsizetype pos, int &length)
-{
-    const char16_t c = s[pos];
-    if (QChar::isHighSurrogate(c) && pos + 1 < size && QChar::isLowSurrogate(s[pos + 1])) {
-        length = 2;
-        return QChar::surrogateToUcs4(c, s[pos + 1]);
-    }
-    length = 1;
-    return c;
+    return isRegionalIndicator(cp) && (previousAlone || isMarkOrModifier(previous));
 }
 
 struct Tally {
@@ -156,9 +62,9 @@ struct Tally {
 // false to stop.
 template <typename Visit> bool visitSpan(const char16_t *s, qsizetype size, Visit &&visit)
 {
-    int length = 0;
+    const QStringView span(s, size);
     if (size == 1 || (size == 2 && QChar::isHighSurrogate(s[0]) && QChar::isLowSurrogate(s[1])))
-        return visit(size, isSeparator(codePointAt(s, size, 0, length)));
+        return visit(size, isUnicodeWhiteSpace(codePointAt(span, 0)));
     if (size == 2 && s[0] == kCarriageReturn && s[1] == kLineFeed)
         return visit(size, true);
 
@@ -175,7 +81,7 @@ template <typename Visit> bool visitSpan(const char16_t *s, qsizetype size, Visi
                                QStringView(context.data(), context.size()), attributes.data(),
                                qsizetype(attributes.size()));
     if (const qsizetype first = finder.toNextBoundary(); first > 1) {
-        if (!visit(first - 1, isSeparator(codePointAt(s, size, 0, length))))
+        if (!visit(first - 1, isUnicodeWhiteSpace(codePointAt(span, 0))))
             return false;
     }
     qsizetype start = finder.position() - 1;
@@ -185,7 +91,7 @@ template <typename Visit> bool visitSpan(const char16_t *s, qsizetype size, Visi
         if (end < context.size() && QChar::isLowSurrogate(context[end]) &&
             QChar::isHighSurrogate(context[end - 1]))
             continue;
-        if (!visit(end - 1, isSeparator(codePointAt(s, size, start, length))))
+        if (!visit(end - 1, isUnicodeWhiteSpace(codePointAt(span, start))))
             return false;
         start = end - 1;
     }
@@ -202,7 +108,7 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
     const qsizetype size = text.size();
     qsizetype spanStart = 0;
     qsizetype pos = 0;
-    bool previousSimple = false;
+    bool previousAlone = false;
     char32_t previous = 0;
     int previousLength = 0;
     auto flush = [&](qsizetype end) {
@@ -218,25 +124,26 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
                 spanStart = pos + consumed;
                 pos = spanStart + 1;
                 previous = s[spanStart];
-                previousSimple = true;
+                previousAlone = true;
                 previousLength = 1;
                 continue;
             }
         }
-        // Runs of simple characters of the Basic Multilingual Plane (most scripts' letters and
-        // punctuation) are one character per code unit.
-        if (previousSimple && spanStart == pos - previousLength) {
+        // Runs of code points of the Basic Multilingual Plane that form characters alone (most
+        // scripts' letters and punctuation) are one character per code unit.
+        if (previousAlone && spanStart == pos - previousLength) {
             qsizetype run = pos;
-            bool separator = isSeparator(previous);
+            bool separator = isUnicodeWhiteSpace(previous);
             while (run < size) {
+                // Both questions in one lookup, on the hottest path of all.
                 const char16_t unit = s[run];
-                const std::uint8_t classes = kBasicPlaneClasses[unit];
-                if (!(classes & kSimpleBit) || QChar::isSurrogate(unit) ||
+                const std::uint8_t classes = detail::kBasicPlaneClasses[unit];
+                if (!(classes & detail::kFormsCharacterAlone) || QChar::isSurrogate(unit) ||
                     unit == kCarriageReturn || unit == kLineFeed)
                     break;
                 if (!visit(run, separator))
                     return;
-                separator = (classes & kSeparatorBit) != 0;
+                separator = (classes & detail::kUnicodeWhiteSpace) != 0;
                 ++run;
             }
             if (run > pos) {
@@ -247,27 +154,27 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
                 continue;
             }
         }
-        int length = 0;
-        const char32_t cp = codePointAt(s, size, pos, length);
-        const bool simple = isSimple(cp);
+        const char32_t cp = codePointAt(text, pos);
+        const int length = unitCount(cp);
+        const bool alone = formsCharacterAlone(cp);
         // Line breaks always stand alone but for CR LF; keeping them out of the boundary
         // finder's spans also avoids its splitting of CR LF next to Indic conjuncts.
         const bool lineBreakEdge = previous == kCarriageReturn || previous == kLineFeed ||
                                    cp == kCarriageReturn || cp == kLineFeed;
         const bool certain =
-            (lineBreakEdge || boundaryCertainlyBefore(previous, previousSimple, cp, simple)) &&
+            (lineBreakEdge || boundaryCertainlyBefore(previous, previousAlone, cp, alone)) &&
             !(previous == kCarriageReturn && cp == kLineFeed);
         if (certain && pos > spanStart) {
             // A span of one code point is one character: no finder needed.
             if (pos - spanStart == previousLength) {
-                if (!visit(pos, isSeparator(previous)))
+                if (!visit(pos, isUnicodeWhiteSpace(previous)))
                     return;
             } else if (!flush(pos)) {
                 return;
             }
             spanStart = pos;
         }
-        previousSimple = simple;
+        previousAlone = alone;
         previous = cp;
         previousLength = length;
         pos += length;
@@ -277,6 +184,13 @@ void visitCharacters(QStringView text, Visit &&visit, FastAscii &&fastAscii)
 }
 
 constexpr qsizetype kBlock = 64;
+
+// Unicode white space among ASCII, spelled out as the vector code below tests it: the fast path
+// does without the table lookup.
+constexpr bool isAsciiWhiteSpace(char16_t unit)
+{
+    return unit == u' ' || (unit >= 0x09 && unit <= 0x0D);
+}
 
 // Without POPCNT in the target, std::popcount is a call into the compiler's runtime for every
 // block; this is a handful of inline instructions.
@@ -338,7 +252,7 @@ bool asciiMasks(const char16_t *s, AsciiMasks &masks)
         return false;
     for (qsizetype i = 0; i < kBlock; ++i) {
         const std::uint64_t bit = std::uint64_t(1) << i;
-        if (isAsciiSeparator(s[i]))
+        if (isAsciiWhiteSpace(s[i]))
             masks.separator |= bit;
         if (s[i] == kLineFeed)
             masks.lineFeed |= bit;
@@ -350,12 +264,6 @@ bool asciiMasks(const char16_t *s, AsciiMasks &masks)
 }
 
 } // namespace
-
-bool isSeparator(char32_t codePoint)
-{
-    // Every White_Space and line-break character lies in the Basic Multilingual Plane.
-    return codePoint < 0x10000 && (kBasicPlaneClasses[codePoint] & kSeparatorBit) != 0;
-}
 
 CharacterAndWordCount countCharactersAndWords(QStringView text, bool afterSeparator)
 {
@@ -380,7 +288,7 @@ CharacterAndWordCount countCharactersAndWords(QStringView text, bool afterSepara
             return 0;
         }
         const char16_t pendingUnit = s[pending];
-        const bool pendingSeparator = isAsciiSeparator(pendingUnit);
+        const bool pendingSeparator = isAsciiWhiteSpace(pendingUnit);
         tally.addCharacter(pendingSeparator);
 
         qsizetype consumed = kBlock - 1;
@@ -447,7 +355,7 @@ bool certainBoundaryAt(const char16_t *s, qsizetype size, qsizetype pos)
         return true;
     if (QChar::isSurrogate(before) || QChar::isSurrogate(after))
         return false;
-    return isSimple(before) && isSimple(after);
+    return formsCharacterAlone(before) && formsCharacterAlone(after);
 }
 
 // Without a certain boundary nearby: never between the halves of a surrogate pair or of CR LF.
@@ -527,7 +435,7 @@ EditWindow editWindow(QStringView text, qsizetype start, qsizetype removed)
     if (end > highest)
         end = size;
 
-    return {begin, end, begin == 0 || isSeparator(s[begin - 1])};
+    return {begin, end, begin == 0 || isUnicodeWhiteSpace(s[begin - 1])};
 }
 
 qsizetype characterBoundaryAtOrBefore(QStringView text, qsizetype offset)
@@ -665,7 +573,7 @@ bool hasStretchWithoutSpaceLongerThan(QStringView text, qsizetype limit)
         if (lineEnd - lineStart > limit) {
             qsizetype stretch = 0;
             for (const QChar c : text.sliced(lineStart, lineEnd - lineStart)) {
-                stretch = c.isSpace() ? 0 : stretch + 1;
+                stretch = isUnicodeWhiteSpace(c.unicode()) ? 0 : stretch + 1;
                 if (stretch > limit)
                     return true;
             }

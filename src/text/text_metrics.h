@@ -15,7 +15,8 @@ struct CharacterAndWordCount {
     qint64 words = 0;
 };
 
-// A word is a maximal run of characters none of which is white space or a line break.
+// A word is a maximal run of characters none of which starts with Unicode white space (line
+// breaks included).
 // `afterSeparator` false counts text that continues a word: its first character starts none.
 CharacterAndWordCount countCharactersAndWords(QStringView text, bool afterSeparator = true);
 
@@ -85,13 +86,10 @@ private:
     std::vector<qsizetype> m_lineStarts;
 };
 
-// Whether some stretch of more than `limit` UTF-16 units holds no white space. Text layout looks
-// ahead to the end of such a stretch for every line it wraps at word boundaries, which grows with
-// the square of the stretch; a view showing one wraps anywhere instead. Lines no longer than
+// Whether some stretch of more than `limit` UTF-16 units holds no Unicode white space. Text layout
+// looks ahead to the end of such a stretch for every line it wraps at word boundaries, which grows
+// with the square of the stretch; a view showing one wraps anywhere instead. Lines no longer than
 // `limit` are skipped with a vectorised search for line feeds.
 bool hasStretchWithoutSpaceLongerThan(QStringView text, qsizetype limit);
-
-// White_Space or a line-break character.
-bool isSeparator(char32_t codePoint);
 
 } // namespace quillet::text
