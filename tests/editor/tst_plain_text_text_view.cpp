@@ -64,6 +64,11 @@ void paste(PlainTextTextView &view, Route route)
         const auto actions = Qt::CopyAction | Qt::MoveAction;
         QDragEnterEvent enter(point, actions, data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(view.viewport(), &enter);
+        // Qt hands a move the answer to the one before.
+        QDragMoveEvent move(point, actions, data, Qt::LeftButton, Qt::ShiftModifier);
+        move.setAccepted(true);
+        QApplication::sendEvent(view.viewport(), &move);
+        QCOMPARE(move.isAccepted(), enter.isAccepted());
         QDropEvent drop(point, actions, data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(view.viewport(), &drop);
         QCOMPARE(drop.isAccepted(), enter.isAccepted());
@@ -218,6 +223,9 @@ void PlainTextTextViewTest::paste()
     QCOMPARE(fixture.view.text(), expected);
     fixture.view.undo();
     QCOMPARE(fixture.view.text(), u"start XX"_s);
+    // A tab character lines up with the spaces the key inserts.
+    fixture.view.setText(u"\tx\n    x"_s);
+    QCOMPARE(caretAt(fixture.view, 1).x(), caretAt(fixture.view, 7).x());
 }
 
 void PlainTextTextViewTest::cursorReports_data()

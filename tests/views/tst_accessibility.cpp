@@ -340,6 +340,8 @@ private slots:
             readTree(document, lines);
         }
         QCOMPARE(lines, tree);
+        // A screen reader places a block on screen through its window.
+        QCOMPARE(document->child(0)->window(), window.view.windowHandle());
     }
 
     // A dialog whose sections are named groups and whose appearance choices are radio buttons,

@@ -508,13 +508,18 @@ void PreviewViewTest::linkActivationByScheme()
 {
     QFETCH(QString, destination);
     QFETCH(bool, opened);
-    Preview preview(QStringLiteral("[link text](%1)").arg(destination));
+    // The link on the second line of its paragraph.
+    Preview preview(QStringLiteral("words\\\n[link text](%1)").arg(destination));
     QList<QUrl> openedUrls;
     preview.view.setUrlOpener([&](const QUrl &url) { openedUrls << url; });
     QSignalSpy activated(&preview.view, &PreviewView::linkActivated);
     const auto *text = preview.view.blockLayout(0).text(Part::paragraph);
+    const QTextLine first = text->text->textLayout().lineAt(0);
+    const QTextLine line = text->text->textLayout().lineAt(1);
+    // The first line's bottom edge is the second's top.
+    QCOMPARE(text->text->linkAt(QPointF(line.x() + 2, first.y() + first.height())), destination);
     const QPoint onLink = (preview.view.blockRect(0).topLeft() + text->origin +
-                           QPointF(text->text->textLayout().lineAt(0).naturalTextWidth() / 2, 8))
+                           QPointF(line.naturalTextWidth() / 2, line.y() + 8))
                               .toPoint();
     QMouseEvent move(QEvent::MouseMove, onLink, preview.view.viewport()->mapToGlobal(onLink),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
