@@ -13,12 +13,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Counts the keys that reach a widget, its children's ones included when they pass them on.
+// Counts the Return, Enter and Escape keys that reach a widget, its children's ones included
+// when they pass them on.
 struct KeyCounter : QObject {
     int keys = 0;
     bool eventFilter(QObject *, QEvent *event) override
     {
-        keys += event->type() == QEvent::KeyPress;
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            keys += key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+        }
         return false;
     }
 };
