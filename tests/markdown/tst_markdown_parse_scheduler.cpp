@@ -43,8 +43,6 @@ void MarkdownParseSchedulerTest::deliversOnlyTheLatestText_data()
         << QStringList{"", QString(20'000, u'a')} << true << true << false;
     QTest::newRow("changes while the worker parses: only the last")
         << QStringList{"", large, large + "# a", "# b\n\n" + large} << true << true << false;
-    QTest::newRow("a block repeated after the last")
-        << QStringList{"Same words.", "Same words.\n\nSame words."} << true << false << false;
     QTest::newRow("edit in the middle of a small text")
         << QStringList{small, edited(small)} << true << false << false;
     QTest::newRow("edit in the middle of a large text")
