@@ -502,7 +502,6 @@ QWidget *SettingsView::shortcutRow(const QString &keys, const QString &label, in
     line->addWidget(key);
     line->addWidget(text);
     line->addStretch(1);
-    m_shortcutRows.append(std::pair(key, text));
     return row;
 }
 

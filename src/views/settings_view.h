@@ -45,8 +45,6 @@ public:
     QCheckBox *restoreTabsToggle() const { return m_restoreTabs; }
     QSlider *autoSaveSlider() const { return m_autoSave.slider; }
     TextLabel *autoSaveText() const { return m_autoSave.text; }
-    // Key text and label of each row of "Shortcuts", top to bottom.
-    QList<std::pair<TextLabel *, TextLabel *>> shortcutRows() const { return m_shortcutRows; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -83,7 +81,6 @@ private:
     QComboBox *m_tabWidth = nullptr;
     QCheckBox *m_lineNumbers = nullptr;
     QCheckBox *m_restoreTabs = nullptr;
-    QList<std::pair<TextLabel *, TextLabel *>> m_shortcutRows;
 };
 
 } // namespace quillet

@@ -13,10 +13,26 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Counts the Return, Enter and Escape keys that reach a widget, its children's ones included
+// when they pass them on.
+struct KeyCounter : QObject {
+    int keys = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            keys += key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+        }
+        return false;
+    }
+};
+
 // A text view with the bar below it, as the editor lays them out.
 struct Fixture {
     explicit Fixture(const QString &text)
     {
+        window.resize(800, 300);
+        window.installEventFilter(&windowKeys);
         auto *layout = new QVBoxLayout(&window);
         layout->addWidget(view);
         layout->addWidget(bar);
@@ -31,6 +47,7 @@ struct Fixture {
     QLineEdit *searchField() const { return bar->findChildren<QLineEdit *>().at(0); }
     qint64 selectionStart() const { return view->selectedRange().location; }
 
+    KeyCounter windowKeys;
     QWidget window;
     PlainTextTextView *view = new PlainTextTextView(&window);
     FindBar *bar = new FindBar(&window);
@@ -71,6 +88,8 @@ void FindBarTest::openTakesTheSelection()
     fixture.bar->openFind();
     QVERIFY(fixture.bar->isVisible());
     QTEST(fixture.bar->searchText(), "expected");
+    // The search field takes the row's spare width.
+    QTRY_VERIFY(fixture.searchField()->width() > fixture.searchField()->sizeHint().width());
 }
 
 void FindBarTest::searchSteps_data()
@@ -114,6 +133,8 @@ void FindBarTest::searchSteps()
         QCOMPARE(fixture.cursor, fixture.selectionStart());
     }
     QTEST(after, "after");
+    // The bar's keys go no further, where a dialog's default button would take them too.
+    QCOMPARE(fixture.windowKeys.keys, 0);
 }
 
 // Matches are extra selections: no format and no reported edit. They leave a view the bar stops

@@ -218,6 +218,9 @@ void PlainTextTextViewTest::paste()
     QCOMPARE(fixture.view.text(), expected);
     fixture.view.undo();
     QCOMPARE(fixture.view.text(), u"start XX"_s);
+    // A tab character lines up with the spaces the key inserts.
+    fixture.view.setText(u"\tx\n    x"_s);
+    QCOMPARE(caretAt(fixture.view, 1).x(), caretAt(fixture.view, 7).x());
 }
 
 void PlainTextTextViewTest::cursorReports_data()

@@ -474,6 +474,8 @@ private slots:
         QTest::newRow("restored tab, changed while closed, then Ctrl+S: refused")
             << "restart and save" << theirs << "mine" << true;
         QTest::newRow("touched, same text: saved") << "touch and save" << mine << "mine" << false;
+        QTest::newRow("replaced by a folder, then Ctrl+S: refused")
+            << "folder" << QByteArray() << "mine" << true;
         QTest::newRow("refused, then Overwrite") << "overwrite" << mine << "mine" << false;
         QTest::newRow("refused, then Reload") << "reload" << theirs << "theirs" << false;
         QTest::newRow("changed, then Save As onto it: saved")
@@ -517,6 +519,8 @@ private slots:
             manager =
                 std::make_unique<TabManager>(persistence(), std::make_unique<FakeFilePanels>());
             QCOMPARE(manager->currentTab()->content(), QStringLiteral("mine"));
+        } else if (flow == u"folder") {
+            QVERIFY(QFile::remove(file) && QDir().mkdir(file));
         } else {
             change(flow == u"touch and save" ? "first" : "theirs");
         }

@@ -220,6 +220,8 @@ private slots:
             << 2 << keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Left) << "Note 1" << "Note 2" << false;
         QTest::newRow("Right goes on to the buttons")
             << 2 << keys(Qt::Key_Right, Qt::Key_Right) << "newTabButton" << "Note 2" << false;
+        QTest::newRow("Tab goes from button to button")
+            << 2 << keys(Qt::Key_Right, Qt::Key_Tab) << "newTabButton" << "Note 2" << false;
         QTest::newRow("Delete closes, focus stays in the strip")
             << 3 << keys(Qt::Key_Left, Qt::Key_Delete) << "Note 3" << "Note 3" << false;
         QTest::newRow("Delete on the selected tab")
@@ -340,6 +342,8 @@ private slots:
             readTree(document, lines);
         }
         QCOMPARE(lines, tree);
+        // A screen reader places a block on screen through its window.
+        QCOMPARE(document->child(0)->window(), window.view.windowHandle());
     }
 
     // A dialog whose sections are named groups and whose appearance choices are radio buttons,

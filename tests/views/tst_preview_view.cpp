@@ -508,13 +508,25 @@ void PreviewViewTest::linkActivationByScheme()
 {
     QFETCH(QString, destination);
     QFETCH(bool, opened);
-    Preview preview(QStringLiteral("[link text](%1)").arg(destination));
+    // Plain words, then the link over several lines.
+    Preview preview(QStringLiteral("plain words ").repeated(20) + QStringLiteral("[") +
+                    QStringLiteral("linked words ").repeated(30) + QStringLiteral("](") +
+                    destination + QStringLiteral(")"));
     QList<QUrl> openedUrls;
     preview.view.setUrlOpener([&](const QUrl &url) { openedUrls << url; });
     QSignalSpy activated(&preview.view, &PreviewView::linkActivated);
     const auto *text = preview.view.blockLayout(0).text(Part::paragraph);
+    const QTextLayout &layout = text->text->textLayout();
+    QVERIFY(layout.lineCount() > 3);
+    // A point on the edge between two lines is in the lower one.
+    for (int i = 1; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i), above = layout.lineAt(i - 1);
+        QCOMPARE(text->text->linkAt(QPointF(line.x() + 2, above.y() + above.height())),
+                 text->text->linkAt(QPointF(line.x() + 2, line.y() + line.height() / 2)));
+    }
+    const QTextLine line = layout.lineAt(layout.lineCount() - 1);
     const QPoint onLink = (preview.view.blockRect(0).topLeft() + text->origin +
-                           QPointF(text->text->textLayout().lineAt(0).naturalTextWidth() / 2, 8))
+                           QPointF(line.x() + 4, line.y() + line.height() / 2))
                               .toPoint();
     QMouseEvent move(QEvent::MouseMove, onLink, preview.view.viewport()->mapToGlobal(onLink),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);

@@ -110,6 +110,9 @@ void StatusBarViewTest::followsEditsAndTabSwitches()
     QCOMPARE(bar.locationLabel()->text(), notice);
     QCOMPARE(bar.locationLabel()->toolTip(), notice);
     QCOMPARE(bar.locationLabel()->tone(), Tone::primary);
+    // A save that succeeds at last ends the notice.
+    window.tabManager.currentTab()->setIsDirty(false);
+    QCOMPARE(bar.locationLabel()->text(), QStringLiteral("/no/such/folder/notes.md"));
     window.tabManager.selectTab(QUuid::createUuid());
     QVERIFY(!bar.isVisible());
 }
