@@ -5,6 +5,7 @@
 
 #include "model/scratchpad.h"
 #include "style/theme.h"
+#include "text/text_rules.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,9 +27,10 @@ namespace {
 // Time given to laying out blocks outside the view between two turns of the event loop.
 constexpr qint64 kLayoutSliceMilliseconds = 4;
 
-bool isWordCharacter(QChar c)
+// By code point, so letters outside the Basic Multilingual Plane belong to their word.
+bool isWordCharacter(char32_t c)
 {
-    return c.isLetterOrNumber() || c == u'_' || c.isMark();
+    return QChar::isLetterOrNumber(c) || c == U'_' || QChar::isMark(c);
 }
 
 } // namespace
@@ -507,10 +509,10 @@ void PreviewView::mouseDoubleClickEvent(QMouseEvent *event)
     const QString &text = code->content;
     int start = m_selection->position;
     int end = start;
-    while (start > 0 && isWordCharacter(text.at(start - 1)))
-        --start;
-    while (end < text.size() && isWordCharacter(text.at(end)))
-        ++end;
+    while (start > 0 && isWordCharacter(text::codePointBefore(text, start)))
+        start -= text::unitCount(text::codePointBefore(text, start));
+    while (end < text.size() && isWordCharacter(text::codePointAt(text, end)))
+        end += text::unitCount(text::codePointAt(text, end));
     m_selection->anchor = start;
     m_selection->position = end;
     m_selecting = false;
