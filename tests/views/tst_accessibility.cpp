@@ -1,29 +1,22 @@
-#include "views/content_view.h"
 #include "views/editor_preview_container.h"
 #include "views/markdown_hint_button.h"
 #include "views/preview_view.h"
 #include "views/settings_view.h"
 #include "views/status_bar_view.h"
 #include "views/symbol_button.h"
-#include "views/tab_bar_view.h"
-#include "views/tab_item_view.h"
 #include "views/text_label.h"
 #include "views/view_accessibility.h"
 #include "views/welcome_view.h"
+#include "views_test_support.h"
 
 #include "editor/editor_view.h"
 #include "editor/find_bar.h"
 #include "editor/plain_text_text_view.h"
-#include "model/scratchpad.h"
-#include "model/tab_manager.h"
-#include "settings/preferences.h"
 
 #include <QAccessible>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -32,37 +25,10 @@ using namespace quillet;
 
 namespace {
 
-struct Window {
-    QTemporaryDir dir;
-    TabManager tabManager{TabManager::Persistence::disabled()};
-    Preferences preferences{
-        std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")), QSettings::IniFormat)};
-    ContentView view{tabManager, preferences};
+// With a settings window of its own, for the rows that show one.
+struct Window : test::ContentWindow {
+    using ContentWindow::ContentWindow;
     std::unique_ptr<SettingsView> settings;
-
-    explicit Window(int tabs)
-    {
-        for (int i = 0; i < tabs; ++i)
-            tabManager.newTab(QStringLiteral("Note %1\ntext").arg(i + 1));
-        view.resize(900, 600);
-        view.show();
-        view.activateWindow();
-        settle();
-    }
-
-    static void settle()
-    {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    TabItemView *tab(int index) const { return view.tabBar()->tabItems().at(index); }
-    QString selectedTitle() const
-    {
-        const auto current = tabManager.currentTab();
-        return current ? current->title() : QString();
-    }
 };
 
 // The name of what holds the keyboard: a tab's title, a region, or the widget's
@@ -158,7 +124,7 @@ private slots:
         }) << QAccessible::EditableText << "Find";
         QTest::newRow("welcome icon") << Pick([](Window &w) {
             w.tabManager.setTabs({});
-            w.settle();
+            test::settle();
             return w.view.welcomeView()->findChild<QWidget *>(QStringLiteral("welcomeSymbol"));
         }) << QAccessible::Button << "Text document";
     }
@@ -240,14 +206,14 @@ private slots:
         QFETCH(QString, selected);
         QFETCH(bool, menu);
         Window window(tabs);
-        QVERIFY(QTest::qWaitForWindowActive(&window.view));
+        QVERIFY(window.activate());
         window.view.tabBar()->focusSelectedTab();
         QCOMPARE(focusName(window), window.selectedTitle());
 
         for (int i = 0; i < keys.count(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), keys[i].key(),
                             keys[i].keyboardModifiers());
-            window.settle();
+            test::settle();
         }
         QCOMPARE(window.selectedTitle(), selected);
         auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
@@ -284,8 +250,8 @@ private slots:
         QFETCH(QStringList, regions);
         Window window(1);
         window.tabManager.setPreviewMode(mode);
-        window.settle();
-        QVERIFY(QTest::qWaitForWindowActive(&window.view));
+        test::settle();
+        QVERIFY(window.activate());
         window.view.tabBar()->focusSelectedTab();
 
         for (const QString &region : regions) {
@@ -330,7 +296,7 @@ private slots:
         QFETCH(QStringList, tree);
         Window window(1);
         window.tabManager.setPreviewMode(PreviewMode::split);
-        window.settle();
+        test::settle();
         PreviewView *preview = window.view.editingArea()->preview();
         QAccessibleInterface *document = QAccessible::queryAccessibleInterface(preview);
         QCOMPARE(document->role(), QAccessible::Document);
@@ -350,9 +316,8 @@ private slots:
     // the stored one checked.
     void settingsWindow()
     {
-        QTemporaryDir dir;
-        Preferences preferences(std::make_unique<QSettings>(dir.filePath(QStringLiteral("p.conf")),
-                                                            QSettings::IniFormat));
+        Window main(0);
+        Preferences &preferences = main.preferences;
         preferences.setAppTheme(QStringLiteral("dark"));
         SettingsView view(preferences);
         QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&view);
@@ -393,7 +358,7 @@ private slots:
         QTest::newRow("+") << named("newTabButton") << Pick();
         QTest::newRow("preview") << Pick([](Window &w) {
             w.tabManager.setPreviewMode(PreviewMode::split);
-            w.settle();
+            test::settle();
             return w.view.editingArea()->preview()->viewport();
         }) << Pick();
         // Its ring must show on the accent fill the control draws behind it.
@@ -414,7 +379,7 @@ private slots:
         QFETCH(Pick, pick);
         QFETCH(Pick, focusOn);
         Window window(2);
-        QVERIFY(QTest::qWaitForWindowActive(&window.view));
+        QVERIFY(window.activate());
         QWidget *widget = pick(window);
         QVERIFY(widget);
         const QImage before = widget->grab().toImage();

@@ -1,26 +1,19 @@
 #include "views/content_view.h"
 
-#include "support/fake_file_panels.h"
 #include "views/editor_preview_container.h"
 #include "views/resource_bundle.h"
 #include "views/status_bar_view.h"
 #include "views/symbol_button.h"
-#include "views/tab_bar_view.h"
 #include "views/text_label.h"
 #include "views/welcome_view.h"
 #include "views_test_support.h"
 
 #include "editor/editor_view.h"
 #include "editor/plain_text_text_view.h"
-#include "model/scratchpad.h"
-#include "model/tab_manager.h"
-#include "settings/preferences.h"
 
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
 
 using quillet::EditorPreviewContainer;
 using quillet::PlainTextTextView;
@@ -32,29 +25,7 @@ using quillet::test::settle;
 
 namespace {
 
-struct Window {
-    QTemporaryDir dir;
-    quillet::testing::FakeFilePanels *panels = new quillet::testing::FakeFilePanels;
-    TabManager tabManager{TabManager::Persistence::disabled(),
-                          std::unique_ptr<quillet::FilePanels>(panels)};
-    quillet::Preferences preferences{std::make_unique<QSettings>(
-        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat)};
-    quillet::ContentView view{tabManager, preferences};
-
-    explicit Window(int tabs = 0, int width = 900)
-    {
-        for (int i = 0; i < tabs; ++i)
-            tabManager.newTab(QStringLiteral("Note %1\nsome text").arg(i + 1));
-        view.resize(width, 600);
-        view.show();
-        settle();
-    }
-    void activate()
-    {
-        view.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&view));
-    }
-};
+using Window = quillet::test::ContentWindow;
 
 bool shown(const QWidget *widget)
 {
@@ -158,7 +129,7 @@ void ContentViewTest::editorKeepsEveryTabThroughModeChanges()
     QString longText;
     for (int line = 1; line <= 200; ++line)
         longText += QStringLiteral("line %1\n").arg(line);
-    window.activate();
+    QVERIFY(window.activate());
     editor->textView()->pastePlainText(longText);
     editor->textView()->setSelectedRange(40, 3);
     editor->textView()->verticalScrollBar()->setValue(50);
@@ -196,7 +167,7 @@ void ContentViewTest::welcomeButtonsRunTheirCommand()
 {
     QFETCH(bool, open);
     Window window;
-    window.activate();
+    QVERIFY(window.activate());
     WelcomeView *welcome = window.view.welcomeView();
     QPushButton *button = open ? welcome->openFileButton() : welcome->newScratchpadButton();
     // In the column under the titles, where the user finds it, not at the view's corner.

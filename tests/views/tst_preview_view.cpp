@@ -474,10 +474,10 @@ void PreviewViewTest::selectionOnlyInCode()
     QCOMPARE(preview.view.selectedText(), QStringLiteral("beta"));
     // Drag from the start of the content into the second line.
     const QTextLine second = content->text->textLayout().lineAt(1);
+    const QPoint onSecond = (origin + QPointF(second.cursorToX(13), second.y() + 4)).toPoint();
     QTest::mousePress(viewport, Qt::LeftButton, {}, (origin + QPointF(0, y)).toPoint());
-    QTest::mouseMove(viewport, (origin + QPointF(second.cursorToX(13), second.y() + 4)).toPoint());
-    QTest::mouseRelease(viewport, Qt::LeftButton, {},
-                        (origin + QPointF(second.cursorToX(13), second.y() + 4)).toPoint());
+    QTest::mouseMove(viewport, onSecond);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, onSecond);
     QCOMPARE(preview.view.selectedText(), QStringLiteral("alpha beta\nga"));
     preview.view.setFocus();
     QTest::keySequence(&preview.view, QKeySequence::Copy);

@@ -1,8 +1,19 @@
 #pragma once
 
+#include "views/content_view.h"
+#include "views/tab_bar_view.h"
+#include "views/tab_item_view.h"
+
+#include "model/scratchpad.h"
+#include "model/tab_manager.h"
+#include "settings/preferences.h"
+#include "support/fake_file_panels.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QRect>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
 
@@ -34,5 +45,36 @@ inline QString readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
+
+// The window's content, shown, over `tabs` tabs titled "Note 1" on, with the file dialogs
+// answered by fakes and the preferences in a temporary folder.
+struct ContentWindow {
+    QTemporaryDir dir;
+    testing::FakeFilePanels *panels = new testing::FakeFilePanels;
+    TabManager tabManager{TabManager::Persistence::disabled(), std::unique_ptr<FilePanels>(panels)};
+    Preferences preferences{std::make_unique<QSettings>(dir.filePath(QStringLiteral("prefs.conf")),
+                                                        QSettings::IniFormat)};
+    ContentView view{tabManager, preferences};
+
+    explicit ContentWindow(int tabs = 0, int width = 900)
+    {
+        for (int i = 0; i < tabs; ++i)
+            tabManager.newTab(QStringLiteral("Note %1\nsome text").arg(i + 1));
+        view.resize(width, 600);
+        view.show();
+        settle();
+    }
+    bool activate()
+    {
+        view.activateWindow();
+        return QTest::qWaitForWindowActive(&view);
+    }
+    TabItemView *tab(int index) const { return view.tabBar()->tabItems().at(index); }
+    QString selectedTitle() const
+    {
+        const auto current = tabManager.currentTab();
+        return current ? current->title() : QString();
+    }
+};
 
 } // namespace quillet::test
