@@ -52,6 +52,20 @@ QString focusName(const Window &window)
     return focus ? focus->objectName() : QString();
 }
 
+// The node's role, then its name in brackets unless that is empty or the text it shows; "none"
+// without a node.
+QString roleAndName(QAccessibleInterface *node, const QString &shownText = {})
+{
+    if (!node)
+        return QStringLiteral("none");
+    QString line =
+        QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(node->role()));
+    const QString name = node->text(QAccessible::Name);
+    if (!name.isEmpty() && name != shownText)
+        line += u'[' + name + u']';
+    return line;
+}
+
 // The preview's tree, depth first: each node's role, its name where it says more than its text,
 // its text, and whether a task is done.
 void readTree(QAccessibleInterface *node, QStringList &lines)
@@ -59,15 +73,11 @@ void readTree(QAccessibleInterface *node, QStringList &lines)
     for (int i = 0; i < node->childCount(); ++i) {
         QAccessibleInterface *child = node->child(i);
         QCOMPARE(node->indexOfChild(child), i);
-        QString line =
-            QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(child->role()));
         const QString text =
             child->textInterface()
                 ? child->textInterface()->text(0, child->textInterface()->characterCount())
                 : QString();
-        const QString name = child->text(QAccessible::Name);
-        if (!name.isEmpty() && name != text)
-            line += u'[' + name + u']';
+        QString line = roleAndName(child, text);
         if (child->textInterface())
             line += u':' + text;
         if (child->state().checkable)
@@ -102,45 +112,34 @@ private slots:
     void rolesAndNames_data()
     {
         QTest::addColumn<Pick>("pick");
-        QTest::addColumn<QAccessible::Role>("role");
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
 
-        QTest::newRow("strip") << named("tabStrip") << QAccessible::PageTabList << QString();
-        QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << QAccessible::PageTab
-                             << "Note 1";
+        QTest::newRow("strip") << named("tabStrip") << "PageTabList";
+        QTest::newRow("tab") << Pick([](Window &w) { return w.tab(0); }) << "PageTab[Note 1]";
         QTest::newRow("close") << Pick([](Window &w) { return w.tab(1)->closeButton(); })
-                               << QAccessible::Button << "Close Note 2";
-        QTest::newRow("+") << named("newTabButton") << QAccessible::Button << "New Scratchpad";
-        QTest::newRow("?") << named("markdownHintButton") << QAccessible::Button
-                           << "Markdown Reference";
+                               << "Button[Close Note 2]";
+        QTest::newRow("+") << named("newTabButton") << "Button[New Scratchpad]";
+        QTest::newRow("?") << named("markdownHintButton") << "Button[Markdown Reference]";
         QTest::newRow("status bar") << Pick([](Window &w) { return w.view.statusBar(); })
-                                    << QAccessible::StatusBar << QString();
-        QTest::newRow("location") << named("location") << QAccessible::StaticText << "Unsaved";
-        QTest::newRow("position") << named("position") << QAccessible::StaticText << "Ln 1, Col 1";
-        QTest::newRow("preview mode") << named("previewButton") << QAccessible::Button
-                                      << "Preview mode: Edit";
+                                    << "StatusBar";
+        QTest::newRow("location") << named("location") << "StaticText[Unsaved]";
+        QTest::newRow("position") << named("position") << "StaticText[Ln 1, Col 1]";
+        QTest::newRow("preview mode") << named("previewButton") << "Button[Preview mode: Edit]";
         QTest::newRow("find field") << Pick([](Window &w) {
             return w.view.editingArea()->editor()->findBar()->findChild<QLineEdit *>();
-        }) << QAccessible::EditableText << "Find";
+        }) << "EditableText[Find]";
         QTest::newRow("welcome icon") << Pick([](Window &w) {
             w.tabManager.setTabs({});
             test::settle();
             return w.view.welcomeView()->findChild<QWidget *>(QStringLiteral("welcomeSymbol"));
-        }) << QAccessible::Button << "Text document";
+        }) << "Button[Text document]";
     }
 
     void rolesAndNames()
     {
         QFETCH(Pick, pick);
-        QFETCH(QAccessible::Role, role);
-        QFETCH(QString, name);
         Window window(2);
-        QWidget *widget = pick(window);
-        QVERIFY(widget);
-        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
-        QVERIFY(iface);
-        QCOMPARE(iface->role(), role);
-        QCOMPARE(iface->text(QAccessible::Name), name);
+        QTEST(roleAndName(a11y(pick(window))), "expected");
     }
 
     // The tab's name and selection and its close button's name follow the model,
@@ -320,13 +319,10 @@ private slots:
         Preferences &preferences = main.preferences;
         preferences.setAppTheme(QStringLiteral("dark"));
         SettingsView view(preferences);
-        QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&view);
-        QCOMPARE(window->role(), QAccessible::Dialog);
-        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Settings"));
+        QCOMPARE(roleAndName(a11y(&view)), QStringLiteral("Dialog[Settings]"));
 
         QAccessibleInterface *dark = a11y(view.themeSegment(QStringLiteral("dark")));
-        QCOMPARE(dark->role(), QAccessible::RadioButton);
-        QCOMPARE(dark->text(QAccessible::Name), QStringLiteral("Dark"));
+        QCOMPARE(roleAndName(dark), QStringLiteral("RadioButton[Dark]"));
         QVERIFY(dark->state().checked);
         QAccessibleInterface *light = a11y(view.themeSegment(QStringLiteral("light")));
         QVERIFY(!light->state().checked);
@@ -340,13 +336,11 @@ private slots:
 
         // A shortcut row reads as one line, within a group named by its tab.
         QAccessibleInterface *row = a11y(view.findChild<QWidget *>(QStringLiteral("shortcutRow")));
-        QCOMPARE(row->role(), QAccessible::StaticText);
-        QCOMPARE(row->text(QAccessible::Name),
-                 QStringLiteral("New scratchpad, ") +
-                     QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText));
+        QCOMPARE(roleAndName(row),
+                 "StaticText[New scratchpad, " +
+                     QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText) + ']');
         QCOMPARE(row->childCount(), 0);
-        QCOMPARE(row->parent()->role(), QAccessible::Grouping);
-        QCOMPARE(row->parent()->text(QAccessible::Name), QStringLiteral("Shortcuts"));
+        QCOMPARE(roleAndName(row->parent()), QStringLiteral("Grouping[Shortcuts]"));
     }
 
     void focusIsVisible_data()
