@@ -456,7 +456,9 @@ void PreviewViewTest::hostileTextsAreLaidOutAndPainted()
 
 void PreviewViewTest::selectionOnlyInCode()
 {
-    Preview preview("Paragraph text\n\n" + kCodeFence + "\nalpha beta\ngamma\n" + kCodeFence);
+    // The second word holds a letter outside the Basic Multilingual Plane.
+    Preview preview("Paragraph text\n\n" + kCodeFence + "\nalpha b\U0001D486ta\ngamma\n" +
+                    kCodeFence);
     QWidget *viewport = preview.view.viewport();
     const QRectF paragraph = preview.view.blockRect(0);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, paragraph.center().toPoint());
@@ -468,20 +470,20 @@ void PreviewViewTest::selectionOnlyInCode()
     const QPointF origin = preview.view.blockRect(code).topLeft() + content->origin;
     const QTextLine first = content->text->textLayout().lineAt(0);
     const qreal y = first.y() + first.height() / 2;
-    // Double-click on "beta".
-    const QPoint onBeta = (origin + QPointF(first.cursorToX(8), y)).toPoint();
+    // Double-click on its last letters.
+    const QPoint onBeta = (origin + QPointF(first.cursorToX(9), y)).toPoint();
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, onBeta);
-    QCOMPARE(preview.view.selectedText(), QStringLiteral("beta"));
+    QCOMPARE(preview.view.selectedText(), QStringLiteral("b\U0001D486ta"));
     // Drag from the start of the content into the second line.
     const QTextLine second = content->text->textLayout().lineAt(1);
-    const QPoint onSecond = (origin + QPointF(second.cursorToX(13), second.y() + 4)).toPoint();
+    const QPoint onSecond = (origin + QPointF(second.cursorToX(14), second.y() + 4)).toPoint();
     QTest::mousePress(viewport, Qt::LeftButton, {}, (origin + QPointF(0, y)).toPoint());
     QTest::mouseMove(viewport, onSecond);
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, onSecond);
-    QCOMPARE(preview.view.selectedText(), QStringLiteral("alpha beta\nga"));
+    QCOMPARE(preview.view.selectedText(), QStringLiteral("alpha b\U0001D486ta\nga"));
     preview.view.setFocus();
     QTest::keySequence(&preview.view, QKeySequence::Copy);
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha beta\nga"));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha b\U0001D486ta\nga"));
     // A press outside the code clears it.
     QTest::mouseClick(viewport, Qt::LeftButton, {}, paragraph.center().toPoint());
     QCOMPARE(preview.view.selectedText(), QString());
