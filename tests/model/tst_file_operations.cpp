@@ -20,19 +20,6 @@ using quillet::testing::StdoutCapture;
 
 namespace {
 
-// Removes a file while the user is still in the open panel, after choosing it.
-class VanishingFilePanels : public FakeFilePanels {
-public:
-    QString vanishing;
-
-    std::optional<QList<QUrl>> chooseFilesToOpen() override
-    {
-        if (!vanishing.isEmpty())
-            QFile::remove(vanishing);
-        return FakeFilePanels::chooseFilesToOpen();
-    }
-};
-
 QList<QUrl> urls(const QStringList &paths)
 {
     QList<QUrl> list;
@@ -108,7 +95,7 @@ private slots:
         QString target = path("f.txt");
         QString expected;
         const bool large = kind == u"large" || kind == u"quit";
-        auto panels = std::make_unique<VanishingFilePanels>();
+        auto panels = std::make_unique<FakeFilePanels>();
         if (large) {
             // Sparse, so it costs no disk: text at both ends and in the middle, NULs between.
             createFile(target, "head\n");
@@ -133,8 +120,9 @@ private slots:
         } else if (kind == u"device") {
             target = QStringLiteral("/dev/zero");
         } else {
+            // Removed while the user is still in the open panel, after choosing it.
             createFile(target, "soon gone");
-            panels->vanishing = target;
+            panels->whileOpening = [target] { QFile::remove(target); };
         }
         createFile("good.md", "# Good\ntext");
         panels->filesToOpen = urls({path("good.md"), target, path("good.md")});
@@ -565,10 +553,7 @@ private:
     }
     TabManager::Persistence persistence() const
     {
-        TabManager::Persistence result;
-        result.autosaveDirectory = path("state");
-        result.autoSaveInterval = std::chrono::hours(1);
-        return result;
+        return {.autosaveDirectory = path("state"), .autoSaveInterval = std::chrono::hours(1)};
     }
 };
 
