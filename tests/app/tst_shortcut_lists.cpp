@@ -1,6 +1,7 @@
+#include "app_test_support.h"
+
 #include "app/app_commands.h"
 #include "model/tab_manager.h"
-#include "settings/preferences.h"
 #include "views/content_view.h"
 #include "views/settings_view.h"
 #include "views/text_label.h"
@@ -9,8 +10,6 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QScrollArea>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -51,9 +50,8 @@ void ShortcutListsTest::rowsShowTheMenusKeys_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("menuTitle");
     QTest::addColumn<QKeySequence>("menuKeys");
-    QTemporaryDir dir;
-    quillet::Preferences preferences{std::make_unique<QSettings>(
-        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat)};
+    quillet::test::TestPreferences test;
+    quillet::Preferences &preferences = test.preferences;
     quillet::TabManager tabManager{quillet::TabManager::Persistence::disabled()};
     QMainWindow window;
     quillet::AppCommands commands{tabManager, *window.menuBar()};
