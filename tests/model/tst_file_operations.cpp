@@ -95,7 +95,8 @@ private slots:
         QString target = path("f.txt");
         QString expected;
         const bool large = kind == u"large" || kind == u"quit";
-        auto panels = std::make_unique<FakeFilePanels>();
+        auto [owned, panels] = managerWithPanels(persistence());
+        TabManager &manager = *owned;
         if (large) {
             // Sparse, so it costs no disk: text at both ends and in the middle, NULs between.
             createFile(target, "head\n");
@@ -126,8 +127,6 @@ private slots:
         }
         createFile("good.md", "# Good\ntext");
         panels->filesToOpen = urls({path("good.md"), target, path("good.md")});
-        auto owned = std::make_unique<TabManager>(persistence(), std::move(panels));
-        TabManager &manager = *owned;
         manager.newTab(QStringLiteral("kept"));
 
         StdoutCapture output;
@@ -481,10 +480,9 @@ private slots:
         QFETCH(bool, conflict);
         const QString file = path("notes.md");
         createFile(file, "first");
-        auto panels = std::make_unique<FakeFilePanels>();
+        auto [manager, panels] = managerWithPanels(persistence());
         panels->filesToOpen = urls({file});
         panels->saveLocation = QUrl::fromLocalFile(file);
-        auto manager = std::make_unique<TabManager>(persistence(), std::move(panels));
         manager->openFile();
         QTRY_VERIFY(manager->currentTab());
         // Another program writes its own version, by replacing the file as editors do.
@@ -543,13 +541,14 @@ private:
     {
         QVERIFY(m_folder->write(name, bytes));
     }
-    // A tab manager with fake panels and no persistence; the panels stay usable by the test.
-    std::pair<std::unique_ptr<TabManager>, FakeFilePanels *> managerWithPanels()
+    // A tab manager with fake panels, by default without persistence; the panels stay usable by
+    // the test.
+    std::pair<std::unique_ptr<TabManager>, FakeFilePanels *>
+    managerWithPanels(TabManager::Persistence persistence = TabManager::Persistence::disabled())
     {
         auto owned = std::make_unique<FakeFilePanels>();
         FakeFilePanels *panels = owned.get();
-        return {std::make_unique<TabManager>(TabManager::Persistence::disabled(), std::move(owned)),
-                panels};
+        return {std::make_unique<TabManager>(persistence, std::move(owned)), panels};
     }
     TabManager::Persistence persistence() const
     {
