@@ -1,65 +1,23 @@
 #include "app_test_support.h"
 
-#include "app/app_commands.h"
 #include "editor/editor_view.h"
 #include "editor/find_bar.h"
 #include "editor/plain_text_text_view.h"
-#include "model/tab_manager.h"
-#include "views/content_view.h"
 #include "views/markdown_hint_button.h"
-#include "views/settings_view.h"
 #include "views/view_accessibility.h"
 
 #include <QAccessible>
 #include <QClipboard>
-#include <QMainWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
 
 using quillet::SettingsView;
-using quillet::TabManager;
+using quillet::test::Window;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The application as main() puts it together: the window with its menus and the one settings
-// window that File > Settings… opens.
-struct Window : quillet::test::TestPreferences {
-    TabManager tabManager{TabManager::Persistence::disabled()};
-    QMainWindow window;
-    quillet::AppCommands commands{tabManager, *window.menuBar()};
-    SettingsView *settings = new SettingsView(preferences, &window);
-
-    explicit Window(int tabs)
-    {
-        QObject::connect(&commands, &quillet::AppCommands::settingsRequested, settings,
-                         &SettingsView::present);
-        window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
-        for (int i = 0; i < tabs; ++i)
-            tabManager.newTab(QString::number(i));
-        window.resize(900, 650);
-        window.show();
-        window.activateWindow();
-    }
-
-    // Shown in front, ready for the keyboard, as the one settings window. Being transient, it
-    // counts as active while the main window is, so the focus itself is what tells.
-    void openSettings()
-    {
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
-        QTRY_COMPARE(QApplication::activeWindow(), settings);
-        QList<SettingsView *> shown;
-        for (QWidget *widget : QApplication::topLevelWidgets())
-            if (auto *view = qobject_cast<SettingsView *>(widget); view && view->isVisible())
-                shown << view;
-        QCOMPARE(shown, QList<SettingsView *>{settings});
-    }
-};
 
 QString key(QKeySequence::StandardKey standard)
 {

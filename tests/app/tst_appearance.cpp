@@ -1,11 +1,8 @@
 #include "app_test_support.h"
 
 #include "app/appearance.h"
-#include "model/tab_manager.h"
 #include "style/palettes.h"
 #include "style/theme.h"
-#include "views/content_view.h"
-#include "views/settings_view.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -17,7 +14,6 @@
 #include <cmath>
 
 using quillet::Appearance;
-using quillet::TabManager;
 namespace Theme = quillet::Theme;
 using namespace Qt::StringLiterals;
 
@@ -156,22 +152,19 @@ void AppearanceTest::themeSwitchesEveryWindowLive()
     QFETCH(QString, theme);
     QFETCH(bool, dark);
     const quillet::test::ScopedPalette restore(Theme::lightPalette());
-    quillet::test::TestPreferences test;
-    Appearance appearance(test.preferences);
+    quillet::test::Window app(1);
+    Appearance appearance(app.preferences);
     // Start from the opposite of what the row expects, so the switch has something to change.
-    test.preferences.setAppTheme(dark ? u"light"_s : u"dark"_s);
-    TabManager tabManager(TabManager::Persistence::disabled());
-    tabManager.newTab(u"text"_s);
-    quillet::ContentView view(tabManager, test.preferences);
-    quillet::SettingsView settings(test.preferences);
-    view.show();
-    settings.present();
-    const QWidget *const parts[] = {view.tabBar(), view.statusBar(), settings.tabView()};
+    app.preferences.setAppTheme(dark ? u"light"_s : u"dark"_s);
+    app.settings->present();
+    QCoreApplication::processEvents();
+    const auto *view = app.window.findChild<quillet::ContentView *>();
+    const QWidget *const parts[] = {view->tabBar(), view->statusBar(), app.settings->tabView()};
     const QColor expected =
         (dark ? Theme::darkPalette() : Theme::lightPalette()).color(QPalette::Window);
     for (const QWidget *part : parts)
         QVERIFY(part->palette().color(QPalette::Window) != expected);
-    test.preferences.setAppTheme(theme);
+    app.preferences.setAppTheme(theme);
     QCoreApplication::processEvents();
     for (const QWidget *part : parts)
         QCOMPARE(part->palette().color(QPalette::Window), expected);

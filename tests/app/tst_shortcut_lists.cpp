@@ -1,16 +1,9 @@
-#include "app/app_commands.h"
-#include "model/tab_manager.h"
-#include "settings/preferences.h"
-#include "views/content_view.h"
-#include "views/settings_view.h"
+#include "app_test_support.h"
+
 #include "views/text_label.h"
 
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QRegularExpression>
 #include <QScrollArea>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -51,14 +44,8 @@ void ShortcutListsTest::rowsShowTheMenusKeys_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("menuTitle");
     QTest::addColumn<QKeySequence>("menuKeys");
-    QTemporaryDir dir;
-    quillet::Preferences preferences{std::make_unique<QSettings>(
-        dir.filePath(QStringLiteral("prefs.conf")), QSettings::IniFormat)};
-    quillet::TabManager tabManager{quillet::TabManager::Persistence::disabled()};
-    QMainWindow window;
-    quillet::AppCommands commands{tabManager, *window.menuBar()};
-    window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
-    new quillet::SettingsView(preferences, &window);
+    quillet::test::Window app(0);
+    const QMainWindow &window = app.window;
 
     const auto addRow = [&](const QString &name, const QString &keys, const QString &label) {
         const QAction *action = menuAction(*window.menuBar(), kMenuTitle.value(name, label));
@@ -77,7 +64,7 @@ void ShortcutListsTest::rowsShowTheMenusKeys_data()
     addList("welcome", window.findChild<QWidget *>("shortcutList"));
     const auto *scroll = window.findChild<QScrollArea *>("shortcutsScroll");
     addList("settings", scroll ? scroll->widget() : nullptr);
-    tabManager.newTab();
+    app.tabManager.newTab();
     addList("status bar", window.findChild<QWidget *>("shortcutReminders"));
     // Tooltips that end in a key, such as "Toggle preview (Ctrl+P)".
     static const QRegularExpression withKeys(QStringLiteral("^(.+) \\((.+)\\)$"));

@@ -1,5 +1,4 @@
 #include "markdown/markdown_block_parser.h"
-#include "markdown/markdown_renderer.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -208,21 +207,6 @@ private slots:
     {
         QFETCH(QString, text);
         QTEST(describe(MarkdownBlockParser::parse(text)), "expected");
-    }
-
-    // Headings in their level's font, everything else in the body font; code stays raw.
-    void blockTextIsRenderedInItsBlocksFont()
-    {
-        const QList<MarkdownBlock> blocks =
-            MarkdownBlockParser::parse(u"## A `b`\n> *q*\n- [x] **t**\n```\n**raw**\n```"_s);
-        QCOMPARE(blocks.size(), 4);
-        QCOMPARE(blocks[0].as<MarkdownBlock::Heading>()->text,
-                 MarkdownRenderer::renderHeading(u"A `b`", 2));
-        QCOMPARE(blocks[1].as<MarkdownBlock::Blockquote>()->text,
-                 MarkdownRenderer::renderInline(u"*q*"));
-        QCOMPARE(blocks[2].as<MarkdownBlock::TaskList>()->items.first().text,
-                 MarkdownRenderer::renderInline(u"**t**"));
-        QCOMPARE(blocks[3].as<MarkdownBlock::CodeBlock>()->content, u"**raw**\n"_s);
     }
 
     // Random documents from the fragments: with CR LF line ends they must parse exactly as with LF,

@@ -77,18 +77,19 @@ void TestMddump::prints_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected"); // JSON, @ for the body font; or the error's start
     QTest::newRow("every kind of block") << QStringList()
-        << "# T\n\n- [x] *a*\n1. b\n```sh\nls \"x\"\n```\n|a|\n|-|\n|1|2|\n> q\n---\n- c\n"_ba
-        << R"({"blocks":[{"kind":"heading","level":1,"text":[{"text":"T","intents":[],
-                "font":{"size":24,"weight":"bold","design":"default"}}]},
+        << "## *T*\n\n- [x] *a*\n1. b\n```sh\n*ls* \"x\"\n```\n"
+           "|a|\n|-|\n|1|2|\n> *q*\n---\n- c\n"_ba
+        << R"({"blocks":[{"kind":"heading","level":2,"text":[{"text":"T","intents":["emphasized"],
+                "font":{"size":20,"weight":"bold","design":"default"}}]},
             {"kind":"emptyLine"},
             {"kind":"taskList","items":[{"indent":0,"checked":true,
                 "text":[{"text":"a","intents":["emphasized"],@}]}]},
             {"kind":"orderedList","start":1,
                 "items":[{"indent":0,"text":[{"text":"b","intents":[],@}]}]},
-            {"kind":"codeBlock","language":"sh","content":"ls \"x\"\n"},
+            {"kind":"codeBlock","language":"sh","content":"*ls* \"x\"\n"},
             {"kind":"table","header":[[{"text":"a","intents":[],@}]],
                 "rows":[[[{"text":"1","intents":[],@}],[{"text":"2","intents":[],@}]]]},
-            {"kind":"blockquote","text":[{"text":"q","intents":[],@}]},
+            {"kind":"blockquote","text":[{"text":"q","intents":["emphasized"],@}]},
             {"kind":"horizontalRule"},
             {"kind":"unorderedList","items":[{"indent":0,"text":[{"text":"c","intents":[],@}]}]},
             {"kind":"emptyLine"}]})"_ba;

@@ -33,22 +33,15 @@
 #include <cstring>
 #include <unistd.h>
 
+using namespace std::chrono_literals;
 using quillet::TabManager;
 
 namespace {
 
-TabManager::Persistence persistenceIn(const QString &folder, std::chrono::milliseconds interval)
-{
-    TabManager::Persistence persistence;
-    persistence.autosaveDirectory = folder;
-    persistence.autoSaveInterval = interval;
-    return persistence;
-}
-
 int runUntilQuit(const QString &folder, const QString &text)
 {
     quillet::QuitSignals quitSignals;
-    TabManager tabManager(persistenceIn(folder, std::chrono::hours(1)));
+    TabManager tabManager({.autosaveDirectory = folder, .autoSaveInterval = 1h});
     tabManager.newTab(text);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -78,7 +71,7 @@ QString generationText(qint64 generation, int tab)
 // while autosaving without pause.
 int rewriteRepeatedly(const QString &folder, bool save)
 {
-    TabManager tabManager(persistenceIn(folder, std::chrono::milliseconds(0)));
+    TabManager tabManager({.autosaveDirectory = folder, .autoSaveInterval = 0ms});
     const QString notePath = folder + QStringLiteral("/note.txt");
     if (save && tabManager.tabs().isEmpty())
         tabManager.newTab({}, QUrl::fromLocalFile(notePath));

@@ -20,19 +20,6 @@ using quillet::testing::StdoutCapture;
 
 namespace {
 
-// Removes a file while the user is still in the open panel, after choosing it.
-class VanishingFilePanels : public FakeFilePanels {
-public:
-    QString vanishing;
-
-    std::optional<QList<QUrl>> chooseFilesToOpen() override
-    {
-        if (!vanishing.isEmpty())
-            QFile::remove(vanishing);
-        return FakeFilePanels::chooseFilesToOpen();
-    }
-};
-
 QList<QUrl> urls(const QStringList &paths)
 {
     QList<QUrl> list;
@@ -108,7 +95,8 @@ private slots:
         QString target = path("f.txt");
         QString expected;
         const bool large = kind == u"large" || kind == u"quit";
-        auto panels = std::make_unique<VanishingFilePanels>();
+        auto [owned, panels] = managerWithPanels(persistence());
+        TabManager &manager = *owned;
         if (large) {
             // Sparse, so it costs no disk: text at both ends and in the middle, NULs between.
             createFile(target, "head\n");
@@ -133,13 +121,12 @@ private slots:
         } else if (kind == u"device") {
             target = QStringLiteral("/dev/zero");
         } else {
+            // Removed while the user is still in the open panel, after choosing it.
             createFile(target, "soon gone");
-            panels->vanishing = target;
+            panels->whileOpening = [target] { QFile::remove(target); };
         }
         createFile("good.md", "# Good\ntext");
         panels->filesToOpen = urls({path("good.md"), target, path("good.md")});
-        auto owned = std::make_unique<TabManager>(persistence(), std::move(panels));
-        TabManager &manager = *owned;
         manager.newTab(QStringLiteral("kept"));
 
         StdoutCapture output;
@@ -493,10 +480,9 @@ private slots:
         QFETCH(bool, conflict);
         const QString file = path("notes.md");
         createFile(file, "first");
-        auto panels = std::make_unique<FakeFilePanels>();
+        auto [manager, panels] = managerWithPanels(persistence());
         panels->filesToOpen = urls({file});
         panels->saveLocation = QUrl::fromLocalFile(file);
-        auto manager = std::make_unique<TabManager>(persistence(), std::move(panels));
         manager->openFile();
         QTRY_VERIFY(manager->currentTab());
         // Another program writes its own version, by replacing the file as editors do.
@@ -555,20 +541,18 @@ private:
     {
         QVERIFY(m_folder->write(name, bytes));
     }
-    // A tab manager with fake panels and no persistence; the panels stay usable by the test.
-    std::pair<std::unique_ptr<TabManager>, FakeFilePanels *> managerWithPanels()
+    // A tab manager with fake panels, by default without persistence; the panels stay usable by
+    // the test.
+    std::pair<std::unique_ptr<TabManager>, FakeFilePanels *>
+    managerWithPanels(TabManager::Persistence persistence = TabManager::Persistence::disabled())
     {
         auto owned = std::make_unique<FakeFilePanels>();
         FakeFilePanels *panels = owned.get();
-        return {std::make_unique<TabManager>(TabManager::Persistence::disabled(), std::move(owned)),
-                panels};
+        return {std::make_unique<TabManager>(persistence, std::move(owned)), panels};
     }
     TabManager::Persistence persistence() const
     {
-        TabManager::Persistence result;
-        result.autosaveDirectory = path("state");
-        result.autoSaveInterval = std::chrono::hours(1);
-        return result;
+        return {.autosaveDirectory = path("state"), .autoSaveInterval = std::chrono::hours(1)};
     }
 };
 

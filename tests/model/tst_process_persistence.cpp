@@ -28,11 +28,6 @@ QString helperPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/persistence_helper");
 }
 
-QString statePath(const QTemporaryDir &folder)
-{
-    return folder.filePath(QStringLiteral("tabs.json"));
-}
-
 // The tabs' texts the state file at `path` holds; `error` says why there are none.
 std::optional<QStringList> readState(const QString &path, QString *error)
 {
@@ -141,7 +136,7 @@ private slots:
             QCOMPARE(process.exitCode(), sent == 0 ? 1 : 0);
         }
         QString error;
-        const auto restored = readState(statePath(folder), &error);
+        const auto restored = readState(folder.filePath(QStringLiteral("tabs.json")), &error);
         QVERIFY2(restored, qPrintable(error));
         QCOMPARE(*restored, texts);
     }

@@ -142,15 +142,13 @@ private slots:
                                             QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC)};
         ScopedClockOverride clock([] { return kPinnedTime; });
         const auto scratchpad = Scratchpad::from(snapshot);
-        QCOMPARE(scratchpad->id(), snapshot.id);
-        QCOMPARE(scratchpad->title(), QStringLiteral("Old"));
-        QCOMPARE(scratchpad->content(), snapshot.content);
-        QCOMPARE(scratchpad->filePath(), snapshot.filePath);
+        Scratchpad::Snapshot expected = snapshot;
+        expected.createdAt = kPinnedTime;
+        QCOMPARE(scratchpad->snapshot(), expected);
         QVERIFY(scratchpad->isDirty());
         QCOMPARE(scratchpad->createdAt(), kPinnedTime);
         QCOMPARE(scratchpad->modifiedAt(), kPinnedTime);
         QCOMPARE(scratchpad->wordCount(), 4);
-        QCOMPARE(scratchpad->snapshot().createdAt, kPinnedTime);
     }
 };
 

@@ -421,8 +421,6 @@ private slots:
         QCOMPARE(restored.size(), 1);
         QCOMPARE(restored.first()->content(), content);
         QCOMPARE(restored.first()->filePath(), file);
-        if (file)
-            QCOMPARE(restored.first()->filePath()->toLocalFile(), filePath);
     }
 
     // A folder where the temporary file would go makes every write fail, even for root; the
@@ -531,10 +529,7 @@ private:
 
     TabPersistence persistence(std::chrono::milliseconds interval = 1h) const
     {
-        TabPersistence result;
-        result.autosaveDirectory = m_folder->path(kAutosave);
-        result.autoSaveInterval = interval;
-        return result;
+        return {.autosaveDirectory = m_folder->path(kAutosave), .autoSaveInterval = interval};
     }
     QString statePath() const { return m_folder->path(kState); }
     QByteArray state() const { return m_folder->read(kState); }

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace quillet::testing {
 
 // Answers the open and save dialogs with prepared choices and records what was asked.
@@ -13,10 +15,13 @@ public:
     std::optional<QUrl> saveLocation;        // none: the user cancels
     int openRequests = 0;
     QStringList proposedNames;
+    std::function<void()> whileOpening; // runs while the open panel is up
 
     std::optional<QList<QUrl>> chooseFilesToOpen() override
     {
         ++openRequests;
+        if (whileOpening)
+            whileOpening();
         return filesToOpen;
     }
 
