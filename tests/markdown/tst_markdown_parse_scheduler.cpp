@@ -41,6 +41,12 @@ void MarkdownParseSchedulerTest::deliversOnlyTheLatestText_data()
     QTest::newRow("large text on the worker") << QStringList{"", large} << true << true << false;
     QTest::newRow("long paragraph in a short text on the worker")
         << QStringList{"", QString(20'000, u'a')} << true << true << false;
+    // A form feed line is no blank line to the parser: one paragraph of 25,000 characters.
+    QString formFeeds;
+    for (int i = 0; i < 5; ++i)
+        formFeeds += QString(5000, u'a') + QStringLiteral("\n\f\n");
+    QTest::newRow("paragraph over form feed lines on the worker")
+        << QStringList{"", formFeeds} << true << true << false;
     QTest::newRow("changes while the worker parses: only the last")
         << QStringList{"", large, large + "# a", "# b\n\n" + large} << true << true << false;
     QTest::newRow("edit in the middle of a small text")
