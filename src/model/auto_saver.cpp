@@ -145,10 +145,15 @@ void AutoSaver::run()
         }
         if (snapshots == lastWritten)
             continue;
-        if (writeReporting(state->write, *snapshots))
+        if (writeReporting(state->write, *snapshots)) {
+            // Kept as copies of their own: a text still shared with its tab would make the
+            // tab's next keystroke copy the whole text on the owner's thread.
+            for (Scratchpad::Snapshot &snapshot : *snapshots)
+                snapshot.content = QString(snapshot.content.constData(), snapshot.content.size());
             lastWritten = std::move(snapshots);
-        else
+        } else {
             lastWritten.reset();
+        }
     }
 }
 
