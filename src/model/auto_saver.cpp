@@ -147,9 +147,15 @@ void AutoSaver::run()
             continue;
         if (writeReporting(state->write, *snapshots)) {
             // Kept as copies of their own: a text still shared with its tab would make the
-            // tab's next keystroke copy the whole text on the owner's thread.
-            for (Scratchpad::Snapshot &snapshot : *snapshots)
-                snapshot.content = QString(snapshot.content.constData(), snapshot.content.size());
+            // tab's next keystroke copy the whole text on the owner's thread. One the tab has
+            // already let go of (typed into during the write) is this thread's alone. The
+            // texts kept from before go first, so no more than one extra copy is ever held.
+            lastWritten.reset();
+            for (Scratchpad::Snapshot &snapshot : *snapshots) {
+                if (!snapshot.content.isDetached())
+                    snapshot.content =
+                        QString(snapshot.content.constData(), snapshot.content.size());
+            }
             lastWritten = std::move(snapshots);
         } else {
             lastWritten.reset();
