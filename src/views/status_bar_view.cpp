@@ -8,6 +8,8 @@
 #include "model/tab_manager.h"
 #include "style/theme.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QStyle>
@@ -25,6 +27,8 @@ constexpr int kReminderInnerSpacing = 2;
 // A path is cut in the middle, but never below this width (a shorter text keeps its own).
 constexpr int kLocationMinimum = 160;
 constexpr int kNoticeMilliseconds = 6000;
+
+const QEvent::Type kShowFigures = QEvent::Type(QEvent::registerEventType());
 
 // One reminder: the shortcut's text, then its label, 2 pixels apart.
 QWidget *shortcutHint(int key, const QString &label, QWidget *parent)
@@ -164,10 +168,12 @@ void StatusBarView::followCurrentTab()
                         showLocation();
                     }
                 }),
-        connect(tab, &Scratchpad::currentLineChanged, this, &StatusBarView::showFigures),
-        connect(tab, &Scratchpad::currentColumnChanged, this, &StatusBarView::showFigures),
-        connect(tab, &Scratchpad::wordCountChanged, this, &StatusBarView::showFigures),
-        connect(tab, &Scratchpad::characterCountChanged, this, &StatusBarView::showFigures),
+        connect(tab, &Scratchpad::currentLineChanged, this, &StatusBarView::showFiguresAfterPaint),
+        connect(tab, &Scratchpad::currentColumnChanged, this,
+                &StatusBarView::showFiguresAfterPaint),
+        connect(tab, &Scratchpad::wordCountChanged, this, &StatusBarView::showFiguresAfterPaint),
+        connect(tab, &Scratchpad::characterCountChanged, this,
+                &StatusBarView::showFiguresAfterPaint),
     };
     showLocation();
     showFigures();
@@ -209,6 +215,25 @@ void StatusBarView::showFigures()
     m_words->setText(QStringLiteral("%1 words").arg(m_scratchpad->wordCount()));
     m_characters->setText(QStringLiteral("%1 chars").arg(m_scratchpad->characterCount()));
     fitToWidth();
+}
+
+void StatusBarView::showFiguresAfterPaint()
+{
+    if (m_figuresPosted)
+        return;
+    m_figuresPosted = true;
+    // Posted events are delivered by priority: this one comes after the window's repaint
+    // request, which an edit posts at the low priority.
+    QCoreApplication::postEvent(this, new QEvent(kShowFigures), Qt::LowEventPriority - 1);
+}
+
+bool StatusBarView::event(QEvent *event)
+{
+    if (event->type() != kShowFigures)
+        return QWidget::event(event);
+    m_figuresPosted = false;
+    showFigures();
+    return true;
 }
 
 QSize StatusBarView::minimumSizeHint() const

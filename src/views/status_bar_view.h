@@ -19,7 +19,9 @@ enum class PreviewMode;
 // document lives ("Unsaved" until it has a file), five shortcut reminders midway, the cursor's
 // line and column, the word and character counts, and a button that cycles the preview mode.
 // Without a current tab it is hidden and takes no space. It follows the tab manager's and the
-// current scratchpad's change signals; the numbers are the scratchpad's own.
+// current scratchpad's change signals; the numbers are the scratchpad's own. The figures follow
+// an edit or a cursor move once the window has painted it, so a keystroke's character reaches the
+// screen without waiting for the bar, and the several signals of one edit lay the bar out once.
 class StatusBarView : public QWidget {
     Q_OBJECT
 
@@ -41,6 +43,7 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -48,6 +51,7 @@ private:
     void followCurrentTab();
     void showLocation();
     void showFigures();
+    void showFiguresAfterPaint();
     void showPreviewMode();
     // Shows the longest tail of the order that fits beside what always stays; hides the rest.
     void fitToWidth();
@@ -66,6 +70,7 @@ private:
     SymbolButton *m_previewButton = nullptr;
     QList<QWidget *> m_yieldOrder;
     QTimer *m_noticeTimer = nullptr;
+    bool m_figuresPosted = false;
 };
 
 } // namespace quillet

@@ -489,6 +489,8 @@ private slots:
         qsizetype taken = 0;
         std::mutex mutex;
         QStringList writes;
+        // The owner holds on to its texts as a tab does, so the saver's are shared with them.
+        QStringList held;
         QObject owner;
         StdoutCapture output;
         AutoSaver *running = nullptr;
@@ -500,6 +502,7 @@ private slots:
                     QString(offered.at(std::min(taken, offered.size() - 1)).data());
                 if (++taken == 2)
                     running->setInterval(2s);
+                held.append(text);
                 return Snapshots{{id, text, text, {}, created}};
             },
             [&](const Snapshots &snapshots) -> quillet::IoStatus {

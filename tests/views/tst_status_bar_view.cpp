@@ -81,10 +81,14 @@ void StatusBarViewTest::followsEditsAndTabSwitches()
     const auto second = window.tabManager.currentTab();
     window.tabManager.updateContent(*second, QStringLiteral("a\nbb\nccc dd"));
     window.tabManager.updateCursorPosition(*second, 7);
+    // Shown once the window has had its turn to paint the edit.
+    QCOMPARE(bar.wordsLabel()->text(), QStringLiteral("0 words"));
+    QCoreApplication::processEvents();
     QCOMPARE(figures(), QStringLiteral("Unsaved|Ln 3, Col 3|4 words|11 chars"));
     // No grouping separators in large figures.
     window.tabManager.updateContent(*second, QStringLiteral("w ").repeated(1500));
     window.tabManager.updateCursorPosition(*second, 3000);
+    QCoreApplication::processEvents();
     QCOMPARE(figures(), QStringLiteral("Unsaved|Ln 1, Col 3001|1500 words|3000 chars"));
 
     window.tabManager.selectTab(first);
