@@ -203,6 +203,8 @@ private slots:
             << 2 << keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Left) << "Note 1" << "Note 2" << false;
         QTest::newRow("Right goes on to the buttons")
             << 2 << keys(Qt::Key_Right, Qt::Key_Right) << "newTabButton" << "Note 2" << false;
+        QTest::newRow("Tab leaves the tabs")
+            << 2 << keys(Qt::Key_Tab) << "status" << "Note 2" << false;
         QTest::newRow("Tab goes from button to button")
             << 2 << keys(Qt::Key_Right, Qt::Key_Tab) << "newTabButton" << "Note 2" << false;
         QTest::newRow("Delete closes, focus stays in the strip")
