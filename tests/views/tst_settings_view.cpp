@@ -154,10 +154,8 @@ void SettingsViewTest::valuesNoControlOffersStayStoredUntilPicked()
     QCOMPARE(w.raw("editorTabWidth").toLongLong(), 8);
     drag(w.view.fontSizeSlider(), 24);
     QCOMPARE(w.raw("editorFontSize").toDouble(), 24.0);
-    QCOMPARE(w.view.fontSizeText()->text(), QStringLiteral("24 pt"));
     QTest::mouseClick(w.view.themeSegment("light"), Qt::LeftButton);
     QCOMPARE(w.raw("appTheme").toString(), QStringLiteral("light"));
-    QVERIFY(w.view.themeSegment("light")->isChecked());
     QCOMPARE(w.raw("editorLineHeight").toDouble(), 3.75);
 }
 
