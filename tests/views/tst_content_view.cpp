@@ -275,7 +275,8 @@ void ContentViewTest::missingBundleIsReportedOnceAndLeavesTheWord()
     const QString first = dir.path(QStringLiteral("a/Quillet_Quillet.bundle"));
     const QString second = dir.path(QStringLiteral("b/Quillet_Quillet.bundle"));
     if (bundleFound)
-        QVERIFY(dir.write(second + (logo.isEmpty() ? "/other" : "/tarnel-icon.png"), logo.toUtf8()));
+        QVERIFY(
+            dir.write(second + (logo.isEmpty() ? "/other" : "/tarnel-icon.png"), logo.toUtf8()));
     QString errors;
     QTextStream stream(&errors);
     const std::optional<QString> bundle = quillet::ResourceBundle::locate(first, second, stream);

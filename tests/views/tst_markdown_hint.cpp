@@ -37,7 +37,8 @@ void MarkdownHintTest::opensAndClosesTheWaysTheUserExpects()
         MarkdownHintButton *button = new MarkdownHintButton(&frame);
     } window;
     window.frame.resize(400, 300);
-    window.frame.move(atRightEdge ? QPoint(screen.right() + 1 - 400, screen.top()) : screen.topLeft());
+    window.frame.move(atRightEdge ? QPoint(screen.right() + 1 - 400, screen.top())
+                                  : screen.topLeft());
     window.button->move(300, 4);
     window.frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window.frame));

@@ -81,7 +81,8 @@ void PreviewViewTest::listMarkersAndIndent()
         return texts.join(u' ');
     };
     QCOMPARE(markers(0), QStringLiteral("3. 4. 5."));
-    QCOMPARE(markers(4), QStringLiteral("9223372036854775807. 9223372036854775808. 9223372036854775809."));
+    QCOMPARE(markers(4),
+             QStringLiteral("9223372036854775807. 9223372036854775808. 9223372036854775809."));
     const PreviewBlockLayout &tasks = preview.view.blockLayout(2);
     QCOMPARE(tasks.symbols().size(), 2);
     QVERIFY(tasks.symbols().at(0).rect.left() > tasks.symbols().at(1).rect.left());

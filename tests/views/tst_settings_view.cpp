@@ -169,7 +169,9 @@ void SettingsViewTest::choicesReachOtherBindingsAndChangesElsewhereShow()
     // One column for the keys of the shortcuts, wide enough for the longest.
     const auto rows = w.view.findChildren<QWidget *>(QStringLiteral("shortcutRow"));
     QVERIFY(!rows.isEmpty());
-    const auto keysOf = [](const QWidget *row) { return row->findChildren<quillet::TextLabel *>().first(); };
+    const auto keysOf = [](const QWidget *row) {
+        return row->findChildren<quillet::TextLabel *>().first();
+    };
     for (const QWidget *row : rows)
         QVERIFY(keysOf(row)->width() == keysOf(rows.first())->width() &&
                 keysOf(row)->width() >= keysOf(row)->sizeHint().width());
