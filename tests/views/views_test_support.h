@@ -8,12 +8,11 @@
 #include "model/tab_manager.h"
 #include "settings/preferences.h"
 #include "support/fake_file_panels.h"
+#include "support/temp_folder.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QRect>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
 
@@ -33,26 +32,13 @@ inline void settle()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-inline void writeFile(const QString &path, const QString &text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text.toUtf8());
-}
-
-inline QString readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 // The window's content, shown, over `tabs` tabs titled "Note 1" on, with the file dialogs
 // answered by fakes and the preferences in a temporary folder.
 struct ContentWindow {
-    QTemporaryDir dir;
+    testing::TempFolder dir;
     testing::FakeFilePanels *panels = new testing::FakeFilePanels;
     TabManager tabManager{TabManager::Persistence::disabled(), std::unique_ptr<FilePanels>(panels)};
-    Preferences preferences{std::make_unique<QSettings>(dir.filePath(QStringLiteral("prefs.conf")),
+    Preferences preferences{std::make_unique<QSettings>(dir.path(QStringLiteral("prefs.conf")),
                                                         QSettings::IniFormat)};
     ContentView view{tabManager, preferences};
 
