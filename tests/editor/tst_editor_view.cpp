@@ -108,6 +108,10 @@ void EditorViewTest::selectionOnSwitch_data()
     QTest::newRow("a location at the end still fits") << u"ABCDEFGHIJ"_s << 0LL << Range{10, 0};
     QTest::newRow("a location past the new text is not carried") << u"ABCD"_s << 0LL << Range{};
     // Offsets that fall inside a character of the new text move to its edges.
+    QTest::newRow("a caret inside an emoji goes before it")
+        << u"012345678😀"_s << 0LL << Range{9, 0};
+    QTest::newRow("a caret before an accent goes before its letter")
+        << u"012345678e\u0301"_s << 0LL << Range{9, 0};
     QTest::newRow("a selection ending inside an emoji takes all of it")
         << u"0123456789😀x"_s << 1LL << Range{10, 2};
     QTest::newRow("a caret inside CR LF goes before it")
