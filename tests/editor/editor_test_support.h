@@ -12,8 +12,15 @@ namespace quillet::test {
 // What the document holds, with block separators as the view's line end: what it must report.
 inline QString documentText(const PlainTextTextView &view)
 {
-    QString text = view.document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, view.lineEnding());
+    return view.document()->toRawText().replace(QChar::ParagraphSeparator, view.lineEnding());
+}
+
+// Four times what the view prepares aside rather than at once.
+inline QString largeText(const QString &lineEnding = QStringLiteral("\n"))
+{
+    QString text;
+    for (int line = 0; text.size() <= 4 * PlainTextTextView::kDeferredLength; ++line)
+        text += QStringLiteral("line %1 of a long text").arg(line) + lineEnding;
     return text;
 }
 
