@@ -58,28 +58,6 @@ QStringList contents(const Tabs &tabs)
     return list;
 }
 
-// Stands in for the loop's sleep: notes how long each wait was asked to be and ends it at once,
-// so the loop goes round as fast as the owner's thread hands it snapshots.
-struct WaitLog {
-    std::mutex mutex;
-    QList<std::chrono::milliseconds> waits;
-
-    AutoSaver::Wait wait()
-    {
-        return [this](CancellableSleep &sleep, std::chrono::milliseconds interval) {
-            std::lock_guard lock(mutex);
-            waits.append(interval);
-            return sleep.sleepFor(0ms);
-        };
-    }
-
-    QList<std::chrono::milliseconds> seen()
-    {
-        std::lock_guard lock(mutex);
-        return waits;
-    }
-};
-
 } // namespace
 
 class TabStateStoreTest : public QObject {
@@ -485,10 +463,14 @@ private slots:
 
         const QUuid id = QUuid::createUuid();
         const QDateTime created = QDateTime::currentDateTimeUtc();
-        WaitLog log;
         qsizetype taken = 0;
         std::mutex mutex;
         QStringList writes;
+        QList<std::chrono::milliseconds> waits;
+        const auto seen = [&] {
+            std::lock_guard lock(mutex);
+            return waits;
+        };
         // The owner holds on to its texts as a tab does, so the saver's are shared with them.
         QStringList held;
         QObject owner;
@@ -512,12 +494,16 @@ private slots:
                     return {};
                 return quillet::ioFailure(QStringLiteral("disk full"));
             },
-            log.wait());
+            // Notes each wait and ends it at once, so the loop goes round as fast as it is fed.
+            [&](CancellableSleep &sleep, std::chrono::milliseconds interval) {
+                std::lock_guard lock(mutex);
+                waits.append(interval);
+                return sleep.sleepFor(0ms);
+            });
         running = &saver;
         // A wait begins only after the interval before it has been written or skipped.
-        QTRY_VERIFY(log.seen().size() > offered.size());
+        QTRY_VERIFY(seen().size() > offered.size());
         saver.stop();
-        const QList<std::chrono::milliseconds> waits = log.seen();
         QCOMPARE(waits.first(2), (QList<std::chrono::milliseconds>{1h, 1h}));
         QCOMPARE(waits.sliced(2), QList<std::chrono::milliseconds>(waits.size() - 2, 2s));
         std::lock_guard lock(mutex);
