@@ -293,17 +293,12 @@ private slots:
         };
         int syncCalls = 0;
         system.sync = [&](int fd) {
-            if (++syncCalls == failingSync) {
-                errno = EIO;
-                return -1;
-            }
-            return ::fsync(fd);
+            errno = EIO;
+            return ++syncCalls == failingSync ? -1 : ::fsync(fd);
         };
         system.rename = [&](const char *from, const char *to) {
-            if (!failRename)
-                return ::rename(from, to);
             errno = EXDEV;
-            return -1;
+            return failRename ? -1 : ::rename(from, to);
         };
         const quillet::IoStatus written = quillet::writeFileDurably(path("t.json"), "new", system);
         QVERIFY(!written);
