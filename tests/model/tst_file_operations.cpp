@@ -428,6 +428,8 @@ private slots:
         QTest::newRow("changed, then Save As onto it: saved")
             << "save as" << mine << "mine" << false;
         QTest::newRow("clean tab follows the disk") << "follow" << theirs << "theirs" << false;
+        QTest::newRow("clean tab follows a write in place")
+            << "follow in place" << theirs << "theirs" << false;
     }
 
     // A tab remembers what its file was when it last read or wrote it; a file another program
@@ -451,9 +453,9 @@ private slots:
             QVERIFY(::rename(QFile::encodeName(path("theirs.tmp")).constData(),
                              QFile::encodeName(file).constData()) == 0);
         };
-        if (flow == u"follow") {
+        if (flow.startsWith(u"follow")) {
             manager->updateCursorPosition(*manager->currentTab(), 3);
-            change("theirs");
+            flow == u"follow" ? change("theirs") : createFile(file, "theirs");
             QTRY_COMPARE(manager->currentTab()->content(), inTab);
             QVERIFY(!manager->currentTab()->isDirty());
             return;
