@@ -116,11 +116,6 @@ private slots:
             ids.insert(tab->id());
         }
         QCOMPARE(ids.size(), titles.size());
-        if (!titles.isEmpty()) {
-            const qsizetype idAt = file.indexOf("\"id\":\"") + 6;
-            QCOMPARE(tabs.first()->id().toString(QUuid::WithoutBraces).toUpper().toLatin1(),
-                     file.mid(idAt, 36).toUpper());
-        }
         // Every tab's text, for this user's eyes only, also when an earlier run made it readable.
         QCOMPARE(modeOf(statePath()), 0600);
         QCOMPARE(modeOf(m_folder->path(kAutosave)), 0700);
@@ -238,7 +233,6 @@ private slots:
         // Other programs' files beside the tab's file are the user's own.
         QTest::newRow("the user's backup") << ".notes.md.backup" << false << notes;
         QTest::newRow("an rsync temporary") << ".notes.md.Xa91Qz" << false << notes;
-        QTest::newRow("the state file's old-style name") << ".tabs.json.a1B2c3" << false << notes;
         // The tab's file name is a name, never a pattern.
         QTest::newRow("wildcards in the tab's file name")
             << ".a-notes.md.backup" << false << "[ab]*.md";
@@ -391,12 +385,11 @@ private slots:
         QVERIFY(!bytes.contains('\n') && !bytes.contains(": "));
         QVERIFY(bytes.startsWith("[{\"id\":\"" +
                                  saved.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
-        QVERIFY(bytes.contains(",\"createdAt\":\"" +
-                               saved.createdAt.toString(Qt::ISODate).toLatin1() + '"'));
-        QCOMPARE(bytes.contains(",\"filePath\":\"" + url + '"'), file.has_value());
-        QCOMPARE(bytes.contains("filePath"), file.has_value());
+        QCOMPARE(bytes.contains(file ? ",\"filePath\":\"" + url + '"' : "filePath"),
+                 file.has_value());
         const Tabs restored = TabStateStore(persistence()).restore();
         QCOMPARE(restored.size(), 1);
+        QCOMPARE(restored.first()->id(), saved.id);
         QCOMPARE(restored.first()->content(), content);
         QCOMPARE(restored.first()->filePath(), file);
     }
