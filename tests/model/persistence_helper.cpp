@@ -75,8 +75,6 @@ int rewriteRepeatedly(const QString &folder, bool save)
     const QString notePath = folder + QStringLiteral("/note.txt");
     if (save && tabManager.tabs().isEmpty())
         tabManager.newTab({}, QUrl::fromLocalFile(notePath));
-    if (save)
-        tabManager.selectTab(tabManager.tabs().constFirst()->id());
 
     qint64 generation = 0;
     bool announced = false;

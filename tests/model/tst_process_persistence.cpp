@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <optional>
 #include <unistd.h>
 
 using quillet::Scratchpad;
@@ -28,19 +27,15 @@ QString helperPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/persistence_helper");
 }
 
-// The tabs' texts the state file at `path` holds; `error` says why there are none.
-std::optional<QStringList> readState(const QString &path, QString *error)
+// The tabs' texts the state file at `path` holds, or why there are none.
+quillet::IoResult<QStringList> readState(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return std::nullopt;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return quillet::ioFailure(file.errorString());
     const auto snapshots = TabStateFile::decode(file.readAll());
-    if (!snapshots) {
-        *error = snapshots.reason();
-        return std::nullopt;
-    }
+    if (!snapshots)
+        return quillet::ioFailure(snapshots.reason());
     QStringList contents;
     for (const Scratchpad::Snapshot &snapshot : *snapshots)
         contents.append(snapshot.content);
@@ -50,15 +45,12 @@ std::optional<QStringList> readState(const QString &path, QString *error)
 bool waitForReady(QProcess &process)
 {
     QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        // Failure lines may come first (a save refused after a kill, see the helper).
-        while (process.canReadLine()) {
+    // Failure lines may come first (a save refused after a kill, see the helper).
+    do {
+        while (process.canReadLine())
             if (process.readLine() == "ready\n")
                 return true;
-        }
-        if (!process.waitForReadyRead(int(deadline.remainingTime())))
-            return false;
-    }
+    } while (!deadline.hasExpired() && process.waitForReadyRead(int(deadline.remainingTime())));
     return false;
 }
 
@@ -135,9 +127,8 @@ private slots:
             QCOMPARE(process.exitStatus(), QProcess::NormalExit);
             QCOMPARE(process.exitCode(), sent == 0 ? 1 : 0);
         }
-        QString error;
-        const auto restored = readState(folder.filePath(QStringLiteral("tabs.json")), &error);
-        QVERIFY2(restored, qPrintable(error));
+        const auto restored = readState(folder.filePath(QStringLiteral("tabs.json")));
+        QVERIFY2(restored, qPrintable(restored.reason()));
         QCOMPARE(*restored, texts);
     }
 
@@ -190,8 +181,8 @@ private slots:
 
             QString wrong;
             if (mode == u"churn") {
-                if (const auto contents = readState(targetPath, &wrong))
-                    wrong = describeMixture(*contents, false);
+                const auto contents = readState(targetPath);
+                wrong = contents ? describeMixture(*contents, false) : contents.reason();
             } else {
                 QFile note(targetPath);
                 wrong = note.open(QIODevice::ReadOnly)

@@ -50,36 +50,6 @@ int modeOf(const QString &path)
                                                                      : -1;
 }
 
-QStringList contents(const Tabs &tabs)
-{
-    QStringList list;
-    for (const auto &tab : tabs)
-        list.append(tab->content());
-    return list;
-}
-
-// Stands in for the loop's sleep: notes how long each wait was asked to be and ends it at once,
-// so the loop goes round as fast as the owner's thread hands it snapshots.
-struct WaitLog {
-    std::mutex mutex;
-    QList<std::chrono::milliseconds> waits;
-
-    AutoSaver::Wait wait()
-    {
-        return [this](CancellableSleep &sleep, std::chrono::milliseconds interval) {
-            std::lock_guard lock(mutex);
-            waits.append(interval);
-            return sleep.sleepFor(0ms);
-        };
-    }
-
-    QList<std::chrono::milliseconds> seen()
-    {
-        std::lock_guard lock(mutex);
-        return waits;
-    }
-};
-
 } // namespace
 
 class TabStateStoreTest : public QObject {
@@ -138,11 +108,6 @@ private slots:
             ids.insert(tab->id());
         }
         QCOMPARE(ids.size(), titles.size());
-        if (!titles.isEmpty()) {
-            const qsizetype idAt = file.indexOf("\"id\":\"") + 6;
-            QCOMPARE(tabs.first()->id().toString(QUuid::WithoutBraces).toUpper().toLatin1(),
-                     file.mid(idAt, 36).toUpper());
-        }
         // Every tab's text, for this user's eyes only, also when an earlier run made it readable.
         QCOMPARE(modeOf(statePath()), 0600);
         QCOMPARE(modeOf(m_folder->path(kAutosave)), 0700);
@@ -259,8 +224,6 @@ private slots:
         QTest::newRow("another tab's file") << ".other.md.quillet-write-a1B2c3" << false << notes;
         // Other programs' files beside the tab's file are the user's own.
         QTest::newRow("the user's backup") << ".notes.md.backup" << false << notes;
-        QTest::newRow("an rsync temporary") << ".notes.md.Xa91Qz" << false << notes;
-        QTest::newRow("the state file's old-style name") << ".tabs.json.a1B2c3" << false << notes;
         // The tab's file name is a name, never a pattern.
         QTest::newRow("wildcards in the tab's file name")
             << ".a-notes.md.backup" << false << "[ab]*.md";
@@ -293,7 +256,8 @@ private slots:
 
         StdoutCapture output;
         TabStateStore store(persistence());
-        QCOMPARE(contents(store.restore()), QStringList{QStringLiteral("kept")});
+        const Tabs restored = store.restore();
+        QVERIFY(restored.size() == 1 && restored.first()->content() == u"kept");
         QCOMPARE(QFile::exists(m_folder->path(other)), !removed);
         QCOMPARE(output.text(), QByteArray());
     }
@@ -351,8 +315,7 @@ private slots:
             TabStateStore store(settings);
             letGo.join();
             QCOMPARE(store.heldElsewhere(), !holderLetsGo);
-            QCOMPARE(contents(store.restore()),
-                     holderLetsGo ? QStringList{"the other run's tab"} : QStringList());
+            QCOMPARE(store.restore().size(), holderLetsGo ? 1 : 0);
             store.startAutoSave(&owner, [] { return Snapshots{snapshot("typed here")}; });
             if (holderLetsGo)
                 QTRY_VERIFY(state().contains("typed here"));
@@ -413,12 +376,11 @@ private slots:
         QVERIFY(!bytes.contains('\n') && !bytes.contains(": "));
         QVERIFY(bytes.startsWith("[{\"id\":\"" +
                                  saved.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
-        QVERIFY(bytes.contains(",\"createdAt\":\"" +
-                               saved.createdAt.toString(Qt::ISODate).toLatin1() + '"'));
-        QCOMPARE(bytes.contains(",\"filePath\":\"" + url + '"'), file.has_value());
-        QCOMPARE(bytes.contains("filePath"), file.has_value());
+        QCOMPARE(bytes.contains(file ? ",\"filePath\":\"" + url + '"' : "filePath"),
+                 file.has_value());
         const Tabs restored = TabStateStore(persistence()).restore();
         QCOMPARE(restored.size(), 1);
+        QCOMPARE(restored.first()->id(), saved.id);
         QCOMPARE(restored.first()->content(), content);
         QCOMPARE(restored.first()->filePath(), file);
     }
@@ -449,9 +411,6 @@ private slots:
         store.finish();
         for (const QString &line : output.lines())
             QVERIFY2(line.startsWith(QStringLiteral("Auto-save failed: ")), qPrintable(line));
-        QVERIFY(output.text().endsWith('\n'));
-        const auto written = TabStateFile::decode(state());
-        QVERIFY2(written, qPrintable(written.reason()));
     }
 
     void writesOnlyWhatTheFileLacks_data()
@@ -485,10 +444,14 @@ private slots:
 
         const QUuid id = QUuid::createUuid();
         const QDateTime created = QDateTime::currentDateTimeUtc();
-        WaitLog log;
         qsizetype taken = 0;
         std::mutex mutex;
         QStringList writes;
+        QList<std::chrono::milliseconds> waits;
+        const auto seen = [&] {
+            std::lock_guard lock(mutex);
+            return waits;
+        };
         // The owner holds on to its texts as a tab does, so the saver's are shared with them.
         QStringList held;
         QObject owner;
@@ -512,12 +475,16 @@ private slots:
                     return {};
                 return quillet::ioFailure(QStringLiteral("disk full"));
             },
-            log.wait());
+            // Notes each wait and ends it at once, so the loop goes round as fast as it is fed.
+            [&](CancellableSleep &sleep, std::chrono::milliseconds interval) {
+                std::lock_guard lock(mutex);
+                waits.append(interval);
+                return sleep.sleepFor(0ms);
+            });
         running = &saver;
         // A wait begins only after the interval before it has been written or skipped.
-        QTRY_VERIFY(log.seen().size() > offered.size());
+        QTRY_VERIFY(seen().size() > offered.size());
         saver.stop();
-        const QList<std::chrono::milliseconds> waits = log.seen();
         QCOMPARE(waits.first(2), (QList<std::chrono::milliseconds>{1h, 1h}));
         QCOMPARE(waits.sliced(2), QList<std::chrono::milliseconds>(waits.size() - 2, 2s));
         std::lock_guard lock(mutex);
