@@ -58,16 +58,10 @@ private slots:
         QJsonParseError error;
         const QJsonObject expectedObject = QJsonDocument::fromJson(expected, &error).object();
         QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-        QCOMPARE(QJsonDocument::fromJson(result.output).object(), expectedObject);
-    }
-
-    // QJsonDocument drops a byte order mark even inside a string, so the bytes are checked.
-    void keepsAByteOrderMark()
-    {
-        const Run result = runTool({u"--inline"_s}, "\xEF\xBB\xBFx");
-        QCOMPARE(result.exitCode, 0);
-        QVERIFY2(result.output.startsWith("{\"runs\":[{\"text\":\"\xEF\xBB\xBFx\","),
-                 result.output.constData());
+        // QJsonDocument mangles a byte order mark, even inside a string: those are counted apart.
+        QCOMPARE(result.output.count("\xEF\xBB\xBF"), input.count("\xEF\xBB\xBF"));
+        const QByteArray withoutMarks = QByteArray(result.output).replace("\xEF\xBB\xBF", "");
+        QCOMPARE(QJsonDocument::fromJson(withoutMarks).object(), expectedObject);
     }
 };
 
@@ -95,8 +89,8 @@ void TestMddump::prints_data()
             {"kind":"emptyLine"}]})"_ba;
     QTest::newRow("fence without a language") << QStringList() << "```\nx\n```"_ba
         << R"({"blocks":[{"kind":"codeBlock","language":null,"content":"x\n"}]})"_ba;
-    QTest::newRow("inline, exactly as read") << QStringList{u"--inline"_s}
-        << "  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
+    QTest::newRow("inline, as read, byte order mark and all") << QStringList{u"--inline"_s}
+        << "\xEF\xBB\xBF  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
         << R"({"runs":[{"text":"  a ","intents":[],@},
             {"text":"b","intents":["code","strikethrough"],@}, {"text":" ","intents":[],@},
             {"text":"l","intents":["emphasized","stronglyEmphasized"],@,
@@ -105,16 +99,9 @@ void TestMddump::prints_data()
     QTest::newRow("heading level") << QStringList{u"--heading"_s, u"3"_s} << "*h*"_ba
         << R"({"runs":[{"text":"h","intents":["emphasized"],
                 "font":{"size":18,"weight":"bold","design":"default"}}]})"_ba;
-    QTest::newRow("heading level out of range") << QStringList{u"--heading"_s, u"9"_s} << "h"_ba
-        << R"({"runs":[{"text":"h","intents":[],
-                "font":{"size":14,"weight":"bold","design":"default"}}]})"_ba;
-    QTest::newRow("control characters") << QStringList{u"--inline"_s} << "a\x01\tb"_ba
-        << R"({"runs":[{"text":"a\u0001\tb","intents":[],@}]})"_ba;
-    const QByteArray invalid = "quillet-mddump: ";
-    QTest::newRow("Latin-1 input") << QStringList() << "caf\xE9"_ba << invalid;
-    QTest::newRow("truncated sequence") << QStringList{u"--inline"_s} << "a\xE2\x82"_ba << invalid;
+    QTest::newRow("truncated sequence") << QStringList{u"--inline"_s} << "a\xE2\x82"_ba
+                                        << "quillet-mddump: "_ba;
     QTest::newRow("unknown option") << QStringList{u"--html"_s} << "x"_ba << "usage: "_ba;
-    QTest::newRow("no level") << QStringList{u"--heading"_s} << "x"_ba << "usage: "_ba;
     QTest::newRow("level not a number") << QStringList{u"--heading"_s, u"two"_s} << "x"_ba
                                         << "usage: "_ba;
 }
