@@ -117,9 +117,7 @@ private slots:
         row("Ctrl+N adds", 0, "Ctrl+N", "1/0/0");
         row("Ctrl+T adds", 2, "Ctrl+T", "3/2/0");
         row("Ctrl+W closes", 2, "Ctrl+W", "1/0/0");
-        row("Ctrl+W without tab", 0, "Ctrl+W", "0/-1/0");
         row("Ctrl+P cycles", 1, "Ctrl+P", "1/0/1");
-        row("Ctrl+P without tab", 0, "Ctrl+P", "0/-1/0");
         row("previous", 3, "Ctrl+Shift+[", "3/1/0");
         row("next wraps", 3, "Ctrl+Shift+]", "3/0/0");
         row("F1 opens the reference", 1, "F1", "1/0/0 reference");
@@ -156,7 +154,6 @@ private slots:
         Window app(1);
         app.openSettings();
         QVERIFY(app.settings->isWindow() && !app.settings->isModal());
-        QCOMPARE(QApplication::activeModalWidget(), nullptr);
         // Asked again while open: the same window, as it was.
         app.settings->tabView()->setCurrentIndex(2);
         app.openSettings();

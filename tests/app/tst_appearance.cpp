@@ -21,7 +21,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kPortalPath = u"/org/freedesktop/portal/desktop"_s;
-const QString kSettings = u"org.freedesktop.portal.Settings"_s;
 
 // The desktop's settings portal as far as the colour scheme goes, on a connection of its own so
 // that it has its own name on the bus: answers Read and announces each change.
@@ -44,8 +43,8 @@ public:
     void announce(uint value)
     {
         scheme = value;
-        QDBusMessage signal =
-            QDBusMessage::createSignal(kPortalPath, kSettings, u"SettingChanged"_s);
+        QDBusMessage signal = QDBusMessage::createSignal(
+            kPortalPath, u"org.freedesktop.portal.Settings"_s, u"SettingChanged"_s);
         signal << u"org.freedesktop.appearance"_s << u"color-scheme"_s
                << QVariant::fromValue(QDBusVariant(scheme));
         bus.send(signal);
@@ -59,11 +58,6 @@ public slots:
         return QDBusVariant(QVariant::fromValue(QDBusVariant(asked ? scheme : 0u)));
     }
 };
-
-QColor windowColour()
-{
-    return QApplication::palette().color(QPalette::Window);
-}
 
 // The contrast ratio of text in `ink`, as composed over `paper`, against that paper.
 double contrast(QColor ink, const QColor &paper)
@@ -127,8 +121,7 @@ private slots:
         QTest::addColumn<bool>("dark");
         QTest::newRow("dark") << "dark" << true;
         QTest::newRow("light") << "light" << false;
-        // No desktop answers in the test session, so following it means light.
-        QTest::newRow("system") << "system" << false;
+        // An unknown value follows the desktop, and none answers in the test session: light.
         QTest::newRow("unknown value acts as system") << "sepia" << false;
     }
 
@@ -169,6 +162,7 @@ private slots:
         quillet::Preferences &preferences = test.preferences;
         const QColor light = Theme::lightPalette().color(QPalette::Window);
         const QColor dark = Theme::darkPalette().color(QPalette::Window);
+        const auto windowColour = [] { return QApplication::palette().color(QPalette::Window); };
 
         // Subscribed before the portal is there: light until it speaks, then every change.
         Appearance appearance(preferences);
