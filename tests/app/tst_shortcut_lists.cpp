@@ -34,55 +34,52 @@ class ShortcutListsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void rowsShowTheMenusKeys_data();
-    void rowsShowTheMenusKeys();
+    void rowsShowTheMenusKeys_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("menuTitle");
+        QTest::addColumn<QKeySequence>("menuKeys");
+        quillet::test::Window app(0);
+        const QMainWindow &window = app.window;
+
+        const auto addRow = [&](const QString &name, const QString &keys, const QString &label) {
+            const QAction *action = menuAction(*window.menuBar(), kMenuTitle.value(name, label));
+            QTest::newRow(qPrintable(name)) << keys << (action ? action->text() : QString())
+                                            << (action ? action->shortcut() : QKeySequence());
+        };
+        // A row is a widget holding its key text, then its label.
+        const auto addList = [&](const QString &list, const QWidget *rows) {
+            QVERIFY2(rows && rows->findChild<QWidget *>(), qPrintable(list + ": no rows found"));
+            for (const QWidget *row : rows->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                const auto texts =
+                    row->findChildren<quillet::TextLabel *>(Qt::FindDirectChildrenOnly);
+                QCOMPARE(texts.size(), 2);
+                addRow(list + ": " + texts[1]->text(), texts[0]->text(), texts[1]->text());
+            }
+        };
+        addList("welcome", window.findChild<QWidget *>("shortcutList"));
+        const auto *scroll = window.findChild<QScrollArea *>("shortcutsScroll");
+        addList("settings", scroll ? scroll->widget() : nullptr);
+        app.tabManager.newTab();
+        addList("status bar", window.findChild<QWidget *>("shortcutReminders"));
+        // Tooltips that end in a key, such as "Toggle preview (Ctrl+P)".
+        static const QRegularExpression withKeys(QStringLiteral("^(.+) \\((.+)\\)$"));
+        for (const QWidget *widget : window.findChildren<QWidget *>())
+            if (const auto match = withKeys.match(widget->toolTip()); match.hasMatch())
+                addRow("tooltip: " + match.captured(1), match.captured(2), match.captured(1));
+    }
+
+    void rowsShowTheMenusKeys()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, menuTitle);
+        QFETCH(QKeySequence, menuKeys);
+        QVERIFY2(!menuTitle.isEmpty(), "the row's label names no menu item");
+        QCOMPARE(QKeySequence::fromString(shown, QKeySequence::NativeText).toString(),
+                 menuKeys.toString());
+    }
 };
 
 // Every row of every reference list, read off the widgets as shown, and the menu item it names.
-void ShortcutListsTest::rowsShowTheMenusKeys_data()
-{
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("menuTitle");
-    QTest::addColumn<QKeySequence>("menuKeys");
-    quillet::test::Window app(0);
-    const QMainWindow &window = app.window;
-
-    const auto addRow = [&](const QString &name, const QString &keys, const QString &label) {
-        const QAction *action = menuAction(*window.menuBar(), kMenuTitle.value(name, label));
-        QTest::newRow(qPrintable(name)) << keys << (action ? action->text() : QString())
-                                        << (action ? action->shortcut() : QKeySequence());
-    };
-    // A row is a widget holding its key text, then its label.
-    const auto addList = [&](const QString &list, const QWidget *rows) {
-        QVERIFY2(rows && rows->findChild<QWidget *>(), qPrintable(list + ": no rows found"));
-        for (const QWidget *row : rows->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-            const auto texts = row->findChildren<quillet::TextLabel *>(Qt::FindDirectChildrenOnly);
-            QCOMPARE(texts.size(), 2);
-            addRow(list + ": " + texts[1]->text(), texts[0]->text(), texts[1]->text());
-        }
-    };
-    addList("welcome", window.findChild<QWidget *>("shortcutList"));
-    const auto *scroll = window.findChild<QScrollArea *>("shortcutsScroll");
-    addList("settings", scroll ? scroll->widget() : nullptr);
-    app.tabManager.newTab();
-    addList("status bar", window.findChild<QWidget *>("shortcutReminders"));
-    // Tooltips that end in a key, such as "Toggle preview (Ctrl+P)".
-    static const QRegularExpression withKeys(QStringLiteral("^(.+) \\((.+)\\)$"));
-    for (const QWidget *widget : window.findChildren<QWidget *>())
-        if (const auto match = withKeys.match(widget->toolTip()); match.hasMatch())
-            addRow("tooltip: " + match.captured(1), match.captured(2), match.captured(1));
-}
-
-void ShortcutListsTest::rowsShowTheMenusKeys()
-{
-    QFETCH(QString, shown);
-    QFETCH(QString, menuTitle);
-    QFETCH(QKeySequence, menuKeys);
-    QVERIFY2(!menuTitle.isEmpty(), "the row's label names no menu item");
-    QVERIFY2(QKeySequence::fromString(shown, QKeySequence::NativeText) == menuKeys,
-             qPrintable(QStringLiteral("the row shows %1, the menu's \"%2\" has %3")
-                            .arg(shown, menuTitle, menuKeys.toString(QKeySequence::NativeText))));
-}
-
 QTEST_MAIN(ShortcutListsTest)
 #include "tst_shortcut_lists.moc"

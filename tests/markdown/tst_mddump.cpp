@@ -55,19 +55,11 @@ private slots:
         QVERIFY(result.errors.isEmpty());
         QVERIFY(result.output.endsWith("}\n") && result.output.count('\n') == 1);
         expected.replace("@", R"("font":{"size":15,"weight":"regular","design":"default"})");
-        QJsonParseError error;
-        const QJsonObject expectedObject = QJsonDocument::fromJson(expected, &error).object();
-        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-        QCOMPARE(QJsonDocument::fromJson(result.output).object(), expectedObject);
-    }
-
-    // QJsonDocument drops a byte order mark even inside a string, so the bytes are checked.
-    void keepsAByteOrderMark()
-    {
-        const Run result = runTool({u"--inline"_s}, "\xEF\xBB\xBFx");
-        QCOMPARE(result.exitCode, 0);
-        QVERIFY2(result.output.startsWith("{\"runs\":[{\"text\":\"\xEF\xBB\xBFx\","),
-                 result.output.constData());
+        // QJsonDocument mangles a byte order mark, even inside a string: those are counted apart.
+        QCOMPARE(result.output.count("\xEF\xBB\xBF"), input.count("\xEF\xBB\xBF"));
+        const QByteArray withoutMarks = QByteArray(result.output).replace("\xEF\xBB\xBF", "");
+        QCOMPARE(QJsonDocument::fromJson(withoutMarks).object(),
+                 QJsonDocument::fromJson(expected).object());
     }
 };
 
@@ -77,7 +69,7 @@ void TestMddump::prints_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected"); // JSON, @ for the body font; or the error's start
     QTest::newRow("every kind of block") << QStringList()
-        << "## *T*\n\n- [x] *a*\n1. b\n```sh\n*ls* \"x\"\n```\n"
+        << "## *T*\n\n- [x] *a*\n1. b\n```sh\n*ls* \"x\"\n```\n```\nx\n```\n"
            "|a|\n|-|\n|1|2|\n> *q*\n---\n- c\n"_ba
         << R"({"blocks":[{"kind":"heading","level":2,"text":[{"text":"T","intents":["emphasized"],
                 "font":{"size":20,"weight":"bold","design":"default"}}]},
@@ -87,16 +79,15 @@ void TestMddump::prints_data()
             {"kind":"orderedList","start":1,
                 "items":[{"indent":0,"text":[{"text":"b","intents":[],@}]}]},
             {"kind":"codeBlock","language":"sh","content":"*ls* \"x\"\n"},
+            {"kind":"codeBlock","language":null,"content":"x\n"},
             {"kind":"table","header":[[{"text":"a","intents":[],@}]],
                 "rows":[[[{"text":"1","intents":[],@}],[{"text":"2","intents":[],@}]]]},
             {"kind":"blockquote","text":[{"text":"q","intents":["emphasized"],@}]},
             {"kind":"horizontalRule"},
             {"kind":"unorderedList","items":[{"indent":0,"text":[{"text":"c","intents":[],@}]}]},
             {"kind":"emptyLine"}]})"_ba;
-    QTest::newRow("fence without a language") << QStringList() << "```\nx\n```"_ba
-        << R"({"blocks":[{"kind":"codeBlock","language":null,"content":"x\n"}]})"_ba;
-    QTest::newRow("inline, exactly as read") << QStringList{u"--inline"_s}
-        << "  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
+    QTest::newRow("inline, as read, byte order mark and all") << QStringList{u"--inline"_s}
+        << "\xEF\xBB\xBF  a ~~`b`~~ [***l***](<http://x/?a=\"1\">)\n"_ba
         << R"({"runs":[{"text":"  a ","intents":[],@},
             {"text":"b","intents":["code","strikethrough"],@}, {"text":" ","intents":[],@},
             {"text":"l","intents":["emphasized","stronglyEmphasized"],@,
@@ -105,16 +96,9 @@ void TestMddump::prints_data()
     QTest::newRow("heading level") << QStringList{u"--heading"_s, u"3"_s} << "*h*"_ba
         << R"({"runs":[{"text":"h","intents":["emphasized"],
                 "font":{"size":18,"weight":"bold","design":"default"}}]})"_ba;
-    QTest::newRow("heading level out of range") << QStringList{u"--heading"_s, u"9"_s} << "h"_ba
-        << R"({"runs":[{"text":"h","intents":[],
-                "font":{"size":14,"weight":"bold","design":"default"}}]})"_ba;
-    QTest::newRow("control characters") << QStringList{u"--inline"_s} << "a\x01\tb"_ba
-        << R"({"runs":[{"text":"a\u0001\tb","intents":[],@}]})"_ba;
-    const QByteArray invalid = "quillet-mddump: ";
-    QTest::newRow("Latin-1 input") << QStringList() << "caf\xE9"_ba << invalid;
-    QTest::newRow("truncated sequence") << QStringList{u"--inline"_s} << "a\xE2\x82"_ba << invalid;
+    QTest::newRow("truncated sequence") << QStringList{u"--inline"_s} << "a\xE2\x82"_ba
+                                        << "quillet-mddump: "_ba;
     QTest::newRow("unknown option") << QStringList{u"--html"_s} << "x"_ba << "usage: "_ba;
-    QTest::newRow("no level") << QStringList{u"--heading"_s} << "x"_ba << "usage: "_ba;
     QTest::newRow("level not a number") << QStringList{u"--heading"_s, u"two"_s} << "x"_ba
                                         << "usage: "_ba;
 }

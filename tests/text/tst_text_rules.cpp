@@ -166,7 +166,6 @@ private slots:
         const CharacterAndWordCount count = countCharactersAndWords(text);
         const LineAndColumn at = lineAndColumnAt(text, cursor);
         QTEST((QList<qint64>{count.characters, count.words, at.line, at.column}), "figures");
-        QCOMPARE(countCharacters(text), count.characters);
         QTEST(dominantLineEnding(text), "ending");
         checkEditsAgainstRecount(text, quint32(qHash(text)));
     }
@@ -205,6 +204,8 @@ private slots:
         QCOMPARE(offsetAfterCharacters(u"abc", -3), qsizetype(0));
         QCOMPARE(offsetAfterCharacters(u"abc", 9), qsizetype(3));
         QCOMPARE(characterBoundaryAtOrBefore(QStringLiteral("ab"), 9), qsizetype(2));
+        // A leading mark is a character of its own, and counting stops there, whatever follows.
+        QCOMPARE(offsetAfterCharacters(u"\u0301e\u0301\nx", 1), qsizetype(1));
         // A run of joined emoji longer than the search reach: at least no surrogate pair is split.
         QString joined = QString::fromUtf8("👩");
         for (int i = 0; i < 200; ++i)
