@@ -283,6 +283,50 @@ private slots:
                  QStringList({"quillet.lock", "tabs.json", "tabs.json.previous"}));
     }
 
+    void failureToKeepTheFileStopsTheAutosave_data()
+    {
+        QTest::addColumn<bool>("restoreTabs");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("no name left to set an unreadable file aside")
+            << true << QByteArray("not json")
+            << QByteArray("; the file could not be moved aside, so tabs will not be saved until "
+                          "it is\n");
+        QTest::newRow("no room to keep the last run's tabs")
+            << false << "[" + entry(kUuidA, "last run") + "]"
+            << QByteArray(": Is a directory), so tabs will not be saved this run\n");
+    }
+
+    // The one line says so, and the file the user may still want is never written over.
+    void failureToKeepTheFileStopsTheAutosave()
+    {
+        QFETCH(bool, restoreTabs);
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, line);
+        const QDateTime now(QDate(2026, 12, 6), QTime(19, 5, 9), Qt::UTC);
+        quillet::ScopedClockOverride clock([&] { return now; });
+        writeState(file);
+        const QString aside = kState + QStringLiteral(".unreadable-20261206T190509Z");
+        QVERIFY(m_folder->write(aside, {}));
+        for (int taken = 2; taken < 1000; ++taken)
+            QVERIFY(m_folder->write(aside + QStringLiteral("-%1").arg(taken), {}));
+        QVERIFY(QDir().mkpath(statePath() + QStringLiteral(".previous")));
+        TabPersistence settings = persistence(10ms);
+        settings.restoreTabs = restoreTabs;
+
+        StdoutCapture output;
+        QObject owner;
+        TabStateStore store(settings);
+        QVERIFY(store.restore().isEmpty());
+        store.startAutoSave(&owner, [] { return Snapshots{snapshot("typed after")}; });
+        QTest::qWait(50);
+        store.finish();
+        QVERIFY2(output.text().startsWith("Tab restoration ") && output.text().endsWith(line) &&
+                     output.text().count('\n') == 1,
+                 output.text().constData());
+        QCOMPARE(state(), file);
+    }
+
     void onlyTheLockHolderTouchesTheFolder_data()
     {
         QTest::addColumn<bool>("holderLetsGo");
