@@ -94,6 +94,17 @@ void EditorViewTest::eachTabKeepsItsOwnUndo()
     QCOMPARE(fixture.tab(1)->content(), u"B"_s);
     fixture.editor.editActions().redo->trigger();
     QCOMPARE(fixture.tab(1)->content(), u"B2"_s);
+
+    // Copy follows the tab in front: a selection carried to a shorter text ends as a caret
+    // there. With no tab in front no tab's text shows.
+    QAction *copy = fixture.editor.editActions().copy;
+    fixture.view().setSelectedRange(1, 1);
+    QVERIFY(copy->isEnabled());
+    fixture.select(0);
+    QCOMPARE(fixture.view().selectedRange().length, 0);
+    QVERIFY(!copy->isEnabled());
+    fixture.editor.setScratchpad(nullptr);
+    QVERIFY(!fixture.editor.textViewFor(fixture.tab(0)->id())->isVisibleTo(&fixture.editor));
 }
 
 void EditorViewTest::selectionOnSwitch_data()
