@@ -300,7 +300,15 @@ private slots:
             errno = EXDEV;
             return failRename ? -1 : ::rename(from, to);
         };
+        // A descriptor left open on any way out would make saves fail after a thousand or so.
+        const auto openDescriptors = [] {
+            return QDir(QStringLiteral("/proc/self/fd"))
+                .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                .size();
+        };
+        const qsizetype openBefore = openDescriptors();
         const quillet::IoStatus written = quillet::writeFileDurably(path("t.json"), "new", system);
+        QCOMPARE(openDescriptors(), openBefore);
         QVERIFY(!written);
         const QString error = written.reason();
         QVERIFY2(error.contains(path("t.json")), qPrintable(error));
