@@ -79,6 +79,12 @@ private slots:
         QTest::newRow("offset date is accepted")
             << "[" + entry(kUuidA, "t").replace("09:30:00Z", "10:30:00+01:00") + "]"
             << QStringList{"t"} << QStringList{""};
+        // As a person or another tool may have laid it out.
+        const QByteArray spaced =
+            entry(kUuidA, "first").replace("\",\"", "\" ,\r\n \"").replace("\":\"", "\" : \"");
+        QTest::newRow("white space between every token")
+            << " \n[\n\t" + spaced + " , \n " + entry(kUuidB, "second") + "\n]\n"
+            << QStringList{"first", "second"} << QStringList{"", ""};
         QTest::newRow("all-zero id kept as stored")
             << "[" + entry("00000000-0000-0000-0000-000000000000", "zero") + "]"
             << QStringList{"zero"} << QStringList{""};
