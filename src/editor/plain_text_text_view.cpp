@@ -706,15 +706,13 @@ bool PlainTextTextView::dropPlainText(const std::optional<QString> &text, QPoint
     return replaceRange(at, *text);
 }
 
-bool PlainTextTextView::insertTab()
+void PlainTextTextView::insertTab()
 {
     if (refuseEditWhilePreparing())
-        return false;
+        return;
     QTextCursor cursor = textCursor();
-    if (!replaceRange(cursor, QString(qsizetype(m_tabWidth), u' ')))
-        return false;
-    setTextCursor(cursor);
-    return true;
+    if (replaceRange(cursor, QString(qsizetype(m_tabWidth), u' ')))
+        setTextCursor(cursor);
 }
 
 void PlainTextTextView::pasteFromClipboard()

@@ -127,7 +127,7 @@ public:
     // selection stays on the text it covered. Without text the drop is refused.
     bool dropPlainText(const std::optional<QString> &text, QPoint viewportPoint);
     // Tab: `tabWidth` spaces replace the selection, as one undo step.
-    bool insertTab();
+    void insertTab();
 
     // The directional controls and their markers, as bidi_markers.h has them.
     static bool isBidiControl(QChar c) { return quillet::isBidiControl(c); }
