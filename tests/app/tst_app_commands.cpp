@@ -63,26 +63,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("clipboard");
-        QTest::newRow("Cut") << "Cut"
-                             << "ho"
-                             << ""
-                             << "ell";
-        QTest::newRow("Copy") << "Copy"
-                              << "hello"
-                              << "ell"
-                              << "ell";
-        QTest::newRow("Paste") << "Paste"
-                               << "hXo"
-                               << ""
-                               << "X";
-        QTest::newRow("Select All") << "Select All"
-                                    << "hello"
-                                    << "hello"
-                                    << "X";
-        QTest::newRow("Find…") << "Find…"
-                               << "hello"
-                               << "ell"
-                               << "X";
+        QTest::newRow("Cut") << "Cut" << "ho" << "" << "ell";
+        QTest::newRow("Copy") << "Copy" << "hello" << "ell" << "ell";
+        QTest::newRow("Paste") << "Paste" << "hXo" << "" << "X";
+        QTest::newRow("Select All") << "Select All" << "hello" << "hello" << "X";
+        QTest::newRow("Find…") << "Find…" << "hello" << "ell" << "X";
     }
 
     void editItemsActOnTheFocusedEditor()
