@@ -27,10 +27,14 @@
 #include <QTextLayout>
 #include <QThreadPool>
 #include <QTimer>
+#include <QtGui/private/qtextdocument_p.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <limits>
 #include <new>
+#include <type_traits>
 
 namespace quillet {
 
@@ -87,6 +91,56 @@ QString withLineFeedBreaks(QStringView text)
 // of the event loop as fit in the turn's time.
 constexpr qsizetype kFeedSlice = 16 * 1024;
 constexpr qint64 kFeedTurnNanoseconds = 6'000'000;
+
+// Qt's text document keeps its characters, fragments and blocks in arrays that it doubles with
+// `realloc` as they fill. Where the heap has room from memory freed earlier, each doubling copies
+// the whole array into fresh pages in the middle of a slice, 20-40 ms on the GUI thread at a few
+// million lines. A text fed in by slices knows its size and line count before the first slice,
+// so the arrays are given their final size while they are still nearly empty.
+template <class Fragment> void reserveFragments(QFragmentMap<Fragment> &map, quint64 count)
+{
+    using Data = QFragmentMapData<Fragment>;
+    static_assert(std::is_standard_layout_v<QFragmentMap<Fragment>>,
+                  "the map's data must be its first member");
+    auto &data = *reinterpret_cast<Data *>(&map);
+    const quint32 allocated = data.head->allocated;
+    if (count <= allocated || count > std::numeric_limits<quint32>::max())
+        return;
+    // Allocated and freed by Qt with realloc and free as well.
+    auto *grown = static_cast<Fragment *>(std::realloc(data.fragments, count * Data::fragmentSize));
+    if (!grown)
+        return;
+    data.fragments = grown;
+    // A full array's free list points just past its end, which now starts the unused entries.
+    if (data.head->freelist == allocated)
+        data.fragment(allocated)->right = 0;
+    data.head->allocated = quint32(count);
+}
+
+// The document's own copy of its characters is private; an explicit instantiation may name it.
+QString &documentCharacters(QTextDocumentPrivate &document);
+template <QString QTextDocumentPrivate::*Characters> struct DocumentCharacters {
+    friend QString &documentCharacters(QTextDocumentPrivate &document)
+    {
+        return document.*Characters;
+    }
+};
+template struct DocumentCharacters<&QTextDocumentPrivate::text>;
+
+void reserveDocumentCapacity(QTextDocument *document, qsizetype characterCount, qsizetype lineCount)
+{
+    QTextDocumentPrivate *text = QTextDocumentPrivate::get(document);
+    try {
+        QString &characters = documentCharacters(*text);
+        characters.reserve(characters.size() + characterCount);
+    } catch (const std::bad_alloc &) {
+        // Left to grow as it goes, as it would have.
+    }
+    // A line is a block, and a run of text followed by its block separator.
+    const quint64 lines = quint64(lineCount) + 2;
+    reserveFragments(text->fragmentMap(), 2 * lines);
+    reserveFragments(text->blockMap(), lines);
+}
 
 } // namespace
 
@@ -310,6 +364,7 @@ void PlainTextTextView::setText(const QString &text)
                 m_text = std::move(preparation->viewText);
                 m_lineEnding = preparation->lineEnding;
                 m_preparedLineCount = preparation->lineCount;
+                reserveDocumentCapacity(document(), m_documentText.size(), m_preparedLineCount);
                 m_preparation.reset();
                 // Wide enough for the last line's number from the start: each widening would lay
                 // out every line already in again.
