@@ -15,9 +15,12 @@
 #include <QCloseEvent>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QThread>
+#include <QWindow>
 
 #include <memory>
 
@@ -59,6 +62,29 @@ void describeCommandLine(QCommandLineParser &parser)
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Text or Markdown files to open."),
                                  QStringLiteral("[FILE...]"));
+}
+
+// Before the event loop runs: input stays queued for the editor, and a quit signal for the loop,
+// which alone can act on it.
+constexpr QEventLoop::ProcessEventsFlags kBeforeTheLoop =
+    QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers;
+
+// Maps and paints the window, still empty, before the saved tabs are read: with tens of
+// megabytes of them that takes a while.
+void showBeforeLoading(QMainWindow &window)
+{
+    // Activated once it has content, by the start's last step.
+    window.setAttribute(Qt::WA_ShowWithoutActivating);
+    window.show();
+    window.setAttribute(Qt::WA_ShowWithoutActivating, false);
+    QElapsedTimer waited;
+    waited.start();
+    const QWindow *handle = window.windowHandle();
+    while (handle && !handle->isExposed() && waited.elapsed() < 200) {
+        QCoreApplication::processEvents(kBeforeTheLoop);
+        QThread::msleep(1);
+    }
+    QCoreApplication::processEvents(kBeforeTheLoop);
 }
 
 // --help and --version answer without a window system, over ssh for instance.
@@ -124,6 +150,7 @@ int main(int argc, char *argv[])
     };
     TabManager::Persistence persistence;
     persistence.restoreTabs = preferences.restoreTabsOnLaunch();
+    persistence.restoreAtConstruction = false;
     persistence.autoSaveInterval = interval();
     TabManager tabManager(persistence, std::make_unique<quillet::FileDialogPanels>());
     // Without a session bus, or with another session on the same home, the lock decides.
@@ -132,13 +159,16 @@ int main(int argc, char *argv[])
                                   tabManager.stateStore().lockError());
         return 1;
     }
-    tabManager.openFiles(files);
-    QObject::connect(&preferences, &quillet::Preferences::autoSaveIntervalChanged, &tabManager,
-                     [&] { tabManager.stateStore().setAutoSaveInterval(interval()); });
     quillet::Appearance appearance(preferences);
     appearance.apply();
     MainWindow window;
-    window.setCentralWidget(new quillet::ContentView(tabManager, preferences));
+    showBeforeLoading(window);
+    tabManager.restoreSavedTabs();
+    tabManager.openFiles(files);
+    QObject::connect(&preferences, &quillet::Preferences::autoSaveIntervalChanged, &tabManager,
+                     [&] { tabManager.stateStore().setAutoSaveInterval(interval()); });
+    auto *content = new quillet::ContentView(tabManager, preferences);
+    window.setCentralWidget(content);
     quillet::AppCommands commands(tabManager, *window.menuBar());
     QObject::connect(&commands, &quillet::AppCommands::quitRequested, &window, &QWidget::close);
     // One settings window for the whole run, a window of its own above the main one; being the
@@ -163,6 +193,9 @@ int main(int argc, char *argv[])
                      });
 
     present();
+    // The window may have become active while it was empty, with nothing to take the keyboard.
+    QCoreApplication::processEvents(kBeforeTheLoop);
+    content->focusContent();
     const int status = app.exec();
     // A launch from now on starts afresh and waits for the lock while the last state is written.
     instance.release();

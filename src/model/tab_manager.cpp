@@ -43,7 +43,7 @@ std::shared_ptr<Scratchpad> makeTab(const QString &content, const std::optional<
 TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> filePanels,
                        QObject *parent)
     : QObject(parent)
-    , m_stateStore(std::move(persistence))
+    , m_stateStore(persistence)
     , m_filePanels(std::move(filePanels))
 {
     m_openPool.setMaxThreadCount(1);
@@ -52,8 +52,18 @@ TabManager::TabManager(Persistence persistence, std::unique_ptr<FilePanels> file
     connect(m_fileWatcher, &QFileSystemWatcher::directoryChanged, this,
             &TabManager::followFilesOnDisk);
     connect(this, &TabManager::tabsChanged, this, &TabManager::watchTabFiles);
-    m_tabs = m_stateStore.restore();
-    if (!m_tabs.isEmpty()) {
+    if (persistence.restoreAtConstruction)
+        restoreSavedTabs();
+}
+
+void TabManager::restoreSavedTabs()
+{
+    if (m_restored)
+        return;
+    m_restored = true;
+    const QList<std::shared_ptr<Scratchpad>> restored = m_stateStore.restore();
+    if (!restored.isEmpty()) {
+        m_tabs = restored + m_tabs;
         emit tabsChanged();
         setSelectedTabId(m_tabs.first()->id());
     }

@@ -39,6 +39,11 @@ public:
                         QObject *parent = nullptr);
     ~TabManager() override;
 
+    // The last run's tabs put before any already here, the first of them selected, and the
+    // autosave started; once per manager, and by the constructor unless persistence says
+    // otherwise. Nothing is written to the saved-tabs file before it.
+    void restoreSavedTabs();
+
     QList<std::shared_ptr<Scratchpad>> tabs() const { return m_tabs; }
     std::optional<QUuid> selectedTabId() const { return m_selectedTabId; }
     PreviewMode previewMode() const { return m_previewMode; }
@@ -148,6 +153,7 @@ private:
     QThreadPool m_openPool;
     std::atomic<bool> m_openCancelled = false;
     qsizetype m_pendingOpens = 0;
+    bool m_restored = false;
 };
 
 } // namespace quillet

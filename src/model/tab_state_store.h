@@ -27,6 +27,10 @@ struct TabPersistence {
     bool restoreTabs = true;
     // How long construction waits for another process to let go of the folder's lock.
     std::chrono::milliseconds lockWait{5000};
+    // Off: a tab manager built with it only takes the lock, and its `restoreSavedTabs()` reads
+    // the tabs back and starts the autosave, so that a window can show before tens of megabytes
+    // of saved text are read.
+    bool restoreAtConstruction = true;
 
     // Nothing restored, nothing written: for tabs that live only in memory.
     static TabPersistence disabled()

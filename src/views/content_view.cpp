@@ -49,6 +49,20 @@ QList<QWidget *> ContentView::dividers() const
 
 // Only the change between "no tabs" and "some tabs" rebuilds; everything below follows the tab
 // manager by itself.
+void ContentView::focusContent()
+{
+    // The view just replaced may not be deleted yet: the tabs say which one is shown.
+    if (m_tabManager.tabs().isEmpty()) {
+        if (m_welcome)
+            m_welcome->newScratchpadButton()->setFocus(Qt::OtherFocusReason);
+    } else if (PlainTextTextView *text = m_editingArea && m_editingArea->editor()
+                                             ? m_editingArea->editor()->textView()
+                                             : nullptr;
+               text && text->isVisible()) {
+        text->setFocus();
+    }
+}
+
 void ContentView::showState()
 {
     const bool empty = m_tabManager.tabs().isEmpty();
@@ -87,13 +101,7 @@ void ContentView::showState()
     m_content->show();
     // The first tab takes the keys typed right after the command that made it; without a tab
     // nothing else could hold the keyboard, and the welcome view's first button takes it.
-    if (empty) {
-        m_welcome->newScratchpadButton()->setFocus(Qt::OtherFocusReason);
-    } else if (PlainTextTextView *text =
-                   m_editingArea->editor() ? m_editingArea->editor()->textView() : nullptr;
-               text && text->isVisible()) {
-        text->setFocus();
-    }
+    focusContent();
     if (!firstBuild && !empty)
         m_editingAreaFade = startOpacityFade(m_editingArea, 0.0, 1.0);
     if (m_leavingEditingArea)

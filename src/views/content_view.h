@@ -37,6 +37,9 @@ public:
     // it runs; on the way out it fades a picture of the area, taken before the area was deleted.
     QPropertyAnimation *editingAreaFade() const { return m_editingAreaFade; }
     QWidget *leavingEditingArea() const { return m_leavingEditingArea; }
+    // The keyboard to the current tab's text, or without a tab to the welcome view's first
+    // button; for a window that became active before this view was in it.
+    void focusContent();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,9 +1,11 @@
 #include "platform/clock.h"
 #include "model/tab_manager.h"
+#include "support/temp_folder.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace std::chrono_literals;
 using quillet::Scratchpad;
 using quillet::TabManager;
 
@@ -204,6 +206,45 @@ private slots:
         QVERIFY(!manager->currentTab());
         manager->closeTab(idOf(*manager, "B"));
         QCOMPARE(counts(), QList<qsizetype>({3, 1, 2}));
+    }
+
+    void restoresWhenAsked_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("gone before restoring") << false << QStringList{"new"};
+        QTest::newRow("restored twice after a new tab") << true << QStringList{"saved", "new"};
+    }
+
+    // As the application starts, its window first: nothing is written before the saved tabs are
+    // restored, not even at the end, and they come first once they are.
+    void restoresWhenAsked()
+    {
+        QFETCH(bool, restore);
+        QFETCH(QStringList, expected);
+        quillet::testing::TempFolder folder;
+        const QByteArray saved = R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","title":"t",)"
+                                 R"("content":"saved","createdAt":"2026-03-01T09:30:00Z"}])";
+        QVERIFY(folder.write(QStringLiteral("tabs.json"), saved));
+        TabManager::Persistence persistence;
+        persistence.autosaveDirectory = folder.path();
+        persistence.autoSaveInterval = 10ms;
+        persistence.restoreAtConstruction = false;
+        {
+            TabManager manager(persistence);
+            manager.newTab(QStringLiteral("new"));
+            QTest::qWait(100);
+            QCOMPARE(folder.read(QStringLiteral("tabs.json")), saved);
+            if (restore) {
+                manager.restoreSavedTabs();
+                manager.restoreSavedTabs();
+            }
+            QCOMPARE(titles(manager), expected);
+            QCOMPARE(currentTitle(manager), expected.first());
+        }
+        const QByteArray written = folder.read(QStringLiteral("tabs.json"));
+        QCOMPARE(written == saved, !restore);
+        QCOMPARE(written.count("\"content\""), restore ? 2 : 1);
     }
 };
 
