@@ -129,17 +129,19 @@ template struct DocumentCharacters<&QTextDocumentPrivate::text>;
 
 void reserveDocumentCapacity(QTextDocument *document, qsizetype characterCount, qsizetype lineCount)
 {
+    // With room for the first edits as well: each adds characters, and most a fragment.
+    const auto withRoom = [](quint64 count) { return count + count / 16 + 1024; };
     QTextDocumentPrivate *text = QTextDocumentPrivate::get(document);
     try {
         QString &characters = documentCharacters(*text);
-        characters.reserve(characters.size() + characterCount);
+        characters.reserve(qsizetype(characters.size() + withRoom(quint64(characterCount))));
     } catch (const std::bad_alloc &) {
         // Left to grow as it goes, as it would have.
     }
     // A line is a block, and a run of text followed by its block separator.
-    const quint64 lines = quint64(lineCount) + 2;
-    reserveFragments(text->fragmentMap(), 2 * lines);
-    reserveFragments(text->blockMap(), lines);
+    const quint64 lines = quint64(lineCount) + 1;
+    reserveFragments(text->fragmentMap(), withRoom(2 * lines));
+    reserveFragments(text->blockMap(), withRoom(lines));
 }
 
 } // namespace
