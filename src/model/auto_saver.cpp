@@ -148,15 +148,14 @@ void AutoSaver::run()
         // Whatever the write does, what it replaces is gone: dropped before it, so that a
         // keystroke during the write never finds three copies of a large text alive.
         lastWritten.reset();
-        if (!writeReporting(state->write, *snapshots))
-            continue;
-        // Kept as copies of their own: a text still shared with its tab would make the tab's
-        // next keystroke copy the whole text on the owner's thread. One the tab has already let
-        // go of (typed into during the write) is this thread's alone.
+        // Copies of their own, made before the write, which takes a while: a text still shared
+        // with its tab makes the tab's next keystroke copy the whole text on the owner's thread.
         for (Scratchpad::Snapshot &snapshot : *snapshots) {
             if (!snapshot.content.isDetached())
                 snapshot.content = QString(snapshot.content.constData(), snapshot.content.size());
         }
+        if (!writeReporting(state->write, *snapshots))
+            continue;
         lastWritten = std::move(snapshots);
     }
 }
