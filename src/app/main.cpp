@@ -73,10 +73,7 @@ constexpr QEventLoop::ProcessEventsFlags kBeforeTheLoop =
 // megabytes of them that takes a while.
 void showBeforeLoading(QMainWindow &window)
 {
-    // Activated once it has content, by the start's last step.
-    window.setAttribute(Qt::WA_ShowWithoutActivating);
     window.show();
-    window.setAttribute(Qt::WA_ShowWithoutActivating, false);
     QElapsedTimer waited;
     waited.start();
     const QWindow *handle = window.windowHandle();
