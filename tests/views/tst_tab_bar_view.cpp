@@ -71,21 +71,12 @@ void hover(QWidget *widget, bool inside)
     QCoreApplication::sendEvent(widget, inside ? static_cast<QEvent *>(&enter) : &leave);
 }
 
-QStringList menuItems(QMenu &menu)
-{
-    QStringList items;
-    for (const QAction *action : menu.actions())
-        items.append((action->isSeparator() ? QStringLiteral("-") : action->text()) +
-                     (action->isEnabled() ? "" : " (disabled)"));
-    return items;
-}
-
 QAction *menuAction(QMenu &menu, const QString &text)
 {
-    const auto actions = menu.actions();
-    const auto found = std::find_if(actions.begin(), actions.end(),
-                                    [&](const QAction *action) { return action->text() == text; });
-    return found == actions.end() ? nullptr : *found;
+    for (QAction *action : menu.actions())
+        if (action->text() == text && action->isEnabled())
+            return action;
+    return nullptr;
 }
 
 } // namespace
@@ -96,7 +87,6 @@ class TabBarViewTest : public QObject {
 private slots:
     void tabsRefitWhenATabChangesWidth_data();
     void tabsRefitWhenATabChangesWidth();
-    void closeGlyphShowsOnHoverOrSelection_data();
     void closeGlyphShowsOnHoverOrSelection();
     void clicksAndMenuActOnTheirTab_data();
     void clicksAndMenuActOnTheirTab();
@@ -144,41 +134,28 @@ void TabBarViewTest::tabsRefitWhenATabChangesWidth()
     }
 }
 
-void TabBarViewTest::closeGlyphShowsOnHoverOrSelection_data()
-{
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<bool>("hovered");
-    QTest::addColumn<Tone>("glyph");
-    QTest::newRow("unselected, not hovered") << false << false << Tone::clear;
-    QTest::newRow("unselected, hovered") << false << true << Tone::secondary;
-    QTest::newRow("selected, not hovered") << true << false << Tone::secondary;
-    QTest::newRow("selected, hovered") << true << true << Tone::secondary;
-}
-
 // Hovering shows the close button's circle without moving anything, and survives a change of
-// the list around the tab.
+// the list around the tab; leaving hides the button again, but not the selected tab's.
 void TabBarViewTest::closeGlyphShowsOnHoverOrSelection()
 {
-    QFETCH(bool, selected);
-    QFETCH(bool, hovered);
-
     Bar bar({"first", "second", "third"});
-    TabItemView *item = bar.item(selected ? 2 : 0);
+    TabItemView *item = bar.item(0);
     const QSize before = item->size();
     const QRect closeBefore = item->closeButton()->geometry();
-    hover(item, hovered);
+    hover(item, true);
     bar.tabManager.closeTab(bar.tabManager.tabs().at(1)->id());
     bar.settle();
-
-    QCOMPARE(bar.item(selected ? 1 : 0), item);
-    QTEST(item->closeButton()->glyphTone(), "glyph");
-    QCOMPARE(item->closeButton()->hasBackdrop(), hovered);
+    QVERIFY(item->closeButton()->glyphTone() == Tone::secondary &&
+            item->closeButton()->hasBackdrop());
     QCOMPARE(item->size(), before);
     QCOMPARE(item->closeButton()->geometry(), closeBefore);
-
-    hover(item, false);
-    QCOMPARE(item->closeButton()->glyphTone(), selected ? Tone::secondary : Tone::clear);
-    QVERIFY(!item->closeButton()->hasBackdrop());
+    for (TabItemView *left : {item, bar.item(1)}) {
+        hover(left, true);
+        hover(left, false);
+        QVERIFY(!left->closeButton()->hasBackdrop());
+    }
+    QCOMPARE(item->closeButton()->glyphTone(), Tone::clear);
+    QCOMPARE(bar.item(1)->closeButton()->glyphTone(), Tone::secondary);
 }
 
 void TabBarViewTest::clicksAndMenuActOnTheirTab_data()
@@ -211,10 +188,9 @@ void TabBarViewTest::clicksAndMenuActOnTheirTab_data()
         << abc << 0 << "Close Others" << a << "a" << none;
     QTest::newRow("close others on the selected tab")
         << abc << 2 << "Close Others" << QStringList{"c"} << "c" << none;
-    for (const QString path :
-         {"/home/ann/My Notes/to do.md", "/home/ann/Заметки/été ✓.md", "/home/ann/100% #1.md"})
-        QTest::addRow("copy %s", qPrintable(path))
-            << QStringList{"x|" + path, "y"} << 0 << "Copy Path" << xy << "y" << path;
+    const QString path = QStringLiteral("/home/ann/My Заметки/été ✓ 100% #1.md");
+    QTest::newRow("copy path") << QStringList{"x|" + path, "y"} << 0 << "Copy Path" << xy << "y"
+                               << path;
     QTest::newRow("reveal") << QStringList{"x|/home/ann/notes.md", "y"} << 0
                             << quillet::FileRevealer::actionTitle() << xy << "y"
                             << "/home/ann/notes.md";
@@ -245,10 +221,8 @@ void TabBarViewTest::clicksAndMenuActOnTheirTab()
         QTest::mouseClick(bar.bar.newTabButton(), Qt::LeftButton);
     else if (!action.isEmpty()) {
         std::unique_ptr<QMenu> menu(bar.item(onTab)->createContextMenu(nullptr));
-        QStringList items{"Close Tab", "Close Others", "-"};
-        if (!handedOut.isEmpty())
-            items << quillet::FileRevealer::actionTitle() << "Copy Path";
-        QCOMPARE(menuItems(*menu), items);
+        // Only a tab with a file offers its path.
+        QCOMPARE(bool(menuAction(*menu, QStringLiteral("Copy Path"))), !handedOut.isEmpty());
         QAction *chosen = menuAction(*menu, action);
         QVERIFY(chosen);
         chosen->trigger();
