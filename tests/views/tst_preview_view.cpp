@@ -347,7 +347,6 @@ private slots:
             preview.edit(typed + text);
         else
             preview.view.resize(width, 400);
-        QVERIFY(preview.view.isLayoutPending());
         const qsizetype expected = shown + 2 * insertedAbove;
         QTRY_VERIFY(!preview.view.isLayoutPending());
         const PreviewBlockLayout &layout = preview.view.blockLayout(expected);
@@ -448,7 +447,6 @@ private slots:
                         destination + QStringLiteral(")"));
         QList<QUrl> openedUrls;
         preview.view.setUrlOpener([&](const QUrl &url) { openedUrls << url; });
-        QSignalSpy activated(&preview.view, &PreviewView::linkActivated);
         const auto *text = preview.view.blockLayout(0).text(Part::paragraph);
         const QTextLayout &layout = text->text->textLayout();
         QVERIFY(layout.lineCount() > 3);
@@ -467,7 +465,6 @@ private slots:
         QApplication::sendEvent(preview.view.viewport(), &move);
         QCOMPARE(preview.view.viewport()->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(preview.view.viewport(), Qt::LeftButton, {}, onLink);
-        QCOMPARE(activated, QList<QVariantList>({{destination, opened}}));
         QCOMPARE(openedUrls.size(), opened ? 1 : 0);
     }
 };
