@@ -160,7 +160,6 @@ private slots:
 
         const QStringList abc{"a", "b", "c"}, a{"a"}, xy{"x", "y"};
         const QString none;
-        QTest::newRow("nothing: the newest is selected") << abc << -1 << "" << abc << "c" << none;
         QTest::newRow("selection of no tab") << abc << -1 << "none" << abc << "" << none;
         QTest::newRow("title of an unselected tab") << abc << 0 << "title" << abc << "a" << none;
         QTest::newRow("padding of an unselected tab") << abc << 1 << "edge" << abc << "b" << none;
@@ -168,8 +167,6 @@ private slots:
             << abc << 0 << "close" << QStringList{"b", "c"} << "c" << none;
         QTest::newRow("close button of the selected tab")
             << abc << 2 << "close" << QStringList{"a", "b"} << "b" << none;
-        QTest::newRow("plus") << abc << -1 << "plus" << QStringList{"a", "b", "c", "Untitled"}
-                              << "Untitled" << none;
         QTest::newRow("menu: close an unselected tab")
             << abc << 1 << "Close Tab" << QStringList{"a", "c"} << "c" << none;
         QTest::newRow("close others on the only tab")
@@ -207,9 +204,7 @@ private slots:
             QTest::mouseClick(bar.item(onTab), Qt::LeftButton, {}, QPoint(3, 14));
         else if (action == u"close")
             QTest::mouseClick(bar.item(onTab)->closeButton(), Qt::LeftButton);
-        else if (action == u"plus")
-            QTest::mouseClick(bar.bar.newTabButton(), Qt::LeftButton);
-        else if (!action.isEmpty()) {
+        else {
             std::unique_ptr<QMenu> menu(bar.item(onTab)->createContextMenu(nullptr));
             // Only a tab with a file offers its path.
             QCOMPARE(bool(menuAction(*menu, QStringLiteral("Copy Path"))), !handedOut.isEmpty());
