@@ -108,7 +108,6 @@ private slots:
         for (PreviewMode mode : {PreviewMode::split, PreviewMode::preview}) {
             window.tabManager.setPreviewMode(mode);
             settle();
-            QCOMPARE(area->editor(), mode == PreviewMode::split ? editor.data() : nullptr);
         }
         window.tabManager.selectTab(tabs.at(0)->id());
         window.tabManager.selectTab(tabs.at(1)->id());
@@ -234,8 +233,6 @@ private slots:
             order.append(bar->locationLabel());
         inOrder(order);
         QVERIFY(shown(bar->positionLabel()) && shown(bar->previewButton()));
-        if (!withPath)
-            QCOMPARE(bar->locationLabel()->shownText(), QStringLiteral("Unsaved"));
     }
 
     void missingBundleIsReportedOnceAndLeavesTheWord_data()
@@ -268,8 +265,7 @@ private slots:
         welcome.show();
         QVERIFY(!welcome.logo());
         const auto words = welcome.footer()->findChildren<quillet::TextLabel *>();
-        QCOMPARE(words.size(), 1);
-        QCOMPARE(words.first()->text(), QStringLiteral("tarnel"));
+        QVERIFY(words.size() == 1 && words.first()->text() == QStringLiteral("tarnel"));
     }
 
     // The bar shows over its own tab only, and its Overwrite writes the tab's text.
