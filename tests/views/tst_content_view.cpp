@@ -148,9 +148,7 @@ private slots:
             return;
         }
         QVERIFY(window.view.editingArea()->editor()->textView()->hasFocus());
-        QPointer<QPropertyAnimation> fadeIn = window.view.editingAreaFade();
-        QVERIFY(fadeIn);
-        QTRY_VERIFY(!fadeIn);
+        QTRY_VERIFY(!window.view.editingAreaFade());
         QVERIFY(!window.view.editingArea()->graphicsEffect() && shown(window.view.tabBar()));
         window.tabManager.cyclePreviewMode();
         QTRY_VERIFY(!window.view.editingArea()->modeAnimation());
