@@ -200,6 +200,8 @@ private slots:
             ->actionInterface()
             ->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(window.preferences.appTheme(), QStringLiteral("light"));
+        // A shortcut row is read once, not again through its labels.
+        QCOMPARE(a11y(settings->findChild<QWidget *>(QStringLiteral("shortcutRow")))->childCount(), 0);
     }
 
     void keysMoveTheFocus_data()
