@@ -152,10 +152,16 @@ private slots:
             return w.view.welcomeView()->findChild<QWidget *>(QStringLiteral("welcomeSymbol"));
         }) << "Button[Text document]";
         QTest::newRow("settings") << inSettings() << "Dialog[Settings]";
+        // The stored appearance is the checked one.
         QTest::newRow("appearance") << Pick([](Window &w) {
             inSettings()(w);
             return w.settings->themeSegment(QStringLiteral("dark"));
-        }) << "RadioButton[Dark]";
+        }) << "RadioButton[Dark]|checked";
+        QTest::newRow("other appearance") << Pick([](Window &w) {
+            inSettings()(w);
+            return w.settings->themeSegment(QStringLiteral("light"));
+        }) << "RadioButton[Light]";
+        QTest::newRow("shortcuts") << inSettings("shortcutList") << "Grouping[Shortcuts]";
         // A shortcut row reads as one line.
         QTest::newRow("shortcut row")
             << inSettings("shortcutRow")
@@ -167,11 +173,13 @@ private slots:
     {
         QFETCH(Pick, pick);
         Window window(2);
-        QTEST(roleAndName(a11y(pick(window))), "expected");
+        QAccessibleInterface *node = a11y(pick(window));
+        QTEST(roleAndName(node) + (node && node->state().checked ? "|checked" : ""), "expected");
     }
 
-    // The tab's name and selection and its close button's name follow the model.
-    void tabStateFollowsTheModel()
+    // The tab's name and selection and its close button's name follow the model, and pressing
+    // a tab or an appearance picks it.
+    void pressesAndNamesReachTheModel()
     {
         Window window(2);
         QAccessibleInterface *strip = a11y(named("tabStrip")(window));
@@ -185,55 +193,80 @@ private slots:
         QCOMPARE(first->text(QAccessible::Name), QStringLiteral("Plan"));
         QCOMPARE(a11y(window.tab(0)->closeButton())->text(QAccessible::Name),
                  QStringLiteral("Close Plan"));
+
+        // Pressing an appearance picks it.
+        auto *settings = static_cast<SettingsView *>(inSettings()(window));
+        a11y(settings->themeSegment(QStringLiteral("light")))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(window.preferences.appTheme(), QStringLiteral("light"));
+        // A shortcut row is read once, not again through its labels.
+        QCOMPARE(a11y(settings->findChild<QWidget *>(QStringLiteral("shortcutRow")))->childCount(), 0);
     }
 
-    void tabStripKeys_data()
+    void keysMoveTheFocus_data()
     {
         QTest::addColumn<int>("tabs");
+        QTest::addColumn<PreviewMode>("mode");
         QTest::addColumn<QKeySequence>("keys");
+        // What holds the keyboard after each key.
         QTest::addColumn<QString>("focused");
         QTest::addColumn<QString>("selected");
         QTest::addColumn<bool>("menu");
 
         // Focus starts on the selected tab, the last one.
+        const auto row = [](const char *name, int tabs, QKeySequence keys, const char *focused,
+                            const char *selected, PreviewMode mode = PreviewMode::edit) {
+            QTest::newRow(name) << tabs << mode << keys << QString::fromUtf8(focused)
+                                << QString::fromUtf8(selected) << !*focused;
+        };
         const auto keys = [](auto... k) { return QKeySequence(k...); };
-        QTest::newRow("Left moves, selects nothing")
-            << 3 << keys(Qt::Key_Left) << "Note 2" << "Note 3" << false;
-        QTest::newRow("Enter selects, the editor takes the keyboard")
-            << 3 << keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Return) << "editor" << "Note 1"
-            << false;
-        QTest::newRow("Space selects")
-            << 3 << keys(Qt::Key_Left, Qt::Key_Space) << "Note 2" << "Note 2" << false;
-        QTest::newRow("Left stops at the first tab")
-            << 2 << keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Left) << "Note 1" << "Note 2" << false;
-        QTest::newRow("Right goes on to the buttons")
-            << 2 << keys(Qt::Key_Right, Qt::Key_Right) << "newTabButton" << "Note 2" << false;
-        QTest::newRow("Tab leaves the tabs")
-            << 2 << keys(Qt::Key_Tab) << "status" << "Note 2" << false;
-        QTest::newRow("Tab goes from button to button")
-            << 2 << keys(Qt::Key_Right, Qt::Key_Tab) << "newTabButton" << "Note 2" << false;
-        QTest::newRow("Delete closes, focus stays in the strip")
-            << 3 << keys(Qt::Key_Left, Qt::Key_Delete) << "Note 3" << "Note 3" << false;
-        QTest::newRow("Delete on the selected tab")
-            << 3 << keys(Qt::Key_Delete) << "Note 2" << "Note 2" << false;
-        QTest::newRow("Delete on the last tab focuses the welcome view")
-            << 1 << keys(Qt::Key_Delete) << "welcome" << QString() << false;
-        QTest::newRow("Menu key") << 2 << keys(Qt::Key_Menu) << "" << "Note 2" << true;
-        QTest::newRow("Shift+F10") << 2 << keys(Qt::SHIFT | Qt::Key_F10) << "" << "Note 2" << true;
+        row("Left moves, selects nothing", 3, keys(Qt::Key_Left), "Note 2", "Note 3");
+        row("Enter selects, the editor takes the keyboard", 3,
+            keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Return), "Note 2 > Note 1 > editor", "Note 1");
+        row("Space selects", 3, keys(Qt::Key_Left, Qt::Key_Space), "Note 2 > Note 2", "Note 2");
+        row("Left stops at the first tab", 2, keys(Qt::Key_Left, Qt::Key_Left, Qt::Key_Left),
+            "Note 1 > Note 1 > Note 1", "Note 2");
+        row("Right goes on to the buttons", 2, keys(Qt::Key_Right, Qt::Key_Right),
+            "markdownHintButton > newTabButton", "Note 2");
+        row("Tab leaves the tabs", 2, keys(Qt::Key_Tab), "status", "Note 2");
+        row("Tab goes from button to button", 2, keys(Qt::Key_Right, Qt::Key_Tab),
+            "markdownHintButton > newTabButton", "Note 2");
+        row("Delete closes, focus stays in the strip", 3, keys(Qt::Key_Left, Qt::Key_Delete),
+            "Note 2 > Note 3", "Note 3");
+        row("Delete on the selected tab", 3, keys(Qt::Key_Delete), "Note 2", "Note 2");
+        row("Delete on the last tab focuses the welcome view", 1, keys(Qt::Key_Delete), "welcome",
+            "");
+        row("Menu key", 2, keys(Qt::Key_Menu), "", "Note 2");
+        row("Shift+F10", 2, keys(Qt::SHIFT | Qt::Key_F10), "", "Note 2");
+        const auto f6 = keys(Qt::Key_F6, Qt::Key_F6, Qt::Key_F6, Qt::Key_F6);
+        row("F6 in edit mode", 1, f6, "editor > status > Note 1 > editor", "Note 1");
+        row("F6 in split mode", 1, f6, "editor > preview > status > Note 1", "Note 1",
+            PreviewMode::split);
+        const QKeyCombination back = Qt::SHIFT | Qt::Key_F6;
+        row("Shift+F6 in split mode", 1, keys(back, back, back, back),
+            "status > preview > editor > Note 1", "Note 1", PreviewMode::split);
+        row("F6 in preview mode", 1, f6, "preview > status > Note 1 > preview", "Note 1",
+            PreviewMode::preview);
     }
 
-    void tabStripKeys()
+    void keysMoveTheFocus()
     {
         QFETCH(int, tabs);
+        QFETCH(PreviewMode, mode);
         QFETCH(QKeySequence, keys);
         QFETCH(bool, menu);
         Window window(tabs);
+        window.tabManager.setPreviewMode(mode);
+        test::settle();
         QVERIFY(window.activate());
         window.view.tabBar()->focusSelectedTab();
+        QStringList focused;
         for (int i = 0; i < keys.count(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), keys[i].key(),
                             keys[i].keyboardModifiers());
             test::settle();
+            focused << focusName(window);
         }
         QTEST(window.selectedTitle(), "selected");
         auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
@@ -243,42 +276,7 @@ private slots:
             popup->close();
             return;
         }
-        QTEST(focusName(window), "focused");
-    }
-
-    void f6MovesBetweenRegions_data()
-    {
-        QTest::addColumn<PreviewMode>("mode");
-        QTest::addColumn<bool>("backwards");
-        QTest::addColumn<QStringList>("regions");
-
-        // From the tab strip, one press after another.
-        QTest::newRow("edit") << PreviewMode::edit << false
-                              << QStringList{"editor", "status", "Note 1"};
-        QTest::newRow("split") << PreviewMode::split << false
-                               << QStringList{"editor", "preview", "status", "Note 1"};
-        QTest::newRow("split, Shift+F6")
-            << PreviewMode::split << true << QStringList{"status", "preview", "editor", "Note 1"};
-        QTest::newRow("preview") << PreviewMode::preview << false
-                                 << QStringList{"preview", "status", "Note 1"};
-    }
-
-    void f6MovesBetweenRegions()
-    {
-        QFETCH(PreviewMode, mode);
-        QFETCH(bool, backwards);
-        QFETCH(QStringList, regions);
-        Window window(1);
-        window.tabManager.setPreviewMode(mode);
-        test::settle();
-        QVERIFY(window.activate());
-        window.view.tabBar()->focusSelectedTab();
-
-        for (const QString &region : regions) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6,
-                            backwards ? Qt::ShiftModifier : Qt::NoModifier);
-            QCOMPARE(focusName(window), region);
-        }
+        QTEST(focused.join(QStringLiteral(" > ")), "focused");
     }
 
     void previewReadsItsBlocks_data()
@@ -329,22 +327,6 @@ private slots:
         QTEST(lines, "tree");
         // A screen reader places a block on screen through its window.
         QCOMPARE(document->child(0)->window(), window.view.windowHandle());
-    }
-
-    // The stored appearance is the checked radio button, and pressing another picks it; the
-    // shortcut rows sit in a group named by their tab.
-    void settingsWindow()
-    {
-        Window main(0);
-        auto *view = static_cast<SettingsView *>(inSettings()(main));
-        QVERIFY(a11y(view->themeSegment(QStringLiteral("dark")))->state().checked);
-        QAccessibleInterface *light = a11y(view->themeSegment(QStringLiteral("light")));
-        QVERIFY(!light->state().checked);
-        light->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(main.preferences.appTheme(), QStringLiteral("light"));
-        QAccessibleInterface *row = a11y(view->findChild<QWidget *>(QStringLiteral("shortcutRow")));
-        QCOMPARE(row->childCount(), 0);
-        QCOMPARE(roleAndName(row->parent()), QStringLiteral("Grouping[Shortcuts]"));
     }
 
     void focusIsVisible_data()
