@@ -283,6 +283,7 @@ void EditorViewTest::preferencesAreFollowedLive_data()
     QTest::addColumn<qint64>("spaces");
     QTest::newRow("within the limits") << 20.0 << 2.5 << 20 << 2.5 << 8LL << 8LL;
     QTest::newRow("below them") << 1.0 << 0.1 << 4 << 0.5 << 0LL << 1LL;
+    QTest::newRow("above them") << 500.0 << 9.0 << 200 << 4.0 << 40LL << 16LL;
 }
 
 // The view in front follows at once, and a view made after the change starts with it.
